@@ -1,0 +1,1 @@
+int VendlumeMain() { return 0; }

@@ -1,0 +1,73 @@
+#include "base/files.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "base/errors.h"
+#include "base/sjis.h"
+#include "platform/files.h"
+
+namespace {
+
+[[noreturn]] void ThrowCreateError(const std::string& path) {
+  static const std::string before = Sjis("ファイル ");
+  static const std::string after = Sjis(" を作成できません");
+  throw EFCreateError(before + path + after);
+}
+
+[[noreturn]] void ThrowWriteError() {
+  static const std::string text = Sjis("ストリームへの書き込みエラー");
+  throw EWriteError(text);
+}
+
+void WriteAll(const std::string& path, std::string_view bytes, std::ios::openmode mode) {
+  std::ofstream out(path, mode | std::ios::binary);
+  if (!out) ThrowCreateError(path);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.flush();
+  if (!out) ThrowWriteError();
+}
+
+}  // namespace
+
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return data;
+}
+
+void ReplaceFileBytes(const std::string& path, std::string_view bytes) {
+  const std::string temp = path + ".new";
+  try {
+    WriteAll(temp, bytes, std::ios::out | std::ios::trunc);
+  } catch (const EFCreateError&) {
+    ThrowCreateError(path);
+  } catch (...) {
+    std::remove(temp.c_str());
+    throw;
+  }
+  if (!platform::RenameReplacing(temp, path)) {
+    std::remove(temp.c_str());
+    ThrowCreateError(path);
+  }
+}
+
+void AppendFileBytes(const std::string& path, std::string_view bytes) {
+  WriteAll(path, bytes, std::ios::out | std::ios::app);
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      lines.emplace_back(text.substr(start, i - start));
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}

@@ -1,0 +1,22 @@
+// File helpers shared by the program's four files. Paths are Shift-JIS (the ANSI code
+// page on a Japanese Windows).
+#pragma once
+#include <optional>
+#include <vector>
+#include <string>
+#include <string_view>
+
+// The file's bytes, or nothing when it cannot be opened.
+std::optional<std::string> ReadFileBytes(const std::string& path);
+
+// Replaces the file with the bytes so that readers see either the old or the new file,
+// never a truncated one: writes a temporary file beside it, then renames it over the old.
+// Throws EFCreateError ("ファイル %s を作成できません") when the file cannot be created and
+// EWriteError ("ストリームへの書き込みエラー") when writing fails; the old file then stays.
+void ReplaceFileBytes(const std::string& path, std::string_view bytes);
+
+// Appends the bytes, creating the file when it does not exist. Throws like ReplaceFileBytes.
+void AppendFileBytes(const std::string& path, std::string_view bytes);
+
+// Splits text into lines at CR LF, lone CR or lone LF; a final line break adds no line.
+std::vector<std::string> SplitLines(std::string_view text);

@@ -1,0 +1,8 @@
+#include "base/sjis.h"
+
+#include "base/utf.h"
+#include "platform/codepage.h"
+
+std::string Sjis(std::string_view utf8) { return platform::Utf16ToCp932(Utf8ToUtf16(utf8)); }
+
+std::string SjisToUtf8Text(std::string_view sjis) { return Utf16ToUtf8(platform::Cp932ToUtf16(sjis)); }

@@ -1,0 +1,4 @@
+// Program entry: the controller and its message loop are built in the app library.
+int VendlumeMain();
+
+int main() { return VendlumeMain(); }

@@ -1,0 +1,11 @@
+#include "platform/files.h"
+
+#include <windows.h>
+
+namespace platform {
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace platform
