@@ -5,4 +5,4 @@
 
 std::string Sjis(std::string_view utf8) { return platform::Utf16ToCp932(Utf8ToUtf16(utf8)); }
 
-std::string SjisToUtf8Text(std::string_view sjis) { return Utf16ToUtf8(platform::Cp932ToUtf16(sjis)); }
+std::string SjisToUtf8Text(std::string_view sjis) { return platform::Cp932ToUtf8(sjis); }

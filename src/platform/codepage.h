@@ -9,5 +9,7 @@ namespace platform {
 std::u16string Cp932ToUtf16(std::string_view sjis);
 // Characters without a code page 932 form become "?".
 std::string Utf16ToCp932(std::u16string_view text);
+// Shift-JIS bytes as UTF-8 text, for the console and the UTF-8 world outside the program.
+std::string Cp932ToUtf8(std::string_view sjis);
 
 }  // namespace platform

@@ -45,4 +45,8 @@ std::string Utf16ToCp932(std::u16string_view text) {
   return Convert<char16_t, char>("CP932", "UTF-16LE", text, 2, "?");
 }
 
+std::string Cp932ToUtf8(std::string_view sjis) {
+  return Convert<char, char>("UTF-8", "CP932", sjis, 1, "?");
+}
+
 }  // namespace platform

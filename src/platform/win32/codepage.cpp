@@ -23,4 +23,14 @@ std::string Utf16ToCp932(std::u16string_view text) {
   return out;
 }
 
+std::string Cp932ToUtf8(std::string_view sjis) {
+  std::u16string wide = Cp932ToUtf16(sjis);
+  if (wide.empty()) return {};
+  auto src = reinterpret_cast<const wchar_t*>(wide.data());
+  int n = WideCharToMultiByte(CP_UTF8, 0, src, static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, src, static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
 }  // namespace platform

@@ -1,0 +1,116 @@
+#include "platform/application.h"
+
+#include <windows.h>
+
+#include <deque>
+#include <map>
+
+#include "platform/codepage.h"
+
+namespace platform {
+namespace {
+
+constexpr UINT kPostedWork = WM_APP + 1;
+
+struct Timer {
+  std::function<void()> onTick;
+  bool running = false;
+};
+
+struct Loop {
+  std::map<UINT_PTR, Timer> timers;
+  std::deque<std::function<void()>> posted;
+  bool terminated = false;
+};
+
+Loop& TheLoop() {
+  static Loop loop;
+  return loop;
+}
+
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  Loop& loop = TheLoop();
+  auto it = loop.timers.find(id);
+  // A tick that arrives while the handler still runs (it pumps messages during network
+  // waits) is dropped, as a window timer does not queue ticks.
+  if (it == loop.timers.end() || it->second.running || loop.terminated) return;
+  it->second.running = true;
+  auto tick = it->second.onTick;
+  tick();
+  auto again = loop.timers.find(id);
+  if (again != loop.timers.end()) again->second.running = false;
+}
+
+void RunPosted() {
+  Loop& loop = TheLoop();
+  while (!loop.posted.empty() && !loop.terminated) {
+    auto work = std::move(loop.posted.front());
+    loop.posted.pop_front();
+    work();
+  }
+}
+
+// One message: posted work runs here; everything else goes to its window or timer procedure.
+void Handle(MSG& msg) {
+  if (msg.message == WM_QUIT) {
+    TheLoop().terminated = true;
+    return;
+  }
+  if (msg.hwnd == nullptr && msg.message == kPostedWork) {
+    RunPosted();
+    return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+}  // namespace
+
+void RunMessageLoop() {
+  Loop& loop = TheLoop();
+  RunPosted();
+  MSG msg;
+  while (!loop.terminated) {
+    BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+    if (r <= 0) break;
+    Handle(msg);
+  }
+  loop.terminated = true;
+}
+
+void Terminate() {
+  TheLoop().terminated = true;
+  PostQuitMessage(0);
+}
+
+bool Terminated() { return TheLoop().terminated; }
+
+void ProcessMessages() {
+  MSG msg;
+  while (!TheLoop().terminated && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) Handle(msg);
+  RunPosted();
+}
+
+void PostWork(std::function<void()> work) {
+  TheLoop().posted.push_back(std::move(work));
+  PostThreadMessageW(GetCurrentThreadId(), kPostedWork, 0, 0);
+}
+
+TimerId StartTimer(std::chrono::milliseconds interval, std::function<void()> onTick) {
+  UINT_PTR id = SetTimer(nullptr, 0, static_cast<UINT>(interval.count()), OnTimer);
+  if (id != 0) TheLoop().timers[id] = Timer{std::move(onTick)};
+  return static_cast<TimerId>(id);
+}
+
+void KillTimer(TimerId id) {
+  ::KillTimer(nullptr, id);
+  TheLoop().timers.erase(id);
+}
+
+void ShowErrorMessage(const std::string& title, const std::string& text) {
+  std::u16string t = Cp932ToUtf16(title), m = Cp932ToUtf16(text);
+  MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(m.c_str()), reinterpret_cast<LPCWSTR>(t.c_str()),
+              MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+}  // namespace platform

@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/application.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The loop is one per process and ends for good: one test drives it through a whole run.
+TEST(MessageLoop, TimersTickUntilKilledPostedWorkRunsFirstAndTicksNeverNest) {
+  std::vector<std::string> events;
+  // A handler that pumps messages while it waits (as network calls do) must not be
+  // entered again by its own timer.
+  int depth = 0, maxDepth = 0, pumpTicks = 0;
+  platform::TimerId pump = platform::StartTimer(5ms, [&] {
+    maxDepth = std::max(maxDepth, ++depth);
+    if (++pumpTicks <= 2) {
+      auto until = std::chrono::steady_clock::now() + 40ms;
+      while (std::chrono::steady_clock::now() < until) platform::ProcessMessages();
+    }
+    --depth;
+  });
+  int ticks = 0;
+  platform::TimerId slow = 0;
+  platform::TimerId fast = platform::StartTimer(10ms, [&] {
+    events.push_back("fast");
+    if (++ticks >= 3 && pumpTicks >= 2) {
+      platform::KillTimer(fast);
+      platform::Terminate();
+    }
+  });
+  slow = platform::StartTimer(10000ms, [&] { events.push_back("slow"); });
+  platform::PostWork([&] { events.push_back("posted"); });
+  platform::RunMessageLoop();
+  platform::KillTimer(slow);
+  platform::KillTimer(pump);
+  EXPECT_EQ(maxDepth, 1);
+  EXPECT_GE(pumpTicks, 2);
+  ASSERT_GE(events.size(), 4u);
+  EXPECT_EQ(events[0], "posted");
+  EXPECT_EQ(std::count(events.begin(), events.end(), "fast"), ticks);
+  EXPECT_GE(ticks, 3);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "slow"), 0);
+  EXPECT_TRUE(platform::Terminated());
+}
+
+}  // namespace
