@@ -33,9 +33,13 @@ void WriteAll(const std::string& path, std::string_view bytes, std::ios::openmod
 std::optional<std::string> ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return data;
+  try {
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return data;
+  } catch (const std::ios_base::failure&) {
+    return std::nullopt;  // a folder opens on posix but cannot be read
+  }
 }
 
 void ReplaceFileBytes(const std::string& path, std::string_view bytes) {

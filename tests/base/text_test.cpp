@@ -64,6 +64,7 @@ TEST(Files, FailedReplaceKeepsTheOldFileAndSaysWhichFile) {
   }
   EXPECT_EQ(testing_support::ReadAll("x.txt"), "old");
   EXPECT_FALSE(ReadFileBytes("missing.txt").has_value());
+  EXPECT_FALSE(ReadFileBytes("x.txt.new").has_value());  // a folder
 }
 
 }  // namespace
