@@ -1,0 +1,34 @@
+// The item stage: cuts the item block of an order mail into items and adds one row per
+// complete item to the top of the recent-orders list.
+//
+// A row is eight fields joined by commas: order time, name, code, "lookup", prefecture,
+// price, quantity, "review" (the fourth and the eighth in double quotes). No field holds
+// an ASCII comma or line break; only fields 4 and 8 are quoted, and nothing else in the row
+// holds a double quote; fields 1 to 3 hold no ASCII blank either (all become full-width).
+#pragma once
+#include <string>
+
+#include "base/settings.h"
+#include "intake/productlookup.h"
+#include "intake/recentorders.h"
+
+class TItemStage {
+ public:
+  // The list, the lookup and the settings stay the caller's; Count is read at each insertion.
+  TItemStage(TRecentOrders& recentOrders, TProductLookup& lookup, const TSettings& settings);
+
+  // The block from its "[商品]" line on; items are separated by lines of ten hyphens.
+  // Throws EVendlumeError for an empty block or a malformed item, and whatever
+  // LookupReviews throws; rows added for earlier items stay.
+  void AddItemBlock(const std::string& section, const std::string& orderTime, const std::string& prefecture);
+
+  // One item: the name line (possibly split over several lines, ending in "(code)"), then
+  // any option lines, then the price line. Adds no row when the order time, the prefecture
+  // or any field read from the item is empty. Throws like AddItemBlock.
+  void AddItemRow(const std::string& itemText, const std::string& orderTime, const std::string& prefecture);
+
+ private:
+  TRecentOrders& recentOrders_;
+  TProductLookup& lookup_;
+  const TSettings& settings_;
+};
