@@ -33,7 +33,6 @@ constexpr std::string_view kCountStart = "<span class=\"Count\">";
 constexpr std::string_view kSpanEnd = "</span>";
 constexpr std::string_view kError = "Error";
 
-// Where the item links open.
 constexpr std::string_view kLinkTarget = "_top";
 
 struct TLookupTexts {
@@ -137,6 +136,11 @@ std::optional<std::string> PhotoLink(const std::string& result) {
   return link;
 }
 
+// The item links open at the top of the visitor's window.
+std::string WithLinkTarget(std::string_view anchor) {
+  return ReplaceAll(anchor, kImageStart, " target=\"" + std::string(kLinkTarget) + "\"" + std::string(kImageStart));
+}
+
 // Quotes become single quotes and the search page's thumbnail sizes become 48 by 48.
 std::string FinishImageCell(const std::string& cell) {
   std::string out = SingleQuoted(cell);
@@ -192,11 +196,9 @@ std::string TMallLookup::LookupByCode(const std::string& code) {
     const std::string url = SearchUrl(ReplaceAll(code, "-", t.horizontalBar));
     auto result = FirstResult(SplitLines(Utf8ToSjis(pageFetch_(url))));
     if (!result) return t.notFound;
-    const std::string text = JoinLines(*result);
-    const auto link = PhotoLink(text);
+    const auto link = PhotoLink(JoinLines(*result));
     if (!link) return cell;
-    const std::string target = " target=\"" + std::string(kLinkTarget) + "\"" + std::string(kImageStart);
-    cell = FinishImageCell(ReplaceAll(std::string(kLinkStart) + *link + std::string(kLinkEnd), kImageStart, target));
+    cell = FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link + std::string(kLinkEnd)));
     if (auto address = ReviewAddress(*result)) reviewPageUrl_ = std::move(*address);
   } catch (...) {
     writeLog_(kLogGetGZ);
@@ -216,7 +218,8 @@ std::string TMallLookup::LookupByName(const std::string& name) {
     if (!result) return NoPictureTag();
     const auto link = PhotoLink(JoinLines(*result));
     if (!link) return cell;
-    cell = FinishImageCell(ReplaceAll(std::string(kLinkStart) + *link, kImageStart, " target=\"_top\"><img alt="));
+    // The name search's cell carries no closing "</a>".
+    cell = FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link));
     if (reviewPageUrl_.empty() || reviewPageUrl_ == kError) {
       if (auto address = ReviewAddress(*result)) reviewPageUrl_ = std::move(*address);
     }

@@ -4,6 +4,8 @@
 //
 // Every cell returned is one line of Shift-JIS text without any double quote (double quotes
 // of the pages become single quotes), so that it fits between the quotes of its row field.
+// The searches catch every failure of their own and log it; a failure of the log itself
+// reaches their caller.
 #pragma once
 #include <functional>
 #include <string>
@@ -46,8 +48,6 @@ class TMallLookup : public TProductLookup {
   // Empty, the address of the current item's review page, or "Error" when the search page's
   // review link was incomplete.
   const std::string& ReviewPageUrl() const { return reviewPageUrl_; }
-
-  // The log's failure to write is not caught by the lookups: it reaches their caller.
 
  private:
   std::string SearchUrl(const std::string& keyword) const;
