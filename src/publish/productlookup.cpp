@@ -1,0 +1,249 @@
+#include "publish/productlookup.h"
+
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/files.h"
+#include "base/sjis.h"
+#include "intake/MyStrUtils.h"
+#include "intake/jconvert.h"
+#include "publish/Utf8tosjis.h"
+
+namespace {
+
+// Event log codes of the two searches.
+constexpr int kLogGetGZ = 3;
+constexpr int kLogGetGZ2 = 4;
+
+// Page markers, matched exactly in the Shift-JIS text.
+constexpr std::string_view kFirstResult = "itemPosition=\"1\"";
+constexpr std::string_view kSecondResult = "itemPosition=\"2\"";
+constexpr std::string_view kPhotoStart = "<div class=\"rsrSResultPhoto\">";
+constexpr std::string_view kPhotoEnd = "</div>";
+constexpr std::string_view kLinkStart = "<a href=\"";
+constexpr std::string_view kLinkEnd = "</a>";
+constexpr std::string_view kImageStart = "><img alt=";
+constexpr std::string_view kReviewIcon = "<span class=\"txtIconReview\">";
+constexpr std::string_view kAddressEnd = "\">";
+constexpr std::string_view kStarsStart = "<span class=\"revEvaStar\">";
+constexpr std::string_view kAverageStart = "<span class=\"revEvaNumber average\">";
+constexpr std::string_view kCountStart = "<span class=\"Count\">";
+constexpr std::string_view kSpanEnd = "</span>";
+constexpr std::string_view kError = "Error";
+
+constexpr std::string_view kLinkTarget = "_top";
+
+struct TLookupTexts {
+  std::string notFound = Sjis("(該当なし)");
+  std::string horizontalBar = Sjis("―");  // 81 5C
+  std::string fullWidthSlash = Sjis("／");  // 81 5E
+  std::string fullWidthDot = Sjis("．");    // 81 44
+  std::string summaryStart = Sjis("総合評価");
+  std::string summaryEnd = Sjis("件");
+  std::string reviewCountLabel = Sjis("<br>レビュー:");
+};
+
+const TLookupTexts& Texts() {
+  static const TLookupTexts texts;
+  return texts;
+}
+
+bool Contains(std::string_view text, std::string_view marker) { return PosFrom(marker, text, 1) != 0; }
+
+// Every match of from, found at character starts only, replaced by to.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text.compare(i, from.size(), from) == 0) {
+      out += to;
+      i += from.size();
+    } else {
+      const size_t step = IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+      out.append(text, i, step);
+      i += step;
+    }
+  }
+  return out;
+}
+
+// The lines of the text, each followed by CR LF.
+std::string JoinLines(const std::vector<std::string>& lines, size_t first = 0) {
+  std::string out;
+  for (size_t i = first; i < lines.size(); ++i) out += lines[i] + "\r\n";
+  return out;
+}
+
+std::string Normalized(std::string_view text) { return JoinLines(SplitLines(text)); }
+
+// The bytes CR, LF, TAB, NUL and the double quote are never trail bytes of a double-byte
+// character, so the clean-ups below work byte by byte.
+
+std::string WithoutLineBreaksAndTabs(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c != '\r' && c != '\n' && c != '\t') out += c;
+  }
+  return out;
+}
+
+std::string SingleQuoted(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '"') c = '\'';
+  }
+  return out;
+}
+
+// Each line break becomes one blank and NUL bytes go: the text must stay on one line of its
+// row, and a NUL would cut the row short when it is read back.
+std::string OneLine(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      out += ' ';
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else if (text[i] != '\0') {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The page text from the line holding the first result on; nothing when the page has no
+// result.
+std::optional<std::vector<std::string>> FirstResult(std::vector<std::string> lines) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (Contains(lines[i], kFirstResult)) {
+      lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(i));
+      return lines;
+    }
+  }
+  return std::nullopt;
+}
+
+// The first result's photo link without its opening "<a href=\"" and closing "</a>"; nothing
+// when the result has no photo section or the section has no complete link (a cell built
+// around the "Error" of an incomplete link would be a broken anchor).
+std::optional<std::string> PhotoLink(const std::string& result) {
+  const std::string section = TextBetween(result, kPhotoStart, kPhotoEnd);
+  if (section == kError) return std::nullopt;
+  const std::string link = TextBetween(WithoutLineBreaksAndTabs(section), kLinkStart, kLinkEnd);
+  if (link == kError) return std::nullopt;
+  return link;
+}
+
+// The item links open at the top of the visitor's window.
+std::string WithLinkTarget(std::string_view anchor) {
+  return ReplaceAll(anchor, kImageStart, " target=\"" + std::string(kLinkTarget) + "\"" + std::string(kImageStart));
+}
+
+// Quotes become single quotes and the search page's thumbnail sizes become 48 by 48.
+std::string FinishImageCell(const std::string& cell) {
+  std::string out = SingleQuoted(cell);
+  for (std::string_view size : {"ex=96x96", "ex=64x64", "ex=112x112"}) out = ReplaceAll(out, size, "ex=48x48");
+  return out;
+}
+
+// The review page address from the first review icon, when that icon belongs to the first
+// result: the first link on the icon's line or after it ("Error" when it is incomplete).
+// Nothing when there is no icon or it comes after the second result began.
+std::optional<std::string> ReviewAddress(const std::vector<std::string>& result) {
+  for (size_t i = 0; i < result.size(); ++i) {
+    if (Contains(result[i], kReviewIcon)) {
+      std::string address = TextBetween(JoinLines(result, i), kLinkStart, kAddressEnd);
+      // The address goes into a request line: one that runs over a line break or holds
+      // control bytes is no address.
+      for (char c : address) {
+        if (static_cast<unsigned char>(c) < 0x20) return std::string(kError);
+      }
+      return address;
+    }
+    if (Contains(result[i], kSecondResult)) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+TMallLookup::TMallLookup(TPageFetch pageFetch, TPageFetch netFetch, TWriteLog writeLog,
+                         const std::string& shopName, const TMallHosts& hosts)
+    : pageFetch_(std::move(pageFetch)),
+      netFetch_(std::move(netFetch)),
+      writeLog_(std::move(writeLog)),
+      shopName_(shopName),
+      hosts_(hosts) {}
+
+void TMallLookup::ClearReviewPageUrl() { reviewPageUrl_.clear(); }
+
+std::string TMallLookup::SearchUrl(const std::string& keyword) const {
+  return "http://" + hosts_.SearchHost + "/search/mall/" + UrlEncode(SjisToUtf8(shopName_)) + "+" +
+         UrlEncode(SjisToUtf8(keyword)) + "/?f=0";
+}
+
+std::string TMallLookup::NoPictureTag() const {
+  return "<img border=0 src='http://" + hosts_.ThumbnailHost +
+         "/@0_mall/com/css/c/pc/img/nopicture/nopicture.gif?_ex=48x48'>";
+}
+
+std::string TMallLookup::LookupByCode(const std::string& code) {
+  const TLookupTexts& t = Texts();
+  std::string cell = " ";
+  try {
+    const std::string url = SearchUrl(ReplaceAll(code, "-", t.horizontalBar));
+    auto result = FirstResult(SplitLines(Utf8ToSjis(pageFetch_(url))));
+    if (!result) return t.notFound;
+    const auto link = PhotoLink(JoinLines(*result));
+    if (!link) return cell;
+    cell = FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link + std::string(kLinkEnd)));
+    if (auto address = ReviewAddress(*result)) reviewPageUrl_ = std::move(*address);
+  } catch (...) {
+    writeLog_(kLogGetGZ);
+  }
+  return cell;
+}
+
+std::string TMallLookup::LookupByName(const std::string& name) {
+  const TLookupTexts& t = Texts();
+  std::string cell = " ";
+  try {
+    std::string keyword = ReplaceAll(name, "/", t.fullWidthSlash);
+    keyword = ReplaceAll(keyword, "-", t.horizontalBar);
+    keyword = ReplaceAll(keyword, ".", t.fullWidthDot);
+    const std::string page = Normalized(netFetch_(SearchUrl(keyword)));
+    auto result = FirstResult(SplitLines(Utf8ToSjis(page)));
+    if (!result) return NoPictureTag();
+    const auto link = PhotoLink(JoinLines(*result));
+    if (!link) return cell;
+    // The name search's cell carries no closing "</a>".
+    cell = FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link));
+    if (reviewPageUrl_.empty() || reviewPageUrl_ == kError) {
+      if (auto address = ReviewAddress(*result)) reviewPageUrl_ = std::move(*address);
+    }
+  } catch (...) {
+    writeLog_(kLogGetGZ2);
+  }
+  return cell;
+}
+
+std::string TMallLookup::LookupReviews() {
+  const TLookupTexts& t = Texts();
+  if (reviewPageUrl_.empty() || reviewPageUrl_ == kError) return "-";
+  const std::string page = Normalized(ConvertCode(Normalized(netFetch_(reviewPageUrl_)), kCodeSjis));
+
+  const std::string block = TextBetween(page, t.summaryStart, t.summaryEnd);
+  std::string stars = TextBetween(block, kStarsStart, kSpanEnd);
+  const std::string average = TextBetween(block, kAverageStart, kSpanEnd);
+  const std::string count = TextBetween(block, kCountStart, kSpanEnd);
+  stars = ReplaceAll(stars, "width=\"26\"", "width=\"12\"");
+  stars = ReplaceAll(stars, "height=\"24\"", "height=\"12\"");
+
+  std::string cell = stars + "<br>" + average + t.reviewCountLabel + count + t.summaryEnd;
+  cell = SingleQuoted(cell);
+  if (Contains(cell, kError)) return "-";
+  // The figures may be spread over several lines of the page.
+  return OneLine(cell);
+}

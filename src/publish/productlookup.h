@@ -1,0 +1,62 @@
+// Product lookup on the mall's public pages: the search page gives the first result's
+// photo link (the image cell of a row) and the address of its review page; the review page
+// gives the stars, average score and review count (the review cell).
+//
+// Every cell returned is one line of Shift-JIS text without any double quote (double quotes
+// of the pages become single quotes), so that it fits between the quotes of its row field.
+// The searches catch every failure of their own and log it; a failure of the log itself
+// reaches their caller.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "base/settings.h"
+#include "intake/productlookup.h"
+
+class TMallLookup : public TProductLookup {
+ public:
+  // A GET of the address: the page body, or an exception when the page cannot be had.
+  using TPageFetch = std::function<std::string(const std::string& url)>;
+  // Appends an event with the code to the event log.
+  using TWriteLog = std::function<void(int code)>;
+
+  // pageFetch: the simple fetcher (time-out, any answer's body taken as the page), used by
+  // the by-code search. netFetch: the HTTP client, used by the by-name search and the review
+  // page. The shop name and the hosts stay the caller's and are read at each lookup.
+  TMallLookup(TPageFetch pageFetch, TPageFetch netFetch, TWriteLog writeLog, const std::string& shopName,
+              const TMallHosts& hosts);
+
+  void ClearReviewPageUrl() override;
+
+  // Searches for the shop name plus the code ("-" becomes "―"). The image cell; "(該当なし)"
+  // when the page has no result; " " when the first result has no complete photo link or
+  // the search failed (logged with code 3). Sets the review page address when the first
+  // result shows a review icon.
+  std::string LookupByCode(const std::string& code) override;
+
+  // Searches for the shop name plus the name ("/", "-" and "." become full-width). The image
+  // cell (an anchor without its closing tag); the no-picture image tag when the page has no
+  // result; " " as for LookupByCode (logged with code 4). Takes the review page address only
+  // when none is known yet (empty or "Error").
+  std::string LookupByName(const std::string& name) override;
+
+  // The review cell of the review page found by the last search: star image (shown at
+  // 12 by 12), average score and review count; "-" when no address is known or a figure is
+  // missing. Throws when the page cannot be fetched.
+  std::string LookupReviews() override;
+
+  // Empty, the address of the current item's review page, or "Error" when the search page's
+  // review link was incomplete.
+  const std::string& ReviewPageUrl() const { return reviewPageUrl_; }
+
+ private:
+  std::string SearchUrl(const std::string& keyword) const;
+  std::string NoPictureTag() const;
+
+  TPageFetch pageFetch_;
+  TPageFetch netFetch_;
+  TWriteLog writeLog_;
+  const std::string& shopName_;
+  const TMallHosts& hosts_;
+  std::string reviewPageUrl_;
+};
