@@ -163,14 +163,6 @@ TEST(ProfileWrite, WritingTheStoredValueLeavesTheFileUntouched) {
   EXPECT_EQ(ReadAll(ini), original);
 }
 
-TEST(ProfileWrite, ChangedQuotedValueIsRewrittenWithoutQuotes) {
-  ScopedTempDir dir;
-  const std::string ini = platform::FileInCurrentDirectory("q.ini");
-  WriteAll(ini, "[A]\r\nk=\"v\"\r\n");
-  EXPECT_TRUE(WriteProfileString(ini, "A", "k", "v"));
-  EXPECT_EQ(ReadAll(ini), "[A]\r\nk=v\r\n");
-}
-
 TEST(ProfileWrite, FailsWhereNoFileCanBeWritten) {
   ScopedTempDir dir;
   std::filesystem::create_directory("folder.ini");
