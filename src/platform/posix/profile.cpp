@@ -85,7 +85,7 @@ Profile Parse(std::string_view text) {
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
     start = end + 1;
-    // A NUL ends the line's text, as it ends the C string the Windows functions work on.
+    // A NUL ends the line's text, as it ends the C strings the Windows functions use.
     line = Trim(line.substr(0, line.find('\0')));
     if (line.empty()) continue;
     size_t close = line.front() == '[' ? LastClosingBracket(line) : std::string_view::npos;
