@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+// <windows.h> maps WriteProfileString to its A/W variant; this file defines our own.
+#undef WriteProfileString
+
 namespace platform {
 
 std::string ReadProfileString(const std::string& file, const std::string& section,

@@ -1,0 +1,24 @@
+// The settings file Vendlume.ini: every choice of the shop owner, read once at start-up and
+// written whole when a settings dialog closes.
+#pragma once
+#include <string>
+
+#include "base/settings.h"
+
+constexpr const char* kSettingsFileName = "Vendlume.ini";
+
+// Reads every key of the file into the settings; a missing file, section or key, a number
+// that is not a whole number and a boolean that is not one give the default of
+// TSettings. Booleans are whole numbers, any value but 0 meaning true. Strings are cut to
+// 2047 bytes. The optional [Mall] section gives the mall's hosts (an empty value counts as
+// missing).
+void LoadSettings(TSettings& settings, const std::string& iniPath);
+
+// Writes every key of [POP3], [FTP] and [HTML] in the file's order, key by key, keeping the
+// file's other sections (among them [Mall], which the program never writes) and keys.
+// AddText is stored on one line, each line break (CR LF, or a lone CR or LF) written as
+// "<CRLF>"; reading turns every "<CRLF>" back into CR LF.
+// Throws EIniFileError ("<iniPath> に書き込めません") at the first key that cannot be
+// written; the keys before it stay written, the ones after it are not written.
+void SaveSettings(const TSettings& settings, const std::string& iniPath);
+
