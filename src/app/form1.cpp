@@ -1,0 +1,99 @@
+#include "app/form1.h"
+
+#include <cstdio>
+
+#include "app/eventlog.h"
+#include "app/settings.h"
+#include "intake/itemlines.h"
+#include "platform/application.h"
+#include "platform/shell.h"
+#include "platform/system.h"
+#include "publish/statuspage.h"
+
+const char* const AuthorPageUrl = "http://www.pelnor.example/";
+
+namespace {
+
+constexpr char kPageFile[] = "item.html";
+
+}  // namespace
+
+TForm1::TForm1() : Lookup(std::make_unique<TNoProductLookup>()) {
+  Timer1.OnTimer = [this](TObject* sender) { Timer1Timer(sender); };
+  FormCreate();
+  Timer1.SetEnabled(true);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormCreate() {
+  // House machines (their names begin with "QVZ") keep an event log and leave the credit
+  // out of the page.
+  HouseMachine = platform::ComputerName().compare(0, 3, "QVZ") == 0;
+  RecentOrders = LoadRecentOrders(platform::FileInCurrentDirectory(RecentOrdersFileName));
+  LoadSettings();
+  if (Settings.Pop3Host == "NONE") POP3Setting1Click(this);
+  try {
+    RenderStatusPage();
+  } catch (const std::exception&) {
+    // The start-up page is a convenience; the next mail renders it again.
+  }
+}
+
+bool TForm1::FormCloseQuery() {
+  RecentOrders.clear();
+  return true;
+}
+
+int TForm1::QueryEndSession() {
+  sessionEnded_ = true;
+  Timer1.SetEnabled(false);
+  return 1;
+}
+
+void TForm1::PopupMenu1Popup(TObject*) { pelnor1Visible_ = !HouseMachine; }
+
+void TForm1::POP3Setting1Click(TObject*) {
+  // Without the settings dialog on this system, the owner edits the settings file.
+  settingsDialogShown_ = true;
+  std::fprintf(stderr,
+               "Vendlume: no mailbox is configured. Set Host, User, Pass and Port in the [POP3] "
+               "section of %s (and the [FTP] section for publication), then start Vendlume again.\n",
+               platform::FileInCurrentDirectory(kSettingsFileName).c_str());
+}
+
+void TForm1::Items1Click(TObject*) {
+  std::fprintf(stderr, "Vendlume: the page's look is set in the [HTML] section of %s.\n",
+               platform::FileInCurrentDirectory(kSettingsFileName).c_str());
+}
+
+void TForm1::Pelnor1Click(TObject*) { platform::OpenInBrowser(AuthorPageUrl); }
+
+void TForm1::Exit1Click(TObject*) {
+  if (FormCloseQuery()) platform::Terminate();
+}
+
+void TForm1::Timer1Timer(TObject*) {
+  if (sessionEnded_ || Settings.Pop3Host == "NONE") return;
+}
+
+void TForm1::WriteLog(int code) { ::WriteLog(code, HouseMachine, platform::FileInCurrentDirectory(kLogFileName)); }
+
+void TForm1::AddItemBlock(const std::string& section, const std::string& orderTime,
+                          const std::string& prefecture) {
+  TItemStage(RecentOrders, *Lookup, Settings).AddItemBlock(section, orderTime, prefecture);
+}
+
+void TForm1::SaveRecentOrders() {
+  ::SaveRecentOrders(RecentOrders, platform::FileInCurrentDirectory(RecentOrdersFileName));
+}
+
+void TForm1::RenderStatusPage() {
+  ::RenderStatusPage(RecentOrders, Settings, HouseMachine, platform::FileInCurrentDirectory(kPageFile));
+}
+
+void TForm1::PublishPage() {}
+
+void TForm1::LoadSettings() { ::LoadSettings(Settings, platform::FileInCurrentDirectory(kSettingsFileName)); }
+
+void TForm1::SaveSettings() { ::SaveSettings(Settings, platform::FileInCurrentDirectory(kSettingsFileName)); }

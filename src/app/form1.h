@@ -1,0 +1,68 @@
+// The controller: the hidden main form. It owns the poll timer, the network clients, the
+// recent-orders list and every setting, and glues the order intake, the product lookup,
+// the page renderer and the publication together. Logic lives in the subsystems; the
+// member functions here supply the controller's state and do the file and network work.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "app/timer.h"
+#include "base/settings.h"
+#include "intake/orderparser.h"
+#include "intake/productlookup.h"
+#include "intake/recentorders.h"
+
+class TForm1 : public TObject, public TOrderMailHost {
+ public:
+  // Runs FormCreate: house-machine mode, the list, the settings, the start-up page.
+  TForm1();
+  ~TForm1() override;
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  void FormCreate();
+  // Releases the list and allows the close; nothing is saved.
+  bool FormCloseQuery();
+  // The end of the Windows session: answers 1, stops the timer and releases the network
+  // clients, after which no cycle, lookup or upload starts.
+  int QueryEndSession();
+
+  // The tray menu's commands.
+  void PopupMenu1Popup(TObject* Sender);
+  void POP3Setting1Click(TObject* Sender);
+  void Items1Click(TObject* Sender);
+  void Pelnor1Click(TObject* Sender);
+  void Exit1Click(TObject* Sender);
+  bool Pelnor1Visible() const { return pelnor1Visible_; }
+  bool SettingsDialogShown() const { return settingsDialogShown_; }
+
+  void Timer1Timer(TObject* Sender);
+  void WriteLog(int code);
+
+  // The order intake's view of the controller.
+  void AddItemBlock(const std::string& section, const std::string& orderTime,
+                    const std::string& prefecture) override;
+  void SaveRecentOrders() override;
+  void RenderStatusPage() override;
+  void PublishPage() override;
+
+  void LoadSettings();
+  void SaveSettings();
+
+  // Program-wide values.
+  bool HouseMachine = false;
+  TSettings Settings;
+  TRecentOrders RecentOrders;
+  std::string ShopName;
+  std::string Label1 = "Label1";  // publication status, never shown
+  TTimer Timer1{15000};
+  std::unique_ptr<TProductLookup> Lookup;
+
+ private:
+  bool pelnor1Visible_ = true;
+  bool settingsDialogShown_ = false;
+  bool sessionEnded_ = false;
+};
+
+// The author's web page, opened from the tray menu.
+extern const char* const AuthorPageUrl;

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "app/form1.h"
+#include "base/sjis.h"
+#include "support/testing.h"
+
+namespace {
+
+using testing_support::ReadAll;
+using testing_support::ScopedTempDir;
+using testing_support::WriteAll;
+
+int CountOf(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+  return n;
+}
+
+TEST(StartUp, FirstStartWithoutFilesAsksForSettingsAndRendersAnEmptyPage) {
+  ScopedTempDir dir;
+  TForm1 form;
+  EXPECT_TRUE(form.SettingsDialogShown());
+  EXPECT_EQ(form.Settings.Pop3Host, "NONE");
+  EXPECT_TRUE(form.RecentOrders.empty());
+  std::string page = ReadAll("item.html");
+  EXPECT_NE(page.find("<table width=600>"), std::string::npos);
+  EXPECT_EQ(CountOf(page, "<tr align=Left>"), 0);
+  // Nothing but the page is written at start-up.
+  EXPECT_FALSE(testing_support::FileExists("Vendlume.ini"));
+  EXPECT_FALSE(testing_support::FileExists("itemsl.csv"));
+  EXPECT_TRUE(form.Timer1.Running());
+  EXPECT_EQ(form.Timer1.Interval(), 15000);
+}
+
+TEST(StartUp, LoadsListAndSettingsOfTheCurrentDirectoryAndKeepsRowsAboveTheCap) {
+  ScopedTempDir dir;
+  WriteAll("Vendlume.ini", "[POP3]\r\nHost=127.0.0.1\r\n[HTML]\r\nCount=1\r\nTABLE=0\r\n");
+  std::string row = Sjis("10/24　09:05,マグ　,mug-001,\"X\",東京都,1200,2,\"-\"");
+  WriteAll("itemsl.csv", row + "\r\n" + row + "\r\n");
+  TForm1 form;
+  EXPECT_FALSE(form.SettingsDialogShown());
+  EXPECT_EQ(form.RecentOrders.size(), 2u);  // the cap applies on insertion only
+  std::string page = ReadAll("item.html");
+  EXPECT_EQ(CountOf(page, "<tr align=Left>"), 2);
+  EXPECT_NE(page.find("<table width=100%>"), std::string::npos);
+}
+
+TEST(StartUp, ADamagedSettingsOrListFileIsSilent) {
+  ScopedTempDir dir;
+  WriteAll("Vendlume.ini", "[HTML]\r\nFont=notacolour\r\n");
+  WriteAll("itemsl.csv", "\xFF\xFE garbage\r\n");
+  TForm1 form;  // the start-up render fails on the colour; nothing escapes
+  EXPECT_FALSE(testing_support::FileExists("item.html"));
+}
+
+TEST(Menu, AuthorPageItemIsHiddenOnlyOnHouseMachines) {
+  ScopedTempDir dir;
+  TForm1 form;
+  form.HouseMachine = true;
+  form.PopupMenu1Popup(&form);
+  EXPECT_FALSE(form.Pelnor1Visible());
+  form.HouseMachine = false;
+  form.PopupMenu1Popup(&form);
+  EXPECT_TRUE(form.Pelnor1Visible());
+}
+
+TEST(Session, EndOfSessionAnswersOneAndStopsThePollTimer) {
+  ScopedTempDir dir;
+  TForm1 form;
+  EXPECT_EQ(form.QueryEndSession(), 1);
+  EXPECT_FALSE(form.Timer1.Running());
+}
+
+}  // namespace
