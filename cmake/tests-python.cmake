@@ -1,0 +1,8 @@
+# The Python helpers of the end-to-end tests (the local mall, the order-mail writer) test
+# themselves. They run on the build host, so only the Linux build registers them.
+if(NOT WIN32)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_test(NAME mall_support
+           COMMAND ${Python3_EXECUTABLE} -m unittest discover -s . -p "test_*.py"
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/support)
+endif()
