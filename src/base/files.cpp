@@ -7,25 +7,25 @@
 #include "base/sjis.h"
 #include "platform/files.h"
 
-namespace {
-
-[[noreturn]] void ThrowCreateError(const std::string& path) {
+void ThrowFileCreateError(const std::string& path) {
   static const std::string before = Sjis("ファイル ");
   static const std::string after = Sjis(" を作成できません");
   throw EFCreateError(before + path + after);
 }
 
-[[noreturn]] void ThrowWriteError() {
+void ThrowStreamWriteError() {
   static const std::string text = Sjis("ストリームへの書き込みエラー");
   throw EWriteError(text);
 }
 
+namespace {
+
 void WriteAll(const std::string& path, std::string_view bytes, std::ios::openmode mode) {
   std::ofstream out(path, mode | std::ios::binary);
-  if (!out) ThrowCreateError(path);
+  if (!out) ThrowFileCreateError(path);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.flush();
-  if (!out) ThrowWriteError();
+  if (!out) ThrowStreamWriteError();
 }
 
 }  // namespace
@@ -47,14 +47,14 @@ void ReplaceFileBytes(const std::string& path, std::string_view bytes) {
   try {
     WriteAll(temp, bytes, std::ios::out | std::ios::trunc);
   } catch (const EFCreateError&) {
-    ThrowCreateError(path);
+    ThrowFileCreateError(path);
   } catch (...) {
     std::remove(temp.c_str());
     throw;
   }
   if (!platform::RenameReplacing(temp, path)) {
     std::remove(temp.c_str());
-    ThrowCreateError(path);
+    ThrowFileCreateError(path);
   }
 }
 

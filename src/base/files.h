@@ -18,5 +18,9 @@ void ReplaceFileBytes(const std::string& path, std::string_view bytes);
 // Appends the bytes, creating the file when it does not exist. Throws like ReplaceFileBytes.
 void AppendFileBytes(const std::string& path, std::string_view bytes);
 
+// The file layer's two failures, for code that writes files its own way.
+[[noreturn]] void ThrowFileCreateError(const std::string& path);  // EFCreateError
+[[noreturn]] void ThrowStreamWriteError();                      // EWriteError
+
 // Splits text into lines at CR LF, lone CR or lone LF; a final line break adds no line.
 std::vector<std::string> SplitLines(std::string_view text);

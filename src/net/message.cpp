@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "base/errors.h"
+#include "base/files.h"
 #include "base/sjis.h"
 #include "net/asciitext.h"
 #include "net/encodedword.h"
@@ -12,17 +13,6 @@
 #include "platform/tempfile.h"
 
 namespace {
-
-[[noreturn]] void ThrowCreateError(const std::string& path) {
-  static const std::string before = Sjis("ファイル ");
-  static const std::string after = Sjis(" を作成できません");
-  throw EFCreateError(before + path + after);
-}
-
-[[noreturn]] void ThrowWriteError() {
-  static const std::string text = Sjis("ストリームへの書き込みエラー");
-  throw EWriteError(text);
-}
 
 TNetMessagePriority ParsePriority(std::string_view value) {
   value = Trimmed(value);
@@ -82,18 +72,18 @@ void TNetAttachment::WriteData(std::string_view bytes) {
     if (!file_->IsOpen()) {
       std::string tried = file_->Path();
       file_.reset();
-      ThrowCreateError(tried);
+      ThrowFileCreateError(tried);
     }
     StoredPathName = file_->Path();
   }
-  if (!file_->Write(bytes)) ThrowWriteError();
+  if (!file_->Write(bytes)) ThrowStreamWriteError();
 }
 
 void TNetAttachment::CloseFile() {
   if (!file_) return;
   bool ok = file_->Close();
   file_.reset();
-  if (!ok) ThrowWriteError();
+  if (!ok) ThrowStreamWriteError();
 }
 
 // Builds the message's parts from the structure decoder's items. Part 0 exists from the
