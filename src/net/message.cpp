@@ -5,7 +5,6 @@
 
 #include "base/errors.h"
 #include "base/files.h"
-#include "base/sjis.h"
 #include "net/asciitext.h"
 #include "net/encodedword.h"
 #include "net/maildate.h"
