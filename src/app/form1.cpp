@@ -18,7 +18,9 @@ constexpr char kPageFile[] = "item.html";
 
 }  // namespace
 
-TForm1::TForm1() : Lookup(std::make_unique<TNoProductLookup>()) {
+TForm1::TForm1() : Lookup(std::make_unique<TNoProductLookup>()), NetPOP31(std::make_unique<TNetPOP3>()) {
+  // While a network call waits, the program's messages (timers, menu commands) go on.
+  NetIdlePump1.ProcessMessages = [](bool) { platform::ProcessMessages(); };
   Timer1.OnTimer = [this](TObject* sender) { Timer1Timer(sender); };
   FormCreate();
   Timer1.SetEnabled(true);
@@ -47,6 +49,9 @@ bool TForm1::FormCloseQuery() {
 
 int TForm1::QueryEndSession() {
   sessionEnded_ = true;
+  // The clients stay allocated: a cycle may be waiting inside one of them right now (the
+  // end-of-session message arrives through the idle pump). No new cycle, lookup or upload
+  // starts after this.
   Timer1.SetEnabled(false);
   return 1;
 }
@@ -75,6 +80,7 @@ void TForm1::Exit1Click(TObject*) {
 
 void TForm1::Timer1Timer(TObject*) {
   if (sessionEnded_ || Settings.Pop3Host == "NONE") return;
+  PollMailbox();
 }
 
 void TForm1::WriteLog(int code) { ::WriteLog(code, HouseMachine, platform::FileInCurrentDirectory(kLogFileName)); }

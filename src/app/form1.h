@@ -11,6 +11,8 @@
 #include "intake/orderparser.h"
 #include "intake/productlookup.h"
 #include "intake/recentorders.h"
+#include "net/idlepump.h"
+#include "net/pop3.h"
 
 class TForm1 : public TObject, public TOrderMailHost {
  public:
@@ -37,6 +39,10 @@ class TForm1 : public TObject, public TOrderMailHost {
   bool SettingsDialogShown() const { return settingsDialogShown_; }
 
   void Timer1Timer(TObject* Sender);
+  // One cycle: take the oldest mail of the mailbox, delete it there and hand its text to
+  // the order parser. The timer is stopped meanwhile and set to 5 s when the cycle began
+  // with a backlog of two or more mails, else to 15 s.
+  void PollMailbox();
   void WriteLog(int code);
 
   // The order intake's view of the controller.
@@ -56,6 +62,8 @@ class TForm1 : public TObject, public TOrderMailHost {
   std::string ShopName;
   std::string Label1 = "Label1";  // publication status, never shown
   TTimer Timer1{15000};
+  TNetIdlePump NetIdlePump1;
+  std::unique_ptr<TNetPOP3> NetPOP31;
   std::unique_ptr<TProductLookup> Lookup;
 
  private:
