@@ -14,6 +14,11 @@ struct EFCreateError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A file could not be opened for reading ("ファイル %s を開けません").
+struct EFOpenError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 // Writing to a file failed ("ストリームへの書き込みエラー").
 struct EWriteError : std::runtime_error {
   using std::runtime_error::runtime_error;

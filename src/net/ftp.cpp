@@ -1,0 +1,137 @@
+#include "net/ftp.h"
+
+#include <fstream>
+
+#include "base/errors.h"
+#include "base/sjis.h"
+#include "net/ftpparse.h"
+#include "net/netexceptions.h"
+#include "net/simpleserver.h"
+
+namespace {
+
+// A data connection that is already gone when the upload ends or fails reports this code;
+// the outcome then comes from the control connection's reply.
+constexpr int kSocketErrorNotSocket = 10038;
+
+}  // namespace
+
+TNetFTP::TNetFTP() { Port = 21; }
+
+TNetFTP::~TNetFTP() = default;
+
+void TNetFTP::SetTransferType(TFtpTransferType type) {
+  if (type == transferType_ || transfer_) return;
+  transferType_ = type;
+  if (IsOpen()) SendTransferType();
+}
+
+void TNetFTP::SendTransferType() {
+  SendCommand(std::string("type ") + (transferType_ == ftBinary ? "I" : "A"), 200);
+}
+
+void TNetFTP::OpenAndLogIn(bool logIn) {
+  try {
+    OpenConnection();
+    ReadReply({220});
+    if (!logIn) return;
+    WriteLine("user " + User);
+    if (ReadReply({230, 331}) == 331) SendCommand("pass " + Password, 230);
+    SendTransferType();
+    WriteLine("syst");
+    if (ReadReply({200, 215, 500}) == 500) {
+      systemDescription_ = "Unknown";
+    } else {
+      const std::string line = LastReplyLine();
+      systemDescription_ = line.size() > 3 ? line.substr(3) : std::string();
+    }
+  } catch (...) {
+    CloseConnection();
+    throw;
+  }
+}
+
+void TNetFTP::UploadFile(const std::string& localPath, const std::string& remoteName,
+                         bool append) {
+  std::ifstream file(localPath, std::ios::binary);
+  // A folder opens on some systems; only reading from it fails.
+  if (file) file.peek();
+  if (!file.is_open() || file.bad() || file.fail()) {
+    static const std::string before = Sjis("ファイル ");
+    static const std::string after = Sjis(" を開けません");
+    throw EFOpenError(before + localPath + after);
+  }
+  file.clear();  // the end of an empty file
+  UploadStream(file, remoteName, append);
+}
+
+void TNetFTP::UploadStream(std::istream& stream, const std::string& remoteName, bool append) {
+  const std::string command = remoteName.empty() ? "STOU "
+                              : append           ? "APPE " + remoteName
+                                                 : "STOR " + remoteName;
+  try {
+    if (Passive) TransferPassive(stream, command);
+    else TransferActive(stream, command);
+  } catch (...) {
+    transfer_.reset();
+    throw;
+  }
+  ReadCompletion();
+}
+
+template <class Connection>
+Connection& TNetFTP::NewTransferConnection() {
+  auto connection = std::make_unique<Connection>();
+  connection->OnWorkBegin = OnWorkBegin;
+  connection->OnWork = OnWork;
+  connection->OnWorkEnd = OnWorkEnd;
+  connection->InactivityTimeout = InactivityTimeout;
+  Connection& made = *connection;
+  transfer_ = std::move(connection);
+  return made;
+}
+
+void TNetFTP::TransferPassive(std::istream& stream, const std::string& command) {
+  SendCommand("PASV", 227);
+  const TFtpDataAddress address = ParsePassiveReply(LastReplyLine());
+  // The server answers the transfer command only once the data connection is up, so the
+  // reply is read after connecting.
+  WriteLine(command);
+  TNetTCPClient& data = NewTransferConnection<TNetTCPClient>();
+  data.Host = address.Host;
+  data.Port = address.Port;
+  data.OpenConnection();
+  try {
+    ReadReply({110, 125, 150});
+    try {
+      data.WriteFromStream(stream, false, false);
+    } catch (const ENetSocketError& e) {
+      if (e.Code != kSocketErrorNotSocket) throw;
+    }
+  } catch (...) {
+    data.CloseConnection();
+    throw;
+  }
+  // The close tells the server that the file is complete.
+  data.CloseConnection();
+  transfer_.reset();
+}
+
+void TNetFTP::TransferActive(std::istream& stream, const std::string& command) {
+  TNetSimpleServer& data = NewTransferConnection<TNetSimpleServer>();
+  data.BoundIP = Binding().IP;
+  data.BoundPort = 0;
+  data.BeginListen(1);
+  SendCommand("PORT " + FormatPortArgument(data.Binding().IP, data.Binding().Port), 200);
+  WriteLine(command);
+  ReadReply({125, 150});
+  data.AcceptPeer();
+  data.WriteFromStream(stream, true, false);
+  data.CloseConnection();
+  transfer_.reset();
+}
+
+void TNetFTP::ReadCompletion() {
+  // 426: the server saw the data connection end early; a 226 may still follow.
+  if (ReadReply({225, 226, 250, 426}) == 426) ReadReply({226});
+}

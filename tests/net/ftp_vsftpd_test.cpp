@@ -1,0 +1,167 @@
+// The FTP client against a real server: the private vsftpd instance CTest starts
+// (scripts/servers/vsftpd). What arrived is read back from the server's folder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "net/ftp.h"
+#include "net/netexceptions.h"
+#include "support/testing.h"
+#include "thrown.h"
+
+using testing_support::ReadAll;
+using testing_support::ScopedTempDir;
+using testing_support::WriteAll;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where the server listens and whose home receives the uploads: <build>/servers/ftp/ftp.env.
+struct FtpServer {
+  int Port = 0;
+  std::string User, Password, Home;
+
+  bool Load(std::string& why) {
+    const char* build = std::getenv("VDL_BINARY_DIR");
+    if (!build) {
+      why = "VDL_BINARY_DIR is not set (run the tests through ctest)";
+      return false;
+    }
+    const std::string path = std::string(build) + "/servers/ftp/ftp.env";
+    std::ifstream in(path);
+    if (!in) {
+      why = path + " is missing: the FTP server is not running";
+      return false;
+    }
+    std::map<std::string, std::string> values;
+    for (std::string line; std::getline(in, line);) {
+      const size_t eq = line.find('=');
+      if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    Port = std::atoi(values["PORT"].c_str());
+    User = values["USER"];
+    Password = values["PASSWORD"];
+    Home = values["HOME"];
+    return Port > 0 && !Home.empty();
+  }
+};
+
+// Bytes of every value, CR LF and lone LF among them: any text-mode conversion shows.
+std::string Payload(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  if (size > 8) bytes.replace(size / 2, 5, "\r\n\n\r\n");
+  return bytes;
+}
+
+class Vsftpd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    ASSERT_TRUE(server.Load(why)) << why;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(server.Home, ec)) fs::remove(entry.path(), ec);
+    ftp.Host = "127.0.0.1";
+    ftp.Port = server.Port;
+    ftp.User = server.User;
+    ftp.Password = server.Password;
+    ftp.Passive = true;
+    ftp.InactivityTimeout = 20000;
+  }
+  void TearDown() override { ftp.CloseConnection(); }
+
+  std::string Arrived(const std::string& name) { return ReadAll(server.Home + "/" + name); }
+  void Upload(const std::string& bytes, const std::string& name, bool append = false) {
+    std::istringstream stream(bytes);
+    ftp.UploadStream(stream, name, append);
+  }
+
+  FtpServer server;
+  TNetFTP ftp;
+};
+
+TEST_F(Vsftpd, PassiveUploadsArriveByteForByte) {
+  ScopedTempDir dir;
+  int connected = 0, workEnds = 0;
+  ftp.OnConnected = [&](TNetComponent*) { ++connected; };
+  ftp.OnWorkEnd = [&](TNetComponent*, TWorkMode) { ++workEnds; };
+  ftp.OpenAndLogIn(true);
+  EXPECT_EQ(connected, 1);
+  EXPECT_EQ(ftp.SystemDescription(), " UNIX Type: L8");
+
+  const std::map<std::string, std::string> files = {
+      {"empty.html", ""}, {"small.html", Payload(1500, 1)}, {"big.bin", Payload(10 << 20, 2)}};
+  for (const auto& [name, bytes] : files) {
+    WriteAll(name, bytes);
+    ftp.UploadFile(name, name, false);
+  }
+  EXPECT_EQ(workEnds, 3);
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(fs::exists(server.Home + "/" + name));
+    EXPECT_TRUE(Arrived(name) == bytes) << Arrived(name).size() << " bytes of " << bytes.size();
+  }
+}
+
+TEST_F(Vsftpd, StoreReplacesAndAppendAdds) {
+  ftp.OpenAndLogIn(true);
+  Upload("first version, the longer one", "Recent.html");
+  Upload("second", "Recent.html");
+  EXPECT_EQ(Arrived("Recent.html"), "second");
+  Upload(" and more", "Recent.html", true);
+  EXPECT_EQ(Arrived("Recent.html"), "second and more");
+  Upload("fresh", "new.log", true);  // appending to nothing creates the file
+  EXPECT_EQ(Arrived("new.log"), "fresh");
+}
+
+TEST_F(Vsftpd, EmptyNameStoresUnderANameTheServerPicks) {
+  ftp.OpenAndLogIn(true);
+  Upload("unique", "");
+  int files = 0;
+  std::string content;
+  for (const auto& entry : fs::directory_iterator(server.Home)) {
+    ++files;
+    content = ReadAll(entry.path().string());
+  }
+  EXPECT_EQ(files, 1);
+  EXPECT_EQ(content, "unique");
+}
+
+TEST_F(Vsftpd, ActiveModeUpload) {
+  ftp.Passive = false;
+  ftp.OpenAndLogIn(true);
+  const std::string bytes = Payload(300000, 3);
+  Upload(bytes, "active.bin");
+  EXPECT_TRUE(Arrived("active.bin") == bytes);
+  EXPECT_EQ(ftp.TransferConnection(), nullptr);
+}
+
+TEST_F(Vsftpd, WrongPasswordFailsAndClosesThenLoginWorks) {
+  ftp.Password = "wrong";
+  auto e = Thrown<ENetProtocolReplyError>([&] { ftp.OpenAndLogIn(true); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->ReplyNumber, 530);
+  EXPECT_FALSE(ftp.IsOpen());
+  ftp.Password = server.Password;
+  ftp.OpenAndLogIn(true);
+  EXPECT_TRUE(ftp.IsOpen());
+}
+
+TEST_F(Vsftpd, RefusedStoreLeavesTheSessionUsable) {
+  ftp.OpenAndLogIn(true);
+  auto e = Thrown<ENetProtocolReplyError>([&] { Upload("x", "no-such-folder/page.html"); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->ReplyNumber, 553);
+  EXPECT_TRUE(ftp.IsOpen());
+  Upload("after", "page.html");
+  EXPECT_EQ(Arrived("page.html"), "after");
+}
+
+}  // namespace
