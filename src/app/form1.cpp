@@ -12,13 +12,11 @@
 
 const char* const AuthorPageUrl = "http://www.pelnor.example/";
 
-namespace {
-
-constexpr char kPageFile[] = "item.html";
-
-}  // namespace
-
-TForm1::TForm1() : Lookup(std::make_unique<TNoProductLookup>()), NetPOP31(std::make_unique<TNetPOP3>()) {
+TForm1::TForm1() : Lookup(std::make_unique<TNoProductLookup>()), NetPOP31(std::make_unique<TNetPOP3>()),
+      NetFTP1(std::make_unique<TNetFTP>()) {
+  NetFTP1->Passive = true;
+  NetFTP1->OnConnected = [this](TNetComponent*) { NetFTP1Connected(this); };
+  NetFTP1->OnWorkEnd = [this](TNetComponent*, TWorkMode) { NetFTP1WorkEnd(this); };
   // While a network call waits, the program's messages (timers, menu commands) go on.
   NetIdlePump1.ProcessMessages = [](bool) { platform::ProcessMessages(); };
   Timer1.OnTimer = [this](TObject* sender) { Timer1Timer(sender); };
@@ -95,10 +93,9 @@ void TForm1::SaveRecentOrders() {
 }
 
 void TForm1::RenderStatusPage() {
-  ::RenderStatusPage(RecentOrders, Settings, HouseMachine, platform::FileInCurrentDirectory(kPageFile));
+  ::RenderStatusPage(RecentOrders, Settings, HouseMachine, platform::FileInCurrentDirectory(kPageFileName));
 }
 
-void TForm1::PublishPage() {}
 
 void TForm1::LoadSettings() { ::LoadSettings(Settings, platform::FileInCurrentDirectory(kSettingsFileName)); }
 

@@ -11,8 +11,12 @@
 #include "intake/orderparser.h"
 #include "intake/productlookup.h"
 #include "intake/recentorders.h"
+#include "net/ftp.h"
 #include "net/idlepump.h"
 #include "net/pop3.h"
+
+// The page the renderer writes and the publication uploads.
+constexpr char kPageFileName[] = "item.html";
 
 class TForm1 : public TObject, public TOrderMailHost {
  public:
@@ -50,6 +54,8 @@ class TForm1 : public TObject, public TOrderMailHost {
                     const std::string& prefecture) override;
   void SaveRecentOrders() override;
   void RenderStatusPage() override;
+  // Uploads item.html as Target + ".html" to the shop's web space. Silent: a failure ends
+  // the publication without a message or a log line, and the next one starts afresh.
   void PublishPage() override;
 
   void LoadSettings();
@@ -64,9 +70,15 @@ class TForm1 : public TObject, public TOrderMailHost {
   TTimer Timer1{15000};
   TNetIdlePump NetIdlePump1;
   std::unique_ptr<TNetPOP3> NetPOP31;
+  std::unique_ptr<TNetFTP> NetFTP1;
   std::unique_ptr<TProductLookup> Lookup;
 
  private:
+  // Lets the GUI run until Label1 reads the status, at most the FTP client's inactivity limit.
+  void WaitForPublicationStatus(const char* status);
+  void NetFTP1Connected(TObject* Sender);
+  void NetFTP1WorkEnd(TObject* Sender);
+
   bool pelnor1Visible_ = true;
   bool settingsDialogShown_ = false;
   bool sessionEnded_ = false;

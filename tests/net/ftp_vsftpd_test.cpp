@@ -11,6 +11,7 @@
 
 #include "net/ftp.h"
 #include "net/netexceptions.h"
+#include "support/server_env.h"
 #include "support/testing.h"
 #include "thrown.h"
 
@@ -22,35 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Where the server listens and whose home receives the uploads: <build>/servers/ftp/ftp.env.
-struct FtpServer {
-  int Port = 0;
-  std::string User, Password, Home;
-
-  bool Load(std::string& why) {
-    const char* build = std::getenv("VDL_BINARY_DIR");
-    if (!build) {
-      why = "VDL_BINARY_DIR is not set (run the tests through ctest)";
-      return false;
-    }
-    const std::string path = std::string(build) + "/servers/ftp/ftp.env";
-    std::ifstream in(path);
-    if (!in) {
-      why = path + " is missing: the FTP server is not running";
-      return false;
-    }
-    std::map<std::string, std::string> values;
-    for (std::string line; std::getline(in, line);) {
-      const size_t eq = line.find('=');
-      if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    Port = std::atoi(values["PORT"].c_str());
-    User = values["USER"];
-    Password = values["PASSWORD"];
-    Home = values["HOME"];
-    return Port > 0 && !Home.empty();
-  }
-};
+using FtpServer = testing_support::FtpAccount;
 
 // Bytes of every value, CR LF and lone LF among them: any text-mode conversion shows.
 std::string Payload(size_t size, unsigned seed) {

@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <fstream>
 
+#include "support/server_env.h"
 #include "support/testing.h"
 
 namespace fs = std::filesystem;
@@ -14,29 +16,14 @@ namespace fs = std::filesystem;
 namespace testing_support {
 
 bool DovecotMailbox::Load(std::string& why) {
-  const char* build = std::getenv("VDL_BINARY_DIR");
-  if (!build) {
-    why = "VDL_BINARY_DIR is not set: run the tests through ctest, which starts dovecot";
-    return false;
-  }
-  const std::string file = std::string(build) + "/servers/dovecot/pop3.env";
-  std::ifstream in(file);
-  if (!in) {
-    why = file + " is missing: dovecot was not started (scripts/servers/dovecot start)";
-    return false;
-  }
-  std::string line;
-  while (std::getline(in, line)) {
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-    if (key == "PORT") Port = std::atoi(value.c_str());
-    else if (key == "USER") User = value;
-    else if (key == "PASSWORD") Password = value;
-    else if (key == "MAILDIR") Maildir = value;
-  }
+  std::map<std::string, std::string> values;
+  if (!ReadServerEnv("dovecot/pop3.env", values, why)) return false;
+  Port = std::atoi(values["PORT"].c_str());
+  User = values["USER"];
+  Password = values["PASSWORD"];
+  Maildir = values["MAILDIR"];
   if (Port <= 0 || User.empty() || Maildir.empty()) {
-    why = file + " is incomplete";
+    why = "pop3.env is incomplete";
     return false;
   }
   return true;

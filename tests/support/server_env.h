@@ -1,0 +1,21 @@
+// The private servers CTest starts write where they listen to <build>/servers/NAME, as
+// KEY=value lines; the tests read them here.
+#pragma once
+#include <map>
+#include <string>
+
+namespace testing_support {
+
+// The KEY=value lines of <build>/servers/<relativePath>; false (with the reason) when the
+// file is missing, that is when the server was not started by ctest.
+bool ReadServerEnv(const std::string& relativePath, std::map<std::string, std::string>& values,
+                   std::string& why);
+
+// The private FTP server: where it listens, its user, and the home the uploads land in.
+struct FtpAccount {
+  int Port = 0;
+  std::string User, Password, Home;
+  bool Load(std::string& why);
+};
+
+}  // namespace testing_support
