@@ -30,4 +30,7 @@ class TNetPOP3 : public TNetTCPClient {
   // Sends "Quit" without waiting for the answer and closes the socket in any case; a
   // failure to send (on a closed connection: ENetConnClosedGracefully) is passed on after.
   void CloseConnection() override;
+
+ private:
+  class MessageReader;
 };
