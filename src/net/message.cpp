@@ -201,15 +201,15 @@ class TNetPartDispatcher {
 bool ReadMessageHeader(TNetLineReader& reader, TNetMessage& message, const std::string& endLine) {
   bool bodyFollows = true;
   for (;;) {
-    std::string line = reader.ReadLn();
+    std::string_view line = reader.ReadLn();
     if (line == endLine) break;
     // Without this the read would run past the end of a mail that has no empty line.
     if (line == ".") {
       bodyFollows = false;
       break;
     }
-    if (line.starts_with("..")) line.erase(0, 1);
-    message.Headers.Add(std::move(line));
+    if (line.starts_with("..")) line.remove_prefix(1);
+    message.Headers.Add(std::string(line));
   }
   ApplyHeaders(message);
   return bodyFollows;
@@ -239,9 +239,9 @@ void ApplyHeaders(TNetMessage& m) {
 
 void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
   if (message.NoDecode) {
-    for (std::string line = reader.ReadLn(); line != "."; line = reader.ReadLn()) {
-      if (line.starts_with("..")) line.erase(0, 1);
-      message.Body.push_back(std::move(line));
+    for (std::string_view line = reader.ReadLn(); line != "."; line = reader.ReadLn()) {
+      if (line.starts_with("..")) line.remove_prefix(1);
+      message.Body.emplace_back(line);
     }
     return;
   }
@@ -265,7 +265,7 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
                   "\r\nContent-Transfer-Encoding: " + message.ContentTransferEncoding + "\r\n\r\n");
     dispatcher.Dispatch(decoder.TakeItems());
   });
-  for (std::string line = reader.ReadLn(); line != "."; line = reader.ReadLn()) {
+  for (std::string_view line = reader.ReadLn(); line != "."; line = reader.ReadLn()) {
     guarded([&] {
       std::string_view text = line;
       if (text.starts_with("..")) text.remove_prefix(1);
