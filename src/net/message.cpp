@@ -55,6 +55,17 @@ bool IsTextSection(const TNetHeaderList& headers) {
   return true;
 }
 
+void JoinBody(TNetText& text) {
+  if (text.Body.size() < 2) return;
+  size_t size = 0;
+  for (const std::string& piece : text.Body) size += piece.size();
+  std::string whole;
+  whole.reserve(size);
+  for (const std::string& piece : text.Body) whole += piece;
+  text.Body.clear();
+  text.Body.push_back(std::move(whole));
+}
+
 }  // namespace
 
 TNetAttachment::TNetAttachment() = default;
@@ -122,9 +133,13 @@ class TNetPartDispatcher {
     }
   }
 
-  // Closes the file of the attachment being written, if any.
+  // Completes the current part: a text's pieces become its one body entry (a long body
+  // must not be cut inside a line); an attachment's file is closed.
   void Finish() {
-    if (auto* attachment = dynamic_cast<TNetAttachment*>(Current())) attachment->CloseFile();
+    if (auto* text = dynamic_cast<TNetText*>(Current()))
+      JoinBody(*text);
+    else
+      static_cast<TNetAttachment*>(Current())->CloseFile();
   }
 
  private:
@@ -132,11 +147,9 @@ class TNetPartDispatcher {
 
   void Data(std::string& bytes) {
     if (auto* text = dynamic_cast<TNetText*>(Current())) {
-      // One entry for the whole text: a long body must not be cut inside a line.
-      if (text->Body.empty())
-        text->Body.push_back(std::move(bytes));
-      else
-        text->Body.back() += bytes;
+      // Kept in pieces until the part is complete (Finish): joined once then, a long body
+      // is copied once instead of at every growth.
+      text->Body.push_back(std::move(bytes));
     } else {
       static_cast<TNetAttachment*>(Current())->WriteData(bytes);
     }

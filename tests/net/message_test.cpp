@@ -271,6 +271,30 @@ TEST(MultipartMail, EmptyPreambleLeavesPartZeroEmpty) {
   EXPECT_EQ(TextPart(m, 2).Body, std::vector<std::string>{"<p>html</p>"});
 }
 
+// Preamble and sections longer than what the decoder is given at once: each text arrives
+// whole as one entry, and an attachment after a long text gets only its own data.
+TEST(MultipartMail, LongSectionsArriveWhole) {
+  const std::string preamble = NumberedLines("preamble", 3000);
+  const std::string text = NumberedLines("text", 3000);
+  const std::string data = NumberedLines("data", 3000);
+  TNetMessage m;
+  Retrieve(Wire({"Content-Type: multipart/mixed; boundary=b", ""}) + preamble +
+               Wire({"--b", "Content-Type: text/plain", ""}) + text +
+               Wire({"--b", "Content-Type: text/plain; name=data.txt", ""}) + data +
+               Wire({"--b--", "."}),
+           m);
+  ASSERT_EQ(m.Parts.size(), 3u);
+  // The line end before a boundary line belongs to the boundary.
+  auto withoutLastLineEnd = [](const std::string& s) { return s.substr(0, s.size() - 2); };
+  ASSERT_EQ(TextPart(m, 0).Body.size(), 1u);
+  EXPECT_TRUE(TextPart(m, 0).Body[0] == withoutLastLineEnd(preamble));
+  ASSERT_EQ(TextPart(m, 1).Body.size(), 1u);
+  EXPECT_TRUE(TextPart(m, 1).Body[0] == withoutLastLineEnd(text));
+  auto* attachment = dynamic_cast<TNetAttachment*>(m.Parts[2].get());
+  ASSERT_NE(attachment, nullptr);
+  EXPECT_TRUE(testing_support::ReadAll(attachment->StoredPathName) == withoutLastLineEnd(data));
+}
+
 TEST(MultipartMail, SectionKeepsItsEncodingWhateverTheHeaderOrder) {
   TNetMessage m;
   Retrieve(Wire({"Content-Type: multipart/mixed; boundary=b", "", "--b",
