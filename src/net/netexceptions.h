@@ -32,6 +32,12 @@ struct ENetSocketError : ENetException {
   int Code;
 };
 
+// A peer sent more than a named limit allows (a line, a reply, a message): reading stops
+// with this failure instead of exhausting memory.
+struct ENetLimitExceeded : ENetException {
+  using ENetException::ENetException;
+};
+
 #define VDL_NET_ERROR(Name, Text)                    \
   struct Name : ENetException {                      \
     Name() : ENetException(Text) {}                  \
@@ -42,5 +48,6 @@ VDL_NET_ERROR(ENetCouldNotBindSocket, "Could not bind socket. Address and port a
 VDL_NET_ERROR(ENetNoDataToRead, "No data to read.");
 VDL_NET_ERROR(ENetNotEnoughDataInBuffer, "Not enough data in buffer.");
 VDL_NET_ERROR(ENetObjectTypeNotSupported, "Object type not supported.");
+VDL_NET_ERROR(ENetStackInitializationFailed, "Winsock Initialization Error.");
 VDL_NET_ERROR(ENetTableNotFound, "Coding table entry not found.");
 #undef VDL_NET_ERROR

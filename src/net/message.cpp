@@ -1,0 +1,294 @@
+#include "net/message.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "base/errors.h"
+#include "base/sjis.h"
+#include "net/asciitext.h"
+#include "net/encodedword.h"
+#include "net/maildate.h"
+#include "net/mimedecoder.h"
+#include "platform/tempfile.h"
+
+namespace {
+
+[[noreturn]] void ThrowCreateError(const std::string& path) {
+  static const std::string before = Sjis("ファイル ");
+  static const std::string after = Sjis(" を作成できません");
+  throw EFCreateError(before + path + after);
+}
+
+[[noreturn]] void ThrowWriteError() {
+  static const std::string text = Sjis("ストリームへの書き込みエラー");
+  throw EWriteError(text);
+}
+
+TNetMessagePriority ParsePriority(std::string_view value) {
+  value = Trimmed(value);
+  if (!value.empty() && value[0] >= '1' && value[0] <= '5')
+    return static_cast<TNetMessagePriority>(value[0] - '1');
+  std::string lower = AsciiLowerCase(value);
+  if (lower.find("non-urgent") != std::string::npos || lower.find("low") != std::string::npos)
+    return TNetMessagePriority::Low;
+  if (lower.find("urgent") != std::string::npos || lower.find("high") != std::string::npos)
+    return TNetMessagePriority::High;
+  return TNetMessagePriority::Normal;
+}
+
+std::vector<std::string> CommaList(std::string_view value) {
+  std::vector<std::string> list;
+  size_t start = 0;
+  while (start <= value.size()) {
+    size_t comma = value.find(',', start);
+    if (comma == std::string_view::npos) comma = value.size();
+    std::string_view item = Trimmed(value.substr(start, comma - start));
+    if (!item.empty()) list.emplace_back(item);
+    start = comma + 1;
+  }
+  return list;
+}
+
+// Whether a section is a text, by its first "Content-Type" line: one that names a text
+// without a file name, or a multipart, a message or an attachment. A section without a
+// "Content-Type" line is plain text (RFC 2045 section 5.2).
+bool IsTextSection(const TNetHeaderList& headers) {
+  for (const std::string& line : headers.Lines) {
+    size_t colon = line.find(':');
+    if (colon == std::string::npos ||
+        !EqualsNoCase(Trimmed(std::string_view(line).substr(0, colon)), "content-type"))
+      continue;
+    std::string l = AsciiLowerCase(Trimmed(line));
+    auto has = [&](const char* word) { return l.find(word) != std::string::npos; };
+    return (has("text") && !has("name")) || has("multipart") || has("message") ||
+           has("attachment") || l == "content-type:";
+  }
+  return true;
+}
+
+}  // namespace
+
+TNetAttachment::TNetAttachment() = default;
+
+TNetAttachment::~TNetAttachment() {
+  file_.reset();  // closes without raising: nothing can be reported from here
+  if (!StoredPathName.empty()) std::remove(StoredPathName.c_str());
+}
+
+void TNetAttachment::WriteData(std::string_view bytes) {
+  if (!file_) {
+    if (!StoredPathName.empty()) return;  // the file was closed: the part is complete
+    file_ = std::make_unique<platform::TempFile>("Vdl");
+    if (!file_->IsOpen()) {
+      std::string tried = file_->Path();
+      file_.reset();
+      ThrowCreateError(tried);
+    }
+    StoredPathName = file_->Path();
+  }
+  if (!file_->Write(bytes)) ThrowWriteError();
+}
+
+void TNetAttachment::CloseFile() {
+  if (!file_) return;
+  bool ok = file_->Close();
+  file_.reset();
+  if (!ok) ThrowWriteError();
+}
+
+// Builds the message's parts from the structure decoder's items. Part 0 exists from the
+// start and takes the content after the message's own header block; every section after a
+// boundary gets a part of its own, made when its header block ends (or when a file name
+// shows it is an attachment).
+class TNetPartDispatcher {
+ public:
+  explicit TNetPartDispatcher(TNetMessage& message) : message_(message) {
+    message_.Parts.clear();
+    auto part0 = std::make_unique<TNetText>();
+    part0->ContentType = message.ContentType;
+    part0->ContentTransfer = message.ContentTransferEncoding;
+    message_.Parts.push_back(std::move(part0));
+  }
+
+  void Dispatch(std::vector<TNetDecoderItem> items) {
+    for (TNetDecoderItem& item : items) {
+      switch (item.Code) {
+        case kItemData:
+          Data(item.Text);
+          break;
+        case kItemHeaderLine:
+          HeaderLine(std::move(item.Text));
+          break;
+        case kItemFileName:
+          FileName(item.Text);
+          break;
+        case kItemHeaderEnded:
+          HeaderEnded();
+          break;
+        case kItemBoundary:
+          partMade_ = false;
+          sectionHeaders_ = {};
+          break;
+      }
+    }
+  }
+
+  // Closes the file of the attachment being written, if any.
+  void Finish() {
+    if (auto* attachment = dynamic_cast<TNetAttachment*>(Current())) attachment->CloseFile();
+  }
+
+ private:
+  TNetMessagePart* Current() { return message_.Parts.back().get(); }
+
+  void Data(std::string& bytes) {
+    if (auto* text = dynamic_cast<TNetText*>(Current())) {
+      // One entry for the whole text: a long body must not be cut inside a line.
+      if (text->Body.empty())
+        text->Body.push_back(std::move(bytes));
+      else
+        text->Body.back() += bytes;
+    } else {
+      static_cast<TNetAttachment*>(Current())->WriteData(bytes);
+    }
+  }
+
+  // The message's own header lines are already in its Headers.
+  void HeaderLine(std::string line) {
+    if (!inSections_) return;
+    if (partMade_)
+      Current()->Headers.Add(std::move(line));
+    else
+      sectionHeaders_.Add(std::move(line));
+  }
+
+  void FileName(const std::string& name) {
+    if (inSections_ && !partMade_) {
+      NewSectionPart(std::make_unique<TNetAttachment>());
+    } else if (dynamic_cast<TNetText*>(Current())) {
+      auto attachment = std::make_unique<TNetAttachment>();
+      attachment->Headers = std::move(Current()->Headers);
+      attachment->ContentType = Current()->ContentType;
+      attachment->ContentTransfer = Current()->ContentTransfer;
+      message_.Parts.back() = std::move(attachment);
+    }
+    auto* attachment = static_cast<TNetAttachment*>(Current());
+    attachment->FileName = DecodeEncodedWords(name);
+    attachment->WriteData({});  // the file exists from here on, even if no data follows
+  }
+
+  void HeaderEnded() {
+    if (!inSections_) {
+      inSections_ = true;
+      return;
+    }
+    if (!partMade_) {
+      if (IsTextSection(sectionHeaders_))
+        NewSectionPart(std::make_unique<TNetText>());
+      else
+        NewSectionPart(std::make_unique<TNetAttachment>());
+    }
+    TNetMessagePart& part = *Current();
+    part.ContentType = part.Headers.Value("Content-Type");
+    part.ContentTransfer = part.Headers.Value("Content-Transfer-Encoding");
+    if (auto* attachment = dynamic_cast<TNetAttachment*>(&part))
+      attachment->ContentDisposition = part.Headers.Value("Content-Disposition");
+  }
+
+  void NewSectionPart(std::unique_ptr<TNetMessagePart> part) {
+    Finish();
+    part->Headers = std::move(sectionHeaders_);
+    sectionHeaders_ = {};
+    message_.Parts.push_back(std::move(part));
+    partMade_ = true;
+  }
+
+  TNetMessage& message_;
+  bool inSections_ = false;        // the message's own header block has ended
+  bool partMade_ = false;          // the current section has its part
+  TNetHeaderList sectionHeaders_;  // lines of a section whose part is not made yet
+};
+
+bool ReadMessageHeader(TNetLineReader& reader, TNetMessage& message, const std::string& endLine) {
+  bool bodyFollows = true;
+  for (;;) {
+    std::string line = reader.ReadLn();
+    if (line == endLine) break;
+    // Without this the read would run past the end of a mail that has no empty line.
+    if (line == ".") {
+      bodyFollows = false;
+      break;
+    }
+    if (line.starts_with("..")) line.erase(0, 1);
+    message.Headers.Add(std::move(line));
+  }
+  ApplyHeaders(message);
+  return bodyFollows;
+}
+
+void ApplyHeaders(TNetMessage& m) {
+  const TNetHeaderList& h = m.Headers;
+  m.ContentType = h.Value("Content-Type");
+  m.ContentTransferEncoding = h.Value("Content-Transfer-Encoding");
+  m.Subject = DecodeEncodedWords(h.Value("Subject"));
+  m.From = ParseAddress(DecodeEncodedWords(h.Value("From")));
+  m.MsgId = h.Value("Message-Id");
+  m.NewsGroups = CommaList(h.Value("Newsgroups"));
+  m.Recipients = ParseAddressList(DecodeEncodedWords(h.Value("To")));
+  m.CCList = ParseAddressList(DecodeEncodedWords(h.Value("Cc")));
+  m.Organization = h.Value("Organization");
+  m.ReceiptRecipient = ParseAddress(h.Value("Disposition-Notification-To"));
+  if (m.ReceiptRecipient.Address.empty())
+    m.ReceiptRecipient = ParseAddress(h.Value("Return-Receipt-To"));
+  m.References = h.Value("References");
+  m.ReplyTo = ParseAddressList(h.Value("Reply-To"));
+  m.Date = ParseMailDate(h.Value("Date"));
+  m.Sender = ParseAddress(h.Value("Sender"));
+  std::string priority = h.Value("Priority");
+  m.Priority = ParsePriority(priority.empty() ? h.Value("X-Priority") : priority);
+}
+
+void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
+  if (message.NoDecode) {
+    for (std::string line = reader.ReadLn(); line != "."; line = reader.ReadLn()) {
+      if (line.starts_with("..")) line.erase(0, 1);
+      message.Body.push_back(std::move(line));
+    }
+    return;
+  }
+
+  TNetMimeDecoder decoder;
+  TNetPartDispatcher dispatcher(message);
+  // After a decoding failure the rest of the message is still read (and dropped), so that
+  // the connection is left at the start of the next reply.
+  std::exception_ptr failure;
+  auto guarded = [&](auto&& step) {
+    if (failure) return;
+    try {
+      step();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  };
+
+  guarded([&] {
+    decoder.Write("Content-Type: " + message.ContentType +
+                  "\r\nContent-Transfer-Encoding: " + message.ContentTransferEncoding + "\r\n\r\n");
+    dispatcher.Dispatch(decoder.TakeItems());
+  });
+  for (std::string line = reader.ReadLn(); line != "."; line = reader.ReadLn()) {
+    guarded([&] {
+      std::string_view text = line;
+      if (text.starts_with("..")) text.remove_prefix(1);
+      decoder.Write(text);
+      decoder.Write("\r\n");
+      dispatcher.Dispatch(decoder.TakeItems());
+    });
+  }
+  guarded([&] {
+    decoder.Finish();
+    dispatcher.Dispatch(decoder.TakeItems());
+    dispatcher.Finish();
+  });
+  if (failure) std::rethrow_exception(failure);
+}

@@ -1,0 +1,41 @@
+// The receive queue of a connection: bytes received and not yet consumed.
+// Large transfers stay linear: consumed bytes are dropped by moving a start mark (the
+// storage is compacted only once the consumed part outweighs the rest), and a repeated
+// search for the same terminator resumes where the previous one stopped.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+class TNetBuffer {
+ public:
+  static constexpr size_t npos = std::string::npos;
+
+  size_t Size() const { return data_.size() - start_; }
+  bool Empty() const { return Size() == 0; }
+  std::string_view View() const { return std::string_view(data_).substr(start_); }
+
+  void Append(std::string_view bytes);
+  // Room for up to count bytes at the end; Commit then keeps the first used of them.
+  char* Reserve(size_t count);
+  void Commit(size_t used);
+
+  // Offset of the first terminator from the start of the queue, or npos.
+  size_t Find(std::string_view terminator);
+
+  // Takes the first count bytes out of the queue; more than it holds fails with
+  // ENetNotEnoughDataInBuffer.
+  std::string Extract(size_t count);
+  void Extract(char* destination, size_t count);
+  void Remove(size_t count);
+  void Clear();
+
+ private:
+  void Compact();
+
+  std::string data_;
+  size_t start_ = 0;         // first unconsumed byte
+  size_t reserved_ = 0;      // bytes of Reserve() not yet committed
+  std::string searchTerm_;   // the terminator of the last search
+  size_t searchedUpTo_ = 0;  // offsets below this cannot start searchTerm_
+};

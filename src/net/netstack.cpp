@@ -1,0 +1,93 @@
+#include "net/netstack.h"
+
+#include "base/numtext.h"
+#include "net/netexceptions.h"
+#include "platform/socket.h"
+
+namespace {
+
+const char* CodeText(int code) {
+  switch (code) {
+    case 10004: return "Interrupted system call.";
+    case 10009: return "Bad file number.";
+    case 10013: return "Access denied.";
+    case 10014: return "Bad address.";
+    case 10022: return "Invalid argument.";
+    case 10024: return "Too many open files.";
+    case 10035: return "Operation would block. ";
+    case 10036: return "Operation now in progress.";
+    case 10037: return "Operation already in progress.";
+    case 10038: return "Socket operation on non-socket.";
+    case 10039: return "Destination address required.";
+    case 10040: return "Message too long.";
+    case 10041: return "Protocol wrong type for socket.";
+    case 10042: return "Bad protocol option.";
+    case 10043: return "Protocol not supported.";
+    case 10044: return "Socket type not supported.";
+    case 10045: return "Operation not supported on socket.";
+    case 10046: return "Protocol family not supported.";
+    case 10047: return "Address family not supported by protocol family.";
+    case 10048: return "Address already in use.";
+    case 10049: return "Cannot assign requested address.";
+    case 10050: return "Network is down.";
+    case 10051: return "Network is unreachable.";
+    case 10052: return "Net dropped connection or reset.";
+    case 10053: return "Software caused connection abort.";
+    case 10054: return "Connection reset by peer.";
+    case 10055: return "No buffer space available.";
+    case 10056: return "Socket is already connected.";
+    case 10057: return "Socket is not connected.";
+    case 10058: return "Cannot send or receive after socket is closed.";
+    case 10059: return "Too many references, cannot splice.";
+    case 10060: return "Connection timed out.";
+    case 10061: return "Connection refused.";
+    case 10062: return "Too many levels of symbolic links.";
+    case 10063: return "File name too long.";
+    case 10064: return "Host is down.";
+    case 10065: return "No route to host.";
+    case 10066: return "Directory not empty";
+    default: return "";
+  }
+}
+
+bool EqualsNoCase(const std::string& a, const char* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i]; ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return i == a.size() && !b[i];
+}
+
+}  // namespace
+
+std::string SocketErrorText(int code) {
+  return "Socket Error # " + IntToStr(code) + "\r\n" + CodeText(code);
+}
+
+void RaiseSocketError(int code) { throw ENetSocketError(code, SocketErrorText(code)); }
+
+std::string LookUpHost(const std::string& host) {
+  if (EqualsNoCase(host, "LOCALHOST")) return "127.0.0.1";
+  if (IsDottedQuad(host)) return host;
+  if (!platform::StartSocketService()) throw ENetStackInitializationFailed();
+  std::string dotted;
+  if (!platform::ResolveHostName(host, dotted)) RaiseSocketError(platform::LastSocketError());
+  return dotted;
+}
+
+bool IsDottedQuad(const std::string& text) {
+  size_t from = 0;
+  for (int piece = 0; piece < 4; ++piece) {
+    size_t dot = piece < 3 ? text.find('.', from) : std::string::npos;
+    if (piece < 3 && dot == std::string::npos) return false;
+    auto value = TryStrToInt(std::string_view(text).substr(from, dot == std::string::npos
+                                                                     ? std::string::npos
+                                                                     : dot - from));
+    if (!value || *value < 0 || *value > 255) return false;
+    from = dot + 1;
+  }
+  return true;
+}

@@ -1,0 +1,17 @@
+// The socket service's shared helpers: error texts, host lookup, dotted-address checks.
+#pragma once
+#include <string>
+
+// "Socket Error # <code>", CR LF, and the code's text (empty for an unknown code).
+std::string SocketErrorText(int code);
+
+// Throws ENetSocketError with the code and its text.
+[[noreturn]] void RaiseSocketError(int code);
+
+// "LOCALHOST" (any case) is 127.0.0.1 and a dotted address is itself, both without a
+// lookup; any other name is resolved to the dotted text of its first address. A failed
+// lookup throws the socket error of the service.
+std::string LookUpHost(const std::string& host);
+
+// Four pieces split at the first three "." characters, each a whole number from 0 to 255.
+bool IsDottedQuad(const std::string& text);

@@ -1,0 +1,36 @@
+// The POP3 client (RFC 1939: user/password login, STAT, RETR, DELE, QUIT) through which
+// the order mails are read. Every command is one line of the TCP connection layer; a
+// refused command throws ENetProtocolReplyError with the server's reply line.
+#pragma once
+#include <string>
+
+#include "net/tcpconnection.h"
+
+class TNetMessage;
+
+class TNetPOP3 : public TNetTCPClient {
+ public:
+  TNetPOP3();  // Port 110
+
+  std::string UserId;
+  std::string Password;
+
+  // Connects, reads the greeting and logs in with "USER " and "PASS "; each must be
+  // answered +OK. After a failure the connection is closed (with "Quit") and the failure
+  // passed on.
+  void OpenConnection() override;
+  // "STAT": the number of messages in the mailbox.
+  int CountMessages();
+  // "RETR n": true and the message read (header, then the decoded body) on +OK; false on
+  // any other answer, the message left untouched. The header read also ends at a line
+  // holding only "."; a retrieval larger than kMaxMessageSize fails with ENetLimitExceeded.
+  bool RetrieveMessage(int number, TNetMessage& message);
+  // "DELE n": true; a refusal throws. The server deletes at "Quit".
+  bool DeleteMessage(int number);
+  // Sends "Quit" without waiting for the answer and closes the socket in any case; a
+  // failure to send (on a closed connection: ENetConnClosedGracefully) is passed on after.
+  void CloseConnection() override;
+
+ private:
+  class MessageReader;
+};

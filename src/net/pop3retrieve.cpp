@@ -1,0 +1,30 @@
+// RETR: the answer's lines go to the mail decoder through a reader that keeps count, so
+// that no server can make the client hold more than kMaxMessageSize bytes of one mail.
+#include "base/numtext.h"
+#include "net/message.h"
+#include "net/pop3.h"
+
+class TNetPOP3::MessageReader : public TNetLineReader {
+ public:
+  explicit MessageReader(TNetPOP3& pop) : pop_(pop) {}
+
+  std::string ReadLn() override {
+    std::string line = pop_.ReadLine();
+    read_ += line.size() + 2;
+    if (read_ > kMaxMessageSize)
+      pop_.FailLimit("Message larger than " + IntToStr(kMaxMessageSize) + " bytes.");
+    return line;
+  }
+
+ private:
+  TNetPOP3& pop_;
+  size_t read_ = 0;
+};
+
+bool TNetPOP3::RetrieveMessage(int number, TNetMessage& message) {
+  if (SendCommand("RETR " + IntToStr(number)) != 1) return false;
+  MessageReader reader(*this);
+  // A mail without an empty line after its header ends at the "." line: no body then.
+  if (ReadMessageHeader(reader, message, "")) ReadMessageBody(reader, message);
+  return true;
+}

@@ -1,0 +1,49 @@
+// Content transfer decoders (RFC 2045): each takes the encoded body of one part in pieces
+// of any size and appends the decoded bytes to an output string as it goes, so that a body
+// of any length is decoded in one pass.
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+
+// Pass-through: "7bit", "8bit", "binary", and every encoding not known.
+class TNetCoder {
+ public:
+  virtual ~TNetCoder() = default;
+  // Decodes the next piece of input, appending to out what can be decoded so far.
+  virtual void Decode(std::string_view in, std::string& out) { out.append(in); }
+  // Input complete: appends what was held back and starts afresh for the next part.
+  virtual void Finish(std::string& /*out*/) {}
+};
+
+// Base64 (RFC 2045 section 6.8). CR and LF are skipped; four characters give three bytes;
+// at the end, "=" padding is dropped and a last group of two or three characters gives one
+// or two bytes. Any other character, and any character after an "=", throws
+// ENetTableNotFound ("Coding table entry not found.").
+class TNetBase64Decoder : public TNetCoder {
+ public:
+  void Decode(std::string_view in, std::string& out) override;
+  void Finish(std::string& out) override;
+
+ private:
+  unsigned group_ = 0;  // the 6-bit values of the group so far, in order
+  int count_ = 0;       // characters in the group so far
+  bool padded_ = false; // an "=" was seen
+};
+
+// Quoted-printable (RFC 2045 section 6.7). "=" and two hexadecimal digits (either case)
+// become that byte; "=" CR LF (a soft line break) is removed; "=" and two other characters
+// stay as they are. At the end, a pending "=" is dropped and one pending character after it
+// is kept. Never fails; trailing blanks are kept.
+class TNetQuotedPrintableDecoder : public TNetCoder {
+ public:
+  void Decode(std::string_view in, std::string& out) override;
+  void Finish(std::string& out) override;
+
+ private:
+  std::string pending_;  // "=" and at most one character after it
+};
+
+// The decoder for a transfer encoding (its value before any ";"), compared without regard
+// to case: "base64", "quoted-printable", else pass-through.
+std::unique_ptr<TNetCoder> MakeTransferDecoder(std::string_view encoding);

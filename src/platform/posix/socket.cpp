@@ -1,0 +1,269 @@
+#include "platform/socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+thread_local int lastError = 0;
+
+// The Winsock number of a POSIX error, so that callers and texts see one numbering.
+int WinsockCode(int err) {
+  switch (err) {
+    case EINTR: return 10004;
+    case EBADF: return 10009;
+    case EACCES: return 10013;
+    case EFAULT: return 10014;
+    case EINVAL: return 10022;
+    case EMFILE: return 10024;
+    case EWOULDBLOCK: return 10035;
+    case EINPROGRESS: return 10036;
+    case EALREADY: return 10037;
+    case ENOTSOCK: return 10038;
+    case EDESTADDRREQ: return 10039;
+    case EMSGSIZE: return 10040;
+    case EPROTOTYPE: return 10041;
+    case ENOPROTOOPT: return 10042;
+    case EPROTONOSUPPORT: return 10043;
+    case ESOCKTNOSUPPORT: return 10044;
+    case EOPNOTSUPP: return 10045;
+    case EPFNOSUPPORT: return 10046;
+    case EAFNOSUPPORT: return 10047;
+    case EADDRINUSE: return 10048;
+    case EADDRNOTAVAIL: return 10049;
+    case ENETDOWN: return 10050;
+    case ENETUNREACH: return 10051;
+    case ENETRESET: return 10052;
+    case ECONNABORTED: return 10053;
+    case ECONNRESET: return 10054;
+    case ENOBUFS: return 10055;
+    case EISCONN: return 10056;
+    case ENOTCONN: return 10057;
+    case ESHUTDOWN: return 10058;
+    case EPIPE: return 10058;  // sending after the peer's reset: the Winsock case is WSAESHUTDOWN
+    case ETOOMANYREFS: return 10059;
+    case ETIMEDOUT: return 10060;
+    case ECONNREFUSED: return 10061;
+    case ELOOP: return 10062;
+    case ENAMETOOLONG: return 10063;
+    case EHOSTDOWN: return 10064;
+    case EHOSTUNREACH: return 10065;
+    case ENOTEMPTY: return 10066;
+    default: return err;
+  }
+}
+
+bool Fail(int code) {
+  lastError = code;
+  return false;
+}
+
+bool FailErrno() { return Fail(WinsockCode(errno)); }
+
+bool MakeAddress(const std::string& ip, int port, sockaddr_in& addr) {
+  addr = {};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  if (ip.empty()) {
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    return true;
+  }
+  return inet_pton(AF_INET, ip.c_str(), &addr.sin_addr) == 1;
+}
+
+void ReadAddress(const sockaddr_in& addr, std::string& ip, int& port) {
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+  ip = text;
+  port = ntohs(addr.sin_port);
+}
+
+bool SetBlocking(int fd, bool blocking) {
+  int flags = fcntl(fd, F_GETFL, 0);
+  if (flags < 0) return false;
+  flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+  return fcntl(fd, F_SETFL, flags) == 0;
+}
+
+}  // namespace
+
+bool StartSocketService() { return true; }
+
+int LastSocketError() { return lastError; }
+
+bool ResolveHostName(const std::string& name, std::string& dotted) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  int rc = getaddrinfo(name.c_str(), nullptr, &hints, &result);
+  if (rc != 0 || !result) {
+    // The Winsock host-lookup codes: not found, try again, no recovery.
+    if (rc == EAI_NONAME) return Fail(kSocketErrorHostNotFound);
+    if (rc == EAI_AGAIN) return Fail(11002);
+    return Fail(11003);
+  }
+  int port = 0;
+  ReadAddress(*reinterpret_cast<const sockaddr_in*>(result->ai_addr), dotted, port);
+  freeaddrinfo(result);
+  return true;
+}
+
+TcpSocket::~TcpSocket() { Close(); }
+
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
+
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = kNone;
+  }
+  return *this;
+}
+
+TcpSocket TcpSocket::Create() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) FailErrno();
+  return TcpSocket(fd);
+}
+
+void TcpSocket::Close() {
+  if (handle_ != kNone) ::close(static_cast<int>(handle_));
+  handle_ = kNone;
+}
+
+bool TcpSocket::Bind(const std::string& ip, int port) {
+  sockaddr_in addr;
+  if (!MakeAddress(ip, port, addr)) return Fail(kSocketErrorInvalidArgument);
+  if (bind(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+    return FailErrno();
+  return true;
+}
+
+bool TcpSocket::Listen(int backlog) {
+  return listen(static_cast<int>(handle_), backlog) == 0 || FailErrno();
+}
+
+TcpSocket TcpSocket::Accept() {
+  int fd = accept(static_cast<int>(handle_), nullptr, nullptr);
+  if (fd < 0) FailErrno();
+  return TcpSocket(fd);
+}
+
+bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs) {
+  sockaddr_in addr;
+  if (!MakeAddress(ip, port, addr)) return Fail(kSocketErrorInvalidArgument);
+  int fd = static_cast<int>(handle_);
+  if (timeoutMs < 0) {
+    return connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 || FailErrno();
+  }
+  // A limited wait: connect without blocking, wait for the outcome, then block again.
+  if (!SetBlocking(fd, false)) return FailErrno();
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    if (errno != EINPROGRESS) {
+      int err = errno;
+      SetBlocking(fd, true);
+      return Fail(WinsockCode(err));
+    }
+    pollfd p{fd, POLLOUT, 0};
+    int ready;
+    do ready = poll(&p, 1, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    if (ready <= 0) {
+      int err = ready == 0 ? ETIMEDOUT : errno;
+      SetBlocking(fd, true);
+      return Fail(WinsockCode(err));
+    }
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+    if (err != 0) {
+      SetBlocking(fd, true);
+      return Fail(WinsockCode(err));
+    }
+  }
+  return SetBlocking(fd, true) || FailErrno();
+}
+
+bool TcpSocket::SetNoDelay() {
+  int on = 1;
+  return setsockopt(static_cast<int>(handle_), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0 ||
+         FailErrno();
+}
+
+bool TcpSocket::SetSendTimeout(int timeoutMs) {
+  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  return setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0 ||
+         FailErrno();
+}
+
+long TcpSocket::Send(const char* data, size_t count) {
+  // MSG_NOSIGNAL: a peer that went away is an error code, not a process-ending signal.
+  ssize_t n;
+  do n = send(static_cast<int>(handle_), data, count, MSG_NOSIGNAL);
+  while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    // On a blocking socket "would block" only comes from the send time limit.
+    Fail(errno == EAGAIN || errno == EWOULDBLOCK ? kSocketErrorTimedOut : WinsockCode(errno));
+    return -1;
+  }
+  return static_cast<long>(n);
+}
+
+long TcpSocket::Receive(char* data, size_t count) {
+  ssize_t n;
+  do n = recv(static_cast<int>(handle_), data, count, 0);
+  while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    FailErrno();
+    return -1;
+  }
+  return static_cast<long>(n);
+}
+
+bool TcpSocket::ShutdownSend() {
+  return shutdown(static_cast<int>(handle_), SHUT_WR) == 0 || FailErrno();
+}
+
+int TcpSocket::WaitReadable(int timeoutMs) {
+  pollfd p{static_cast<int>(handle_), POLLIN, 0};
+  int ready = poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);
+  // A signal ends the wait early; the caller waits again after handling it.
+  if (ready < 0 && errno == EINTR) return 0;
+  if (ready < 0) {
+    FailErrno();
+    return -1;
+  }
+  return ready > 0 ? 1 : 0;
+}
+
+bool TcpSocket::LocalAddress(std::string& ip, int& port) const {
+  sockaddr_in addr{};
+  socklen_t len = sizeof addr;
+  if (getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+    return FailErrno();
+  ReadAddress(addr, ip, port);
+  return true;
+}
+
+bool TcpSocket::PeerAddress(std::string& ip, int& port) const {
+  sockaddr_in addr{};
+  socklen_t len = sizeof addr;
+  if (getpeername(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+    return FailErrno();
+  ReadAddress(addr, ip, port);
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,221 @@
+#include "platform/socket.h"
+
+#include <winsock2.h>
+
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+thread_local int lastError = 0;
+
+bool Fail(int code) {
+  lastError = code;
+  return false;
+}
+
+bool FailWsa() { return Fail(WSAGetLastError()); }
+
+// Winsock is started once, asking for version 1.1, and cleaned up when the process ends.
+struct SocketService {
+  bool started = false;
+  SocketService() {
+    WSADATA data;
+    started = WSAStartup(MAKEWORD(1, 1), &data) == 0;
+  }
+  ~SocketService() {
+    if (started) WSACleanup();
+  }
+};
+
+bool MakeAddress(const std::string& ip, int port, sockaddr_in& addr) {
+  addr = {};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<u_short>(port));
+  if (ip.empty()) {
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    return true;
+  }
+  addr.sin_addr.s_addr = inet_addr(ip.c_str());
+  return addr.sin_addr.s_addr != INADDR_NONE || ip == "255.255.255.255";
+}
+
+void ReadAddress(const sockaddr_in& addr, std::string& ip, int& port) {
+  ip = inet_ntoa(addr.sin_addr);
+  port = ntohs(addr.sin_port);
+}
+
+SOCKET Handle(intptr_t h) { return static_cast<SOCKET>(h); }
+
+bool SetBlocking(SOCKET s, bool blocking) {
+  u_long nonBlocking = blocking ? 0 : 1;
+  return ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
+}
+
+timeval Interval(int ms) { return timeval{ms / 1000, (ms % 1000) * 1000}; }
+
+}  // namespace
+
+bool StartSocketService() {
+  static SocketService service;
+  return service.started;
+}
+
+int LastSocketError() { return lastError; }
+
+bool ResolveHostName(const std::string& name, std::string& dotted) {
+  hostent* host = gethostbyname(name.c_str());
+  if (!host || host->h_addrtype != AF_INET || !host->h_addr_list[0]) return FailWsa();
+  in_addr addr;
+  memcpy(&addr, host->h_addr_list[0], sizeof addr);
+  dotted = inet_ntoa(addr);
+  return true;
+}
+
+TcpSocket::~TcpSocket() { Close(); }
+
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
+
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = kNone;
+  }
+  return *this;
+}
+
+TcpSocket TcpSocket::Create() {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s == INVALID_SOCKET) {
+    FailWsa();
+    return TcpSocket();
+  }
+  return TcpSocket(static_cast<intptr_t>(s));
+}
+
+void TcpSocket::Close() {
+  if (handle_ != kNone) closesocket(Handle(handle_));
+  handle_ = kNone;
+}
+
+bool TcpSocket::Bind(const std::string& ip, int port) {
+  sockaddr_in addr;
+  if (!MakeAddress(ip, port, addr)) return Fail(kSocketErrorInvalidArgument);
+  return bind(Handle(handle_), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 || FailWsa();
+}
+
+bool TcpSocket::Listen(int backlog) { return listen(Handle(handle_), backlog) == 0 || FailWsa(); }
+
+TcpSocket TcpSocket::Accept() {
+  SOCKET s = accept(Handle(handle_), nullptr, nullptr);
+  if (s == INVALID_SOCKET) {
+    FailWsa();
+    return TcpSocket();
+  }
+  return TcpSocket(static_cast<intptr_t>(s));
+}
+
+bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs) {
+  sockaddr_in addr;
+  if (!MakeAddress(ip, port, addr)) return Fail(kSocketErrorInvalidArgument);
+  SOCKET s = Handle(handle_);
+  if (timeoutMs < 0)
+    return connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 || FailWsa();
+  // A limited wait: connect without blocking, wait for the outcome, then block again.
+  if (!SetBlocking(s, false)) return FailWsa();
+  if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    int err = WSAGetLastError();
+    if (err != WSAEWOULDBLOCK) {
+      SetBlocking(s, true);
+      return Fail(err);
+    }
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval tv = Interval(timeoutMs);
+    int ready = select(0, nullptr, &writable, &failed, &tv);
+    if (ready <= 0) {
+      err = ready == 0 ? WSAETIMEDOUT : WSAGetLastError();
+      SetBlocking(s, true);
+      return Fail(err);
+    }
+    if (FD_ISSET(s, &failed)) {
+      // A refused connect is reported in the exception set, its cause in SO_ERROR.
+      int soError = 0;
+      int len = sizeof soError;
+      getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &len);
+      SetBlocking(s, true);
+      return Fail(soError ? soError : WSAECONNREFUSED);
+    }
+  }
+  return SetBlocking(s, true) || FailWsa();
+}
+
+bool TcpSocket::SetNoDelay() {
+  BOOL on = TRUE;
+  return setsockopt(Handle(handle_), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<char*>(&on),
+                    sizeof on) == 0 ||
+         FailWsa();
+}
+
+bool TcpSocket::SetSendTimeout(int timeoutMs) {
+  DWORD ms = static_cast<DWORD>(timeoutMs);
+  return setsockopt(Handle(handle_), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<char*>(&ms),
+                    sizeof ms) == 0 ||
+         FailWsa();
+}
+
+long TcpSocket::Send(const char* data, size_t count) {
+  int n = send(Handle(handle_), data, static_cast<int>(count), 0);
+  if (n == SOCKET_ERROR) {
+    FailWsa();
+    return -1;
+  }
+  return n;
+}
+
+long TcpSocket::Receive(char* data, size_t count) {
+  int n = recv(Handle(handle_), data, static_cast<int>(count), 0);
+  if (n == SOCKET_ERROR) {
+    FailWsa();
+    return -1;
+  }
+  return n;
+}
+
+bool TcpSocket::ShutdownSend() { return shutdown(Handle(handle_), SD_SEND) == 0 || FailWsa(); }
+
+int TcpSocket::WaitReadable(int timeoutMs) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(Handle(handle_), &readable);
+  timeval tv = Interval(timeoutMs);
+  int ready = select(0, &readable, nullptr, nullptr, timeoutMs < 0 ? nullptr : &tv);
+  if (ready == SOCKET_ERROR) {
+    FailWsa();
+    return -1;
+  }
+  return ready == 1 ? 1 : 0;
+}
+
+bool TcpSocket::LocalAddress(std::string& ip, int& port) const {
+  sockaddr_in addr{};
+  int len = sizeof addr;
+  if (getsockname(Handle(handle_), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return FailWsa();
+  ReadAddress(addr, ip, port);
+  return true;
+}
+
+bool TcpSocket::PeerAddress(std::string& ip, int& port) const {
+  sockaddr_in addr{};
+  int len = sizeof addr;
+  if (getpeername(Handle(handle_), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return FailWsa();
+  ReadAddress(addr, ip, port);
+  return true;
+}
+
+}  // namespace platform

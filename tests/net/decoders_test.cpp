@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "net/encodedword.h"
+#include "net/mimedecoder.h"
+#include "net/netexceptions.h"
+#include "net/transferdecoders.h"
+
+namespace {
+
+// Decodes the input in one piece and again one byte at a time: a streaming decoder must give
+// the same bytes however its input is cut.
+std::string DecodeBothWays(TNetCoder& decoder, const std::string& input) {
+  std::string whole;
+  decoder.Decode(input, whole);
+  decoder.Finish(whole);
+  std::string bytewise;
+  for (char c : input) decoder.Decode(std::string_view(&c, 1), bytewise);
+  decoder.Finish(bytewise);
+  EXPECT_EQ(whole, bytewise) << "input cut into single bytes decodes differently: " << input;
+  return whole;
+}
+
+TEST(QuotedPrintable, DecodesEscapesAndSoftBreaks) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"=1B$B4A;z=1B(B\r\n", "\x1B$B4A;z\x1B(B\r\n"},
+      {"=3d=3D=e9\r\n", "==\xE9\r\n"},  // either case
+      {"soft=\r\nbreak\r\n", "softbreak\r\n"},
+      {"=ZZ and =4 kept\r\n", "=ZZ and =4 kept\r\n"},  // "=" and two other characters
+      {"a=\rb\r\n", "a=\rb\r\n"},                      // CR without LF is no soft break
+      {"trailing blanks  \r\n", "trailing blanks  \r\n"},
+      {"end=", "end"},    // a pending "=" is dropped
+      {"end=4", "end4"},  // one pending character is kept
+      {"", ""},
+  };
+  TNetQuotedPrintableDecoder qp;
+  for (const auto& c : cases) EXPECT_EQ(DecodeBothWays(qp, c.in), c.out) << c.in;
+}
+
+TEST(Base64, DecodesGroupsPaddingAndLineBreaks) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"GyRCNEE7ehsoQg0K\r\nbGluZTINCg==\r\n", "\x1B$B4A;z\x1B(B\r\nline2\r\n"},
+      {"QUJD", "ABC"},
+      {"QUI=", "AB"},
+      {"QQ==\r\n", "A"},
+      {"QUI", "AB"},  // a last group of three characters without padding
+      {"QQ", "A"},
+      {"Q", ""},
+      {"+/+/", "\xFB\xFF\xBF"},
+      {"", ""},
+  };
+  TNetBase64Decoder b64;
+  for (const auto& c : cases) EXPECT_EQ(DecodeBothWays(b64, c.in), c.out) << c.in;
+}
+
+TEST(Base64, CharacterOutsideTheAlphabetFails) {
+  for (std::string bad : {"QU*D", "QU D", "QQ==QUJD", "QQ=\r\nQUJD", "QUJD\x80"}) {
+    TNetBase64Decoder b64;
+    std::string out;
+    try {
+      b64.Decode(bad, out);
+      b64.Finish(out);
+      ADD_FAILURE() << "no failure for " << bad;
+    } catch (const ENetTableNotFound& e) {
+      EXPECT_STREQ(e.what(), "Coding table entry not found.");
+    }
+  }
+}
+
+TEST(TransferDecoderChoice, ByEncodingNameWithoutRegardToCase) {
+  std::string out;
+  MakeTransferDecoder("BASE64")->Decode("QUJD", out);
+  MakeTransferDecoder(" base64 ; x")->Decode("QUJD", out);
+  MakeTransferDecoder("Quoted-Printable")->Decode("=41", out);
+  MakeTransferDecoder("7bit")->Decode("=41", out);
+  MakeTransferDecoder("x-unknown")->Decode("QUJD", out);
+  MakeTransferDecoder("")->Decode(".", out);
+  EXPECT_EQ(out, "ABCABCA=41QUJD.");
+}
+
+TEST(EncodedWords, DecodeIso2022JpToShiftJis) {
+  // "漢字" and "注文" in ISO-2022-JP, as B and Q words.
+  EXPECT_EQ(DecodeEncodedWords("=?ISO-2022-JP?B?GyRCNEE7ehsoQg==?="), "\x8A\xBF\x8E\x9A");
+  EXPECT_EQ(DecodeEncodedWords("=?iso-2022-jp?q?=1B$B4A;z=1B(B?="), "\x8A\xBF\x8E\x9A");
+  EXPECT_EQ(DecodeEncodedWords(
+                "=?ISO-2022-JP?b?GyRCNEE7ehsoQg==?=\r\n =?ISO-2022-JP?B?GyRCQ21KOBsoQg==?="),
+            "\x8A\xBF\x8E\x9A\x92\x8D\x95\xB6");
+}
+
+TEST(EncodedWords, KeepTextAroundTheWords) {
+  EXPECT_EQ(DecodeEncodedWords("Re: =?ISO-8859-1?Q?caf=E9_au_lait?= (2)"),
+            "Re: caf\xE9 au lait (2)");
+  EXPECT_EQ(DecodeEncodedWords("=?ISO-8859-1?Q?a?= b =?ISO-8859-1?Q?c?="), "a b c");
+  EXPECT_EQ(DecodeEncodedWords("=?ISO-8859-1?Q?a?=  =?ISO-8859-1?Q?c?="), "ac");
+}
+
+TEST(EncodedWords, LeaveOtherAndMalformedTextAlone) {
+  for (std::string v : {"plain subject", "=?UTF-8?B?5ryi5a2X?=", "=?ISO-2022-JP?B?GyRC",
+                        "=?ISO-2022-JP?X?abc?=", "=?ISO-2022-JP?B?Gy*C?=", "=?ISO-2022-JP"})
+    EXPECT_EQ(DecodeEncodedWords(v), v);
+  EXPECT_EQ(DecodeEncodedWords("=?ISO =?ISO-8859-1?Q?x?="), "=?ISO x");
+}
+
+std::vector<TNetDecoderItem> DecodeStructure(const std::string& input, size_t piece) {
+  TNetMimeDecoder d;
+  std::vector<TNetDecoderItem> items;
+  auto take = [&] {
+    for (auto& item : d.TakeItems()) {
+      if (item.Code == kItemData && !items.empty() && items.back().Code == kItemData)
+        items.back().Text += item.Text;
+      else
+        items.push_back(std::move(item));
+    }
+  };
+  for (size_t i = 0; i < input.size(); i += piece) {
+    d.Write(std::string_view(input).substr(i, piece));
+    take();
+  }
+  d.Finish();
+  take();
+  return items;
+}
+
+std::string Describe(const std::vector<TNetDecoderItem>& items) {
+  std::string s;
+  for (const auto& item : items) s += std::to_string(item.Code) + "[" + item.Text + "]";
+  return s;
+}
+
+TEST(StructureDecoder, ItemsDoNotDependOnHowTheInputIsCut) {
+  const std::string input =
+      "Content-Type: multipart/mixed;\r\n\tboundary=\"XX\"\r\nContent-Transfer-Encoding: "
+      "7bit\r\n\r\n"
+      "pre\r\n"
+      "--XX\r\n"
+      "Content-Type: text/plain\r\nX-Note: a\r\n  b\r\n\r\n"
+      "one\r\ntwo\r\n"
+      "--XX  \r\n"
+      "Content-Type: application/pdf; name=\"a b.pdf\"\r\n"
+      "Content-Transfer-Encoding: base64\r\n"
+      "Content-Disposition: attachment; filename=c.pdf;\r\n\r\n"
+      "QUJD\r\nRA==\r\n"
+      "--XX--\r\n"
+      "epilogue\r\n";
+  const std::string expected =
+      "23[Content-Type: multipart/mixed; boundary=\"XX\"]23[Content-Transfer-Encoding: 7bit]21[]"
+      "0[pre]24[XX]"
+      "23[Content-Type: text/plain]23[X-Note: a b]21[]0[one\r\ntwo]24[XX]"
+      "23[Content-Type: application/pdf; name=\"a b.pdf\"]5[a b.pdf]"
+      "23[Content-Transfer-Encoding: base64]"
+      "23[Content-Disposition: attachment; filename=c.pdf;]5[c.pdf]21[]0[ABCD]";
+  for (size_t piece : {size_t{1}, size_t{2}, size_t{7}, input.size()})
+    EXPECT_EQ(Describe(DecodeStructure(input, piece)), expected) << "pieces of " << piece;
+}
+
+TEST(StructureDecoder, HeaderLinesEndAtCrOrLf) {
+  EXPECT_EQ(Describe(DecodeStructure("A: 1\rB: 2\nC: 3\r\n\rbody\r", 1)),
+            "23[A: 1]23[B: 2]23[C: 3]21[]0[body\r]");
+}
+
+TEST(StructureDecoder, BoundaryOnlyAtALineStartAndWhole) {
+  const std::string input =
+      "Content-Type: multipart/mixed; boundary=XX; charset=x\r\n\r\n"
+      "--XX\r\n\r\n"
+      "a --XX\r\n--XXY\r\n---XX\r\n"
+      "--XX--";
+  EXPECT_EQ(Describe(DecodeStructure(input, input.size())),
+            "23[Content-Type: multipart/mixed; boundary=XX; charset=x]21[]24[XX]21[]"
+            "0[a --XX\r\n--XXY\r\n---XX]");
+}
+
+TEST(StructureDecoder, NestedMultipartEndsWithItsOwnClosingBoundary) {
+  const std::string input =
+      "Content-Type: multipart/mixed; boundary=OUT\r\n\r\n"
+      "--OUT\r\n"
+      "Content-Type: multipart/alternative; boundary=IN\r\n\r\n"
+      "--IN\r\n\r\nplain\r\n"
+      "--IN--\r\ninner epilogue\r\n"
+      "--OUT\r\n\r\nlast\r\n"
+      "--OUT--\r\nouter epilogue\r\n";
+  EXPECT_EQ(Describe(DecodeStructure(input, 3)),
+            "23[Content-Type: multipart/mixed; boundary=OUT]21[]24[OUT]"
+            "23[Content-Type: multipart/alternative; boundary=IN]21[]24[IN]21[]0[plain]"
+            "24[OUT]21[]0[last]");
+}
+
+}  // namespace

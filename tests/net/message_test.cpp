@@ -1,0 +1,308 @@
+#include "net/message.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/errors.h"
+#include "net/netexceptions.h"
+#include "net/stringlinereader.h"
+#include "platform/timezone.h"
+#include "support/testing.h"
+
+namespace {
+
+// The lines as a server sends them: each ends in CR LF.
+std::string Wire(std::initializer_list<std::string> lines) {
+  std::string s;
+  for (const auto& l : lines) s += l + "\r\n";
+  return s;
+}
+
+// What the POP3 client does after a positive RETR reply. The line after the message
+// ("+OK next") shows that exactly the message was consumed.
+void Retrieve(const std::string& message, TNetMessage& m) {
+  TNetStringLineReader reader(message + "+OK next\r\n");
+  if (ReadMessageHeader(reader, m, "")) ReadMessageBody(reader, m);
+  EXPECT_EQ(reader.ReadLn(), "+OK next");
+}
+
+TNetText& TextPart(TNetMessage& m, size_t i) {
+  auto* text = dynamic_cast<TNetText*>(m.Parts.at(i).get());
+  if (!text) throw std::runtime_error("part " + std::to_string(i) + " is not a text");
+  return *text;
+}
+
+// The body as the poll cycle reads it: every entry followed by CR LF.
+std::string AsText(const TNetText& t) {
+  std::string s;
+  for (const auto& e : t.Body) s += e + "\r\n";
+  return s;
+}
+
+const std::string kJisLine = "\x1B$B4A;z\x1B(B";  // "漢字"
+
+TEST(SinglePartMail, TransferDecodedBodyIsOneEntryWithCrLfLineEnds) {
+  const struct {
+    const char* encoding;
+    std::vector<std::string> body;
+    std::string decoded;
+  } cases[] = {
+      {"7bit", {kJisLine, "line2"}, kJisLine + "\r\nline2\r\n"},
+      {"quoted-printable", {"=1B$B4A;z=1B(B", "soft=", "break"}, kJisLine + "\r\nsoftbreak\r\n"},
+      {"Base64", {"GyRCNEE7ehsoQg0K", "bGluZTINCg=="}, kJisLine + "\r\nline2\r\n"},
+      {"x-unknown", {"=1B"}, "=1B\r\n"},
+  };
+  for (const auto& c : cases) {
+    std::string mail = Wire({"Subject: order", "Content-Type: text/plain; charset=ISO-2022-JP",
+                             std::string("Content-Transfer-Encoding: ") + c.encoding, ""});
+    for (const auto& l : c.body) mail += l + "\r\n";
+    mail += ".\r\n";
+    TNetMessage m;
+    Retrieve(mail, m);
+    ASSERT_EQ(m.Parts.size(), 1u) << c.encoding;
+    TNetText& text = TextPart(m, 0);
+    ASSERT_EQ(text.Body.size(), 1u) << c.encoding;
+    EXPECT_EQ(text.Body[0], c.decoded) << c.encoding;
+    EXPECT_EQ(text.ContentType, "text/plain; charset=ISO-2022-JP");
+  }
+}
+
+TEST(SinglePartMail, MailWithoutMimeHeadersPassesThrough) {
+  TNetMessage m;
+  Retrieve(Wire({"Subject: x", "", "hello", "."}), m);
+  EXPECT_EQ(TextPart(m, 0).Body, std::vector<std::string>{"hello\r\n"});
+  // No body at all: part 0 is a text without entries.
+  TNetMessage empty;
+  Retrieve(Wire({"Subject: x", "", "."}), empty);
+  EXPECT_TRUE(TextPart(empty, 0).Body.empty());
+}
+
+TEST(SinglePartMail, DotStuffingIsUndone) {
+  TNetMessage m;
+  Retrieve(Wire({"..X-Stuffed: yes", "", "..", "...", "..abc", ".x", "end", "."}), m);
+  EXPECT_EQ(m.Headers.Lines.at(0), ".X-Stuffed: yes");
+  EXPECT_EQ(TextPart(m, 0).Body.at(0), ".\r\n..\r\n.abc\r\n.x\r\nend\r\n");
+}
+
+TEST(SinglePartMail, LfOnlyLinesArriveWithCrLf) {
+  TNetMessage m;
+  TNetStringLineReader reader("Subject: a\nContent-Type: text/plain\n\nline1\nline2\r\n\n.\n");
+  ASSERT_TRUE(ReadMessageHeader(reader, m, ""));
+  ReadMessageBody(reader, m);
+  EXPECT_EQ(TextPart(m, 0).Body.at(0), "line1\r\nline2\r\n\r\n");
+}
+
+// A long order mail must reach the parser without a line break inserted anywhere.
+TEST(SinglePartMail, LongBodyArrivesWholeAsOneEntry) {
+  for (const char* encoding : {"7bit", "quoted-printable"}) {
+    std::string body;
+    for (int i = 0; i < 400; ++i)
+      body += "[item " + std::to_string(i) + "] " + std::string(40, 'x') + "\r\n";
+    ASSERT_GT(body.size(), 3 * 4096u);
+    TNetMessage m;
+    Retrieve(Wire({std::string("Content-Transfer-Encoding: ") + encoding, ""}) + body + ".\r\n", m);
+    TNetText& text = TextPart(m, 0);
+    ASSERT_EQ(text.Body.size(), 1u) << encoding;
+    EXPECT_TRUE(text.Body[0] == body) << encoding;
+    EXPECT_EQ(AsText(text), body + "\r\n");
+  }
+}
+
+TEST(SinglePartMail, BadBase64FailsAfterTheWholeMessageWasRead) {
+  TNetMessage m;
+  TNetStringLineReader reader(
+      Wire({"Content-Transfer-Encoding: base64", "", "QUJD", "QU*D", "QUJD", ".", "+OK next"}));
+  ASSERT_TRUE(ReadMessageHeader(reader, m, ""));
+  try {
+    ReadMessageBody(reader, m);
+    FAIL() << "no failure";
+  } catch (const ENetTableNotFound& e) {
+    EXPECT_STREQ(e.what(), "Coding table entry not found.");
+  }
+  EXPECT_EQ(reader.ReadLn(), "+OK next");
+}
+
+TEST(SinglePartMail, ConnectionFailureComesThroughAtOnce) {
+  TNetMessage m;
+  TNetStringLineReader reader(Wire({"Subject: x", "", "partial"}));
+  ASSERT_TRUE(ReadMessageHeader(reader, m, ""));
+  EXPECT_THROW(ReadMessageBody(reader, m), ENetConnClosedGracefully);
+}
+
+TEST(MessageHeader, MailEndingBeforeItsEmptyLineHasNoBody) {
+  TNetMessage m;
+  TNetStringLineReader reader(Wire({"Subject: only headers", ".", "+OK next"}));
+  EXPECT_FALSE(ReadMessageHeader(reader, m, ""));
+  EXPECT_EQ(m.Subject, "only headers");
+  EXPECT_EQ(reader.ReadLn(), "+OK next");
+}
+
+TEST(MessageHeader, FieldsAreFilledFromTheHeaderLines) {
+  TNetMessage m;
+  m.Headers.Add("X-Earlier: kept");  // reading adds to the lines already there
+  Retrieve(
+      Wire({"SUBJECT: =?ISO-2022-JP?B?GyRCNEE7ehsoQg==?=", "\t=?iso-2022-jp?q?=1B$BCmJ8=1B(B?=",
+            "From: =?ISO-2022-JP?B?GyRCNEE7ehsoQg==?= <shop@example.jp>",
+            "To: a@example.jp, \"B\" <b@example.jp>", "cc: c@example.jp",
+            "Disposition-Notification-To: ", "Return-Receipt-To: r@example.jp",
+            "Date: Tue, 01 Oct 2024 12:34:56 +0900", "X-Priority: 1 (Highest)",
+            "Message-Id: <1@example.jp>", "Newsgroups: a.b, c.d", "content-type: text/plain", "",
+            "."}),
+      m);
+  EXPECT_EQ(m.Headers.Lines.size(), 13u);
+  EXPECT_EQ(m.Headers.Lines[0], "X-Earlier: kept");
+  EXPECT_EQ(m.Subject, "\x8A\xBF\x8E\x9A\x92\x8D\x95\xB6");  // 漢字注文
+  EXPECT_EQ(m.From.Name, "\x8A\xBF\x8E\x9A");
+  EXPECT_EQ(m.From.Address, "shop@example.jp");
+  ASSERT_EQ(m.Recipients.size(), 2u);
+  EXPECT_EQ(m.Recipients[1].Address, "b@example.jp");
+  ASSERT_EQ(m.CCList.size(), 1u);
+  EXPECT_EQ(m.ReceiptRecipient.Address, "r@example.jp");
+  EXPECT_EQ(m.Date.year, platform::LocalTimeOf(1727753696).year);
+  EXPECT_EQ(m.Date.hour, platform::LocalTimeOf(1727753696).hour);
+  EXPECT_EQ(m.Priority, TNetMessagePriority::Highest);
+  EXPECT_EQ(m.MsgId, "<1@example.jp>");
+  EXPECT_EQ(m.NewsGroups, (std::vector<std::string>{"a.b", "c.d"}));
+  EXPECT_EQ(m.ContentType, "text/plain");
+}
+
+TEST(MessageHeader, PriorityFallsBackToXPriorityThenNormal) {
+  TNetMessage a, b, c;
+  Retrieve(Wire({"Priority: urgent", "X-Priority: 5", "", "."}), a);
+  Retrieve(Wire({"X-Priority: 5", "", "."}), b);
+  Retrieve(Wire({"Subject: x", "", "."}), c);
+  EXPECT_EQ(a.Priority, TNetMessagePriority::High);
+  EXPECT_EQ(b.Priority, TNetMessagePriority::Lowest);
+  EXPECT_EQ(c.Priority, TNetMessagePriority::Normal);
+}
+
+TEST(MessageBody, NoDecodeKeepsTheRawLines) {
+  TNetMessage m;
+  m.NoDecode = true;
+  Retrieve(Wire({"Content-Transfer-Encoding: base64", "", "QUJD", "..x", "", "."}), m);
+  EXPECT_EQ(m.Body, (std::vector<std::string>{"QUJD", ".x", ""}));
+  EXPECT_TRUE(m.Parts.empty());
+}
+
+std::string Multipart() {
+  return Wire({"Subject: with attachment",
+               "Content-Type: multipart/mixed;",
+               " boundary=\"=_b1\"",
+               "",
+               "This is a MIME message.",
+               "--=_b1",
+               "Content-Type: text/plain; charset=ISO-2022-JP",
+               "Content-Transfer-Encoding: 7bit",
+               "",
+               kJisLine,
+               "second line",
+               "",
+               "--=_b1",
+               "Content-Type: application/octet-stream;",
+               " name=\"=?ISO-2022-JP?B?GyRCNEE7ehsoQg==?=.bin\"",
+               "Content-Transfer-Encoding: base64",
+               "",
+               "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7",
+               "--=_b1--",
+               "epilogue",
+               "."});
+}
+
+TEST(MultipartMail, PreambleIsPartZeroAndEachSectionAPart) {
+  std::string storedPath;
+  {
+    TNetMessage m;
+    Retrieve(Multipart(), m);
+    ASSERT_EQ(m.Parts.size(), 3u);
+    EXPECT_EQ(TextPart(m, 0).Body, std::vector<std::string>{"This is a MIME message."});
+
+    TNetText& text = TextPart(m, 1);
+    EXPECT_EQ(text.Body, std::vector<std::string>{kJisLine + "\r\nsecond line\r\n"});
+    EXPECT_EQ(text.Headers.Lines,
+              (std::vector<std::string>{"Content-Type: text/plain; charset=ISO-2022-JP",
+                                        "Content-Transfer-Encoding: 7bit"}));
+    EXPECT_EQ(text.ContentTransfer, "7bit");
+
+    auto* attachment = dynamic_cast<TNetAttachment*>(m.Parts[2].get());
+    ASSERT_NE(attachment, nullptr);
+    EXPECT_EQ(attachment->FileName, "\x8A\xBF\x8E\x9A.bin");
+    EXPECT_EQ(attachment->ContentType,
+              "application/octet-stream; name=\"=?ISO-2022-JP?B?GyRCNEE7ehsoQg==?=.bin\"");
+    storedPath = attachment->StoredPathName;
+    std::filesystem::path p(storedPath);
+    EXPECT_EQ(p.filename().string().substr(0, 3), "Vdl");
+    EXPECT_EQ(p.parent_path(), (std::filesystem::temp_directory_path() / "x").parent_path());
+    std::string expected;
+    for (int i = 0; i < 60; ++i) expected += static_cast<char>(i);
+    EXPECT_EQ(testing_support::ReadAll(storedPath), expected);
+  }
+  // The attachment's temporary file goes with the message.
+  EXPECT_FALSE(testing_support::FileExists(storedPath));
+}
+
+TEST(MultipartMail, EmptyPreambleLeavesPartZeroEmpty) {
+  TNetMessage m;
+  Retrieve(Wire({"Content-Type: multipart/alternative; boundary=b", "", "--b", "", "plain", "--b",
+                 "Content-Type: text/html", "", "<p>html</p>", "--b--", "."}),
+           m);
+  ASSERT_EQ(m.Parts.size(), 3u);
+  EXPECT_TRUE(TextPart(m, 0).Body.empty());
+  // A section without header lines is plain text.
+  EXPECT_EQ(TextPart(m, 1).Body, std::vector<std::string>{"plain"});
+  EXPECT_EQ(TextPart(m, 2).Body, std::vector<std::string>{"<p>html</p>"});
+}
+
+TEST(MultipartMail, SectionKeepsItsEncodingWhateverTheHeaderOrder) {
+  TNetMessage m;
+  Retrieve(Wire({"Content-Type: multipart/mixed; boundary=b", "", "--b",
+                 "Content-Transfer-Encoding: base64", "Content-Type: text/plain", "", "QUJD",
+                 "--b--", "."}),
+           m);
+  ASSERT_EQ(m.Parts.size(), 2u);
+  EXPECT_EQ(TextPart(m, 1).Body, std::vector<std::string>{"ABC"});
+}
+
+TEST(MultipartMail, TextSectionWithNameIsAnAttachment) {
+  TNetMessage m;
+  Retrieve(Wire({"Content-Type: multipart/mixed; boundary=b", "", "--b",
+                 "Content-Disposition: attachment; filename=order.txt", "Content-Type: text/plain",
+                 "", "data", "--b", "Content-Type: image/png", "", "unnamed", "--b--", "."}),
+           m);
+  ASSERT_EQ(m.Parts.size(), 3u);
+  auto* named = dynamic_cast<TNetAttachment*>(m.Parts[1].get());
+  ASSERT_NE(named, nullptr);
+  EXPECT_EQ(named->FileName, "order.txt");
+  EXPECT_EQ(named->ContentDisposition, "attachment; filename=order.txt");
+  EXPECT_EQ(testing_support::ReadAll(named->StoredPathName), "data");
+  // An attachment without a name still keeps its data.
+  auto* unnamed = dynamic_cast<TNetAttachment*>(m.Parts[2].get());
+  ASSERT_NE(unnamed, nullptr);
+  EXPECT_EQ(testing_support::ReadAll(unnamed->StoredPathName), "unnamed");
+}
+
+TEST(AttachmentMail, TopLevelNameMakesPartZeroAnAttachment) {
+  TNetMessage m;
+  Retrieve(Wire({"Content-Type: application/pdf; name=\"order.pdf\"",
+                 "Content-Transfer-Encoding: base64", "", "QUJD", "."}),
+           m);
+  ASSERT_EQ(m.Parts.size(), 1u);
+  auto* attachment = dynamic_cast<TNetAttachment*>(m.Parts[0].get());
+  ASSERT_NE(attachment, nullptr);
+  EXPECT_EQ(attachment->FileName, "order.pdf");
+  EXPECT_EQ(testing_support::ReadAll(attachment->StoredPathName), "ABC");
+}
+
+TEST(MessageBody, ReadingAgainRebuildsTheParts) {
+  TNetMessage m;
+  Retrieve(Multipart(), m);
+  TNetStringLineReader reader(Wire({"second", "."}));
+  m.ContentType = "text/plain";
+  ReadMessageBody(reader, m);
+  ASSERT_EQ(m.Parts.size(), 1u);
+  EXPECT_EQ(TextPart(m, 0).Body, std::vector<std::string>{"second\r\n"});
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+// RETR against scripted servers: the answer is read exactly, refusals leave the message
+// alone, and neither a huge nor a stalled answer can hold the client.
+#include <gtest/gtest.h>
+
+#include "net/message.h"
+#include "net/netexceptions.h"
+#include "net/pop3.h"
+#include "support/scripted_server.h"
+#include "thrown.h"
+
+using testing_support::ScriptedServer;
+
+namespace {
+
+ScriptedServer& LoggedIn(ScriptedServer& server) {
+  return server.Send("+OK\r\n").ReadLine().Send("+OK\r\n").ReadLine().Send("+OK\r\n");
+}
+
+void Open(TNetPOP3& pop, ScriptedServer& server) {
+  server.Start();
+  pop.Host = "127.0.0.1";
+  pop.Port = server.Port();
+  pop.OpenConnection();
+}
+
+TNetText& Text0(TNetMessage& m) {
+  auto* text = dynamic_cast<TNetText*>(m.Parts.at(0).get());
+  if (!text) throw std::runtime_error("part 0 is not a text");
+  return *text;
+}
+
+TEST(Pop3Retrieve, ReadsExactlyTheMessageAndStaysInStep) {
+  ScriptedServer server;
+  LoggedIn(server)
+      .Expect("RETR 1")
+      .SendInPieces({"+OK 40 octets\r\nSubject: or", "der\r\n\r\nline 1\r\n..dot\r\n", ".\r\n"})
+      .Expect("STAT").Send("+OK 1 40\r\n")
+      .HoldUntilClientCloses();
+  TNetPOP3 pop;
+  Open(pop, server);
+  TNetMessage m;
+  ASSERT_TRUE(pop.RetrieveMessage(1, m));
+  EXPECT_EQ(m.Subject, "order");
+  EXPECT_EQ(Text0(m).Body, std::vector<std::string>{"line 1\r\n.dot\r\n"});
+  EXPECT_EQ(pop.CountMessages(), 1);
+  pop.CloseConnection();
+}
+
+TEST(Pop3Retrieve, RefusalReturnsFalseAndReadsNothingFurther) {
+  ScriptedServer server;
+  LoggedIn(server)
+      .Expect("RETR 1").Send("-ERR no such message\r\n")
+      .Expect("STAT").Send("+OK 0 0\r\n")
+      .HoldUntilClientCloses();
+  TNetPOP3 pop;
+  Open(pop, server);
+  TNetMessage m;
+  EXPECT_FALSE(pop.RetrieveMessage(1, m));
+  EXPECT_TRUE(m.Headers.Lines.empty());
+  EXPECT_TRUE(m.Parts.empty());
+  EXPECT_EQ(pop.CountMessages(), 0);
+  pop.CloseConnection();
+}
+
+TEST(Pop3Retrieve, HeaderOnlyMessageEndsAtTheDotLine) {
+  ScriptedServer server;
+  LoggedIn(server)
+      .Expect("RETR 2").Send("+OK\r\nSubject: no body\r\nX-Other: y\r\n.\r\n")
+      .Expect("STAT").Send("+OK 2 99\r\n")
+      .HoldUntilClientCloses();
+  TNetPOP3 pop;
+  pop.InactivityTimeout = 2000;  // a read past the "." line would end in a time-out
+  Open(pop, server);
+  TNetMessage m;
+  ASSERT_TRUE(pop.RetrieveMessage(2, m));
+  EXPECT_EQ(m.Subject, "no body");
+  EXPECT_TRUE(m.Parts.empty());
+  EXPECT_EQ(pop.CountMessages(), 2);
+  pop.CloseConnection();
+}
+
+TEST(Pop3Retrieve, MessageLargerThanTheLimitFailsAndClosesTheConnection) {
+  const std::string line = std::string(1000, 'm') + "\r\n";
+  std::string body;
+  while (body.size() <= kMaxMessageSize) body += line;
+  ScriptedServer server;
+  LoggedIn(server).Expect("RETR 1").Send("+OK\r\nSubject: big\r\n\r\n" + body + ".\r\n");
+  TNetPOP3 pop;
+  Open(pop, server);
+  TNetMessage m;
+  auto e = Thrown<ENetLimitExceeded>([&] { pop.RetrieveMessage(1, m); });
+  ASSERT_TRUE(e);
+  EXPECT_STREQ(e->what(), "Message larger than 67108864 bytes.");
+  EXPECT_FALSE(pop.IsOpen());
+  // The session is over without "Quit": the server deletes nothing.
+  EXPECT_THROW(pop.CloseConnection(), ENetConnClosedGracefully);
+}
+
+TEST(Pop3Retrieve, ServerStallingInsideTheMessageTimesOut) {
+  ScriptedServer server;
+  LoggedIn(server).Expect("RETR 1").Send("+OK\r\nSubject: x\r\n\r\nhalf").HoldUntilClientCloses();
+  TNetPOP3 pop;
+  pop.InactivityTimeout = 500;
+  Open(pop, server);
+  TNetMessage m;
+  auto e = Thrown<ENetSocketError>([&] { pop.RetrieveMessage(1, m); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->Code, 10060);
+  EXPECT_FALSE(pop.IsOpen());
+}
+
+}  // namespace
