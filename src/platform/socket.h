@@ -9,12 +9,10 @@
 namespace platform {
 
 // Error codes the callers act on.
-constexpr int kSocketErrorWouldBlock = 10035;
 constexpr int kSocketErrorInvalidArgument = 10022;
 constexpr int kSocketErrorAddressInUse = 10048;
 constexpr int kSocketErrorShutdown = 10058;
 constexpr int kSocketErrorTimedOut = 10060;
-constexpr int kSocketErrorRefused = 10061;
 constexpr int kSocketErrorHostNotFound = 11001;
 
 // Starts the socket service for the process (Winsock 1.1 on Windows) on the first call;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "support/testing.h"
 
@@ -43,9 +44,19 @@ bool DovecotMailbox::Load(std::string& why) {
 }
 
 void DovecotMailbox::Clear() const {
-  for (const char* sub : {"new", "cur", "tmp"}) {
-    for (const auto& entry : fs::directory_iterator(fs::path(Maildir) / sub))
-      fs::remove(entry.path());
+  // A session that ended just before may still be renaming mails (flags set at "Quit"):
+  // a file listed under its old name escapes one pass, so passes repeat until none is left.
+  for (int pass = 0; pass < 100; ++pass) {
+    bool empty = true;
+    for (const char* sub : {"new", "cur", "tmp"}) {
+      std::error_code ec;
+      for (const auto& entry : fs::directory_iterator(fs::path(Maildir) / sub)) {
+        empty = false;
+        fs::remove(entry.path(), ec);
+      }
+    }
+    if (empty) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 
