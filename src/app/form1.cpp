@@ -5,6 +5,7 @@
 #include "app/eventlog.h"
 #include "app/settings.h"
 #include "intake/itemlines.h"
+#include "publish/productlookup.h"
 #include "platform/application.h"
 #include "platform/shell.h"
 #include "platform/system.h"
@@ -12,8 +13,18 @@
 
 const char* const AuthorPageUrl = "http://www.pelnor.example/";
 
-TForm1::TForm1() : Lookup(std::make_unique<TNoProductLookup>()), NetPOP31(std::make_unique<TNetPOP3>()),
-      NetFTP1(std::make_unique<TNetFTP>()) {
+TForm1::TForm1()
+    : NetPOP31(std::make_unique<TNetPOP3>()),
+      NetFTP1(std::make_unique<TNetFTP>()),
+      NetHTTP1(std::make_unique<TNetHTTP>()),
+      PageHTTP1(std::make_unique<TNetPageHTTP>()) {
+  NetHTTP1->Request.Accept = "text/html, */*";
+  NetHTTP1->Request.UserAgent = "Mozilla/3.0 (compatible; Vendlume)";
+  PageHTTP1->TimeOut = 10000;
+  Lookup = std::make_unique<TMallLookup>(
+      [this](const std::string& url) { return FetchPage(*PageHTTP1, url); },
+      [this](const std::string& url) { return FetchPage(*NetHTTP1, url); },
+      [this](int code) { WriteLog(code); }, ShopName, Settings.Mall);
   NetFTP1->Passive = true;
   NetFTP1->OnConnected = [this](TNetComponent*) { NetFTP1Connected(this); };
   NetFTP1->OnWorkEnd = [this](TNetComponent*, TWorkMode) { NetFTP1WorkEnd(this); };
@@ -38,6 +49,7 @@ void TForm1::FormCreate() {
   } catch (const std::exception&) {
     // The start-up page is a convenience; the next mail renders it again.
   }
+  NetHTTP1->HandleRedirects = true;
 }
 
 bool TForm1::FormCloseQuery() {

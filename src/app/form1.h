@@ -12,6 +12,8 @@
 #include "intake/productlookup.h"
 #include "intake/recentorders.h"
 #include "net/ftp.h"
+#include "net/http.h"
+#include "net/pagefetch.h"
 #include "net/idlepump.h"
 #include "net/pop3.h"
 
@@ -71,6 +73,8 @@ class TForm1 : public TObject, public TOrderMailHost {
   TNetIdlePump NetIdlePump1;
   std::unique_ptr<TNetPOP3> NetPOP31;
   std::unique_ptr<TNetFTP> NetFTP1;
+  std::unique_ptr<TNetHTTP> NetHTTP1;
+  std::unique_ptr<TNetPageHTTP> PageHTTP1;
   std::unique_ptr<TProductLookup> Lookup;
 
  private:

@@ -32,6 +32,10 @@ std::string OrderBody(const std::string& orderedAt, const std::string& itemCode)
               "**********\r\n");
 }
 
+// The mall's lookups go to a closed loopback port: they fail quickly, and never leave the machine.
+const std::string kNoMall =
+    "[Mall]\r\nSearchHost=127.0.0.1:1\r\nThumbnailHost=127.0.0.1:1\r\nScriptHost=127.0.0.1:1\r\n";
+
 std::string ShiftJisMail(const std::string& body) {
   return "From: order@example.com\r\nSubject: order\r\nMIME-Version: 1.0\r\n"
          "Content-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" + body;
@@ -44,7 +48,7 @@ class PollCycle : public ::testing::Test {
     ASSERT_TRUE(box.Load(why)) << why;
     box.Clear();
     std::string ini = "[POP3]\r\nHost=127.0.0.1\r\nUser=" + box.User + "\r\nPass=" + box.Password +
-                      "\r\nPort=" + std::to_string(box.Port) + "\r\n";
+                      "\r\nPort=" + std::to_string(box.Port) + "\r\n" + kNoMall;
     testing_support::WriteAll("Vendlume.ini", ini);
   }
 
@@ -137,7 +141,7 @@ TEST_F(PollCycle, AMultipartOrderMailIsReadFromItsFirstTextSection) {
 
 TEST_F(PollCycle, AWrongPasswordIsLoggedAndTheCycleEndsQuietly) {
   testing_support::WriteAll("Vendlume.ini", "[POP3]\r\nHost=127.0.0.1\r\nUser=" + box.User +
-                                                "\r\nPass=wrong\r\nPort=" + std::to_string(box.Port) + "\r\n");
+                                                "\r\nPass=wrong\r\nPort=" + std::to_string(box.Port) + "\r\n" + kNoMall);
   box.Put(ShiftJisMail(OrderBody("2016-10-24 09:05:33", "mug-001")));
   TForm1 form;
   form.HouseMachine = true;
