@@ -393,8 +393,10 @@ class _Pop3Session(socketserver.StreamRequestHandler):
                     self._reply(b"-ERR no such message")
                     continue
                 self._reply(b"+OK")
-                body = server.mails[number]
-                for line in body.split(b"\r\n")[:-1] if body.endswith(b"\r\n") else body.split(b"\r\n"):
+                lines = server.mails[number].split(b"\r\n")
+                if not lines[-1]:
+                    lines.pop()  # the mail's last line end
+                for line in lines:
                     self.wfile.write((b"." + line if line.startswith(b".") else line) + b"\r\n")
                 self._reply(b".")
             elif command == b"DELE":
