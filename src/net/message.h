@@ -33,7 +33,8 @@ class TNetMessagePart {
 class TNetText : public TNetMessagePart {
  public:
   // The transfer-decoded text, without character-set conversion, as one entry however long
-  // it is (no entry when the part has no content). Line ends are CR LF.
+  // it is (no entry when the part has no content; after a failed read the text read so far
+  // may be left in several entries). Line ends are CR LF.
   std::vector<std::string> Body;
 };
 

@@ -55,18 +55,21 @@ void TNetBuffer::Extract(char* destination, size_t count) {
   Remove(count);
 }
 
-std::string TNetBuffer::Extract(size_t count) {
+std::string_view TNetBuffer::Take(size_t count) {
   if (count > Size()) throw ENetNotEnoughDataInBuffer();
-  std::string bytes = data_.substr(start_, count);
+  std::string_view bytes = View().substr(0, count);
   Remove(count);
   return bytes;
 }
 
+std::string TNetBuffer::Extract(size_t count) { return std::string(Take(count)); }
+
 void TNetBuffer::Remove(size_t count) {
   if (count > Size()) throw ENetNotEnoughDataInBuffer();
+  // Only the start mark moves, so that bytes just taken stay where they are; the next
+  // Append or Reserve drops them.
   start_ += count;
   searchedUpTo_ = searchedUpTo_ > count ? searchedUpTo_ - count : 0;
-  if (start_ == data_.size()) Clear();
 }
 
 void TNetBuffer::Clear() {

@@ -24,7 +24,9 @@ class TNetBuffer {
   size_t Find(std::string_view terminator);
 
   // Takes the first count bytes out of the queue; more than it holds fails with
-  // ENetNotEnoughDataInBuffer.
+  // ENetNotEnoughDataInBuffer. Take's view into the queue's storage stays valid until
+  // bytes are next added (Append, Reserve) or the queue is cleared.
+  std::string_view Take(size_t count);
   std::string Extract(size_t count);
   void Extract(char* destination, size_t count);
   void Remove(size_t count);

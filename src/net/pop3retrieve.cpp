@@ -8,8 +8,8 @@ class TNetPOP3::MessageReader : public TNetLineReader {
  public:
   explicit MessageReader(TNetPOP3& pop) : pop_(pop) {}
 
-  std::string ReadLn() override {
-    std::string line = pop_.ReadLine();
+  std::string_view ReadLn() override {
+    std::string_view line = pop_.ReadLn();
     read_ += line.size() + 2;
     if (read_ > kMaxMessageSize)
       pop_.FailLimit("Message larger than " + IntToStr(kMaxMessageSize) + " bytes.");

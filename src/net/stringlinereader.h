@@ -10,7 +10,7 @@ class TNetStringLineReader : public TNetLineReader {
   // The next line up to LF, without the LF and one CR before it. Bytes after the last LF
   // are never delivered: when no complete line is left, throws ENetConnClosedGracefully,
   // as a connection does when the peer has closed.
-  std::string ReadLn() override;
+  std::string_view ReadLn() override;
 
  private:
   std::string bytes_;

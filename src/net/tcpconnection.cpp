@@ -161,7 +161,13 @@ size_t TNetTCPConnection::FillReceiveQueue(bool report, int timeoutMs) {
 }
 
 std::string TNetTCPConnection::ReadLine(const std::string& terminator, int timeoutMs) {
-  const std::string term = terminator.empty() ? "\n" : terminator;
+  return std::string(TakeLine(terminator, timeoutMs));
+}
+
+std::string_view TNetTCPConnection::ReadLn() { return TakeLine({}, kNoTimeLimit); }
+
+std::string_view TNetTCPConnection::TakeLine(std::string_view terminator, int timeoutMs) {
+  const std::string_view term = terminator.empty() ? "\n" : terminator;
   lineTimedOut_ = false;
   size_t at;
   while ((at = receiveQueue_.Find(term)) == TNetBuffer::npos) {
@@ -174,15 +180,13 @@ std::string TNetTCPConnection::ReadLine(const std::string& terminator, int timeo
       return {};
     }
   }
-  std::string line = receiveQueue_.Extract(at + term.size());
+  std::string_view line = receiveQueue_.Take(at + term.size());
   DoWork(wmRead, static_cast<int64_t>(line.size()));
-  line.resize(at);
-  if (terminator.empty() && !line.empty() && line.back() == '\r') line.pop_back();
+  line.remove_suffix(term.size());
+  if (terminator.empty() && line.ends_with('\r')) line.remove_suffix(1);
   if (line.size() > kMaxLineLength) FailLineTooLong();
   return line;
 }
-
-std::string TNetTCPConnection::ReadLn() { return ReadLine(); }
 
 void TNetTCPConnection::ReadExact(void* destination, int64_t count) {
   if (count <= 0) return;

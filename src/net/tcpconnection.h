@@ -12,6 +12,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/linereader.h"
@@ -103,7 +104,7 @@ class TNetTCPConnection : public TNetComponent, public TNetLineReader {
   // Empty with LineTimedOut() set when timeoutMs passed without a line. A line cut off by
   // the peer's close is not delivered: ENetConnClosedGracefully comes instead.
   std::string ReadLine(const std::string& terminator = "", int timeoutMs = kNoTimeLimit);
-  std::string ReadLn() override;
+  std::string_view ReadLn() override;
   void ReadExact(void* destination, int64_t count);
   // count -1 (and not untilClose): the count comes first as a 4-byte network-order number.
   void ReadIntoStream(std::ostream& stream, int64_t count = -1, bool untilClose = false);
@@ -152,6 +153,8 @@ class TNetTCPConnection : public TNetComponent, public TNetLineReader {
   [[noreturn]] void FailLineTooLong();
   // One socket read of up to size bytes into the queue (block null) or into block.
   size_t Receive(char* block, size_t size, bool report, int timeoutMs);
+  // ReadLine's work, the line left in the receive queue (valid until the queue next fills).
+  std::string_view TakeLine(std::string_view terminator, int timeoutMs);
   std::string ReadReplyLine(size_t& total);
 
   bool lineTimedOut_ = false;

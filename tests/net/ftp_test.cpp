@@ -411,7 +411,7 @@ TEST(FtpLimits, DataConnectionThatStopsReadingTimesOut) {
   s.ftp.InactivityTimeout = 300;
   s.Open();
   // More than the socket buffers of both ends can hold.
-  std::istringstream stream(std::string(64 << 20, 'z'));
+  std::istringstream stream(std::string(32 << 20, 'z'));
   auto e = Thrown<ENetSocketError>([&] { s.ftp.UploadStream(stream, "big", false); });
   ASSERT_TRUE(e);
   EXPECT_EQ(e->Code, 10060);

@@ -44,6 +44,15 @@ std::string AsText(const TNetText& t) {
 
 const std::string kJisLine = "\x1B$B4A;z\x1B(B";  // "漢字"
 
+// count numbered lines of about 50 bytes, each ending in CR LF: 3000 of them are more than
+// the decoder is given at once.
+std::string NumberedLines(const std::string& word, int count) {
+  std::string lines;
+  for (int i = 0; i < count; ++i)
+    lines += "[" + word + " " + std::to_string(i) + "] " + std::string(40, 'x') + "\r\n";
+  return lines;
+}
+
 TEST(SinglePartMail, TransferDecodedBodyIsOneEntryWithCrLfLineEnds) {
   const struct {
     const char* encoding;
@@ -98,10 +107,7 @@ TEST(SinglePartMail, LfOnlyLinesArriveWithCrLf) {
 // A long order mail must reach the parser without a line break inserted anywhere.
 TEST(SinglePartMail, LongBodyArrivesWholeAsOneEntry) {
   for (const char* encoding : {"7bit", "quoted-printable"}) {
-    std::string body;
-    for (int i = 0; i < 400; ++i)
-      body += "[item " + std::to_string(i) + "] " + std::string(40, 'x') + "\r\n";
-    ASSERT_GT(body.size(), 3 * 4096u);
+    const std::string body = NumberedLines("item", 3000);
     TNetMessage m;
     Retrieve(Wire({std::string("Content-Transfer-Encoding: ") + encoding, ""}) + body + ".\r\n", m);
     TNetText& text = TextPart(m, 0);
@@ -130,6 +136,16 @@ TEST(SinglePartMail, ConnectionFailureComesThroughAtOnce) {
   TNetStringLineReader reader(Wire({"Subject: x", "", "partial"}));
   ASSERT_TRUE(ReadMessageHeader(reader, m, ""));
   EXPECT_THROW(ReadMessageBody(reader, m), ENetConnClosedGracefully);
+
+  // The text read before the failure is kept (in one entry or several).
+  const std::string body = NumberedLines("read", 3000);
+  TNetMessage cut;
+  TNetStringLineReader cutReader(Wire({"Subject: x", ""}) + body + "partial");
+  ASSERT_TRUE(ReadMessageHeader(cutReader, cut, ""));
+  EXPECT_THROW(ReadMessageBody(cutReader, cut), ENetConnClosedGracefully);
+  std::string kept;
+  for (const std::string& entry : TextPart(cut, 0).Body) kept += entry;
+  EXPECT_TRUE(kept == body);
 }
 
 TEST(MessageHeader, MailEndingBeforeItsEmptyLineHasNoBody) {
@@ -253,6 +269,30 @@ TEST(MultipartMail, EmptyPreambleLeavesPartZeroEmpty) {
   // A section without header lines is plain text.
   EXPECT_EQ(TextPart(m, 1).Body, std::vector<std::string>{"plain"});
   EXPECT_EQ(TextPart(m, 2).Body, std::vector<std::string>{"<p>html</p>"});
+}
+
+// Preamble and sections longer than what the decoder is given at once: each text arrives
+// whole as one entry, and an attachment after a long text gets only its own data.
+TEST(MultipartMail, LongSectionsArriveWhole) {
+  const std::string preamble = NumberedLines("preamble", 3000);
+  const std::string text = NumberedLines("text", 3000);
+  const std::string data = NumberedLines("data", 3000);
+  TNetMessage m;
+  Retrieve(Wire({"Content-Type: multipart/mixed; boundary=b", ""}) + preamble +
+               Wire({"--b", "Content-Type: text/plain", ""}) + text +
+               Wire({"--b", "Content-Type: text/plain; name=data.txt", ""}) + data +
+               Wire({"--b--", "."}),
+           m);
+  ASSERT_EQ(m.Parts.size(), 3u);
+  // The line end before a boundary line belongs to the boundary.
+  auto withoutLastLineEnd = [](const std::string& s) { return s.substr(0, s.size() - 2); };
+  ASSERT_EQ(TextPart(m, 0).Body.size(), 1u);
+  EXPECT_TRUE(TextPart(m, 0).Body[0] == withoutLastLineEnd(preamble));
+  ASSERT_EQ(TextPart(m, 1).Body.size(), 1u);
+  EXPECT_TRUE(TextPart(m, 1).Body[0] == withoutLastLineEnd(text));
+  auto* attachment = dynamic_cast<TNetAttachment*>(m.Parts[2].get());
+  ASSERT_NE(attachment, nullptr);
+  EXPECT_TRUE(testing_support::ReadAll(attachment->StoredPathName) == withoutLastLineEnd(data));
 }
 
 TEST(MultipartMail, SectionKeepsItsEncodingWhateverTheHeaderOrder) {

@@ -40,12 +40,27 @@ TEST(NetBuffer, AnotherTerminatorSearchesFromTheStart) {
   EXPECT_EQ(q.Find("a"), 0u);
 }
 
+// Lines handed out as views stay intact while further lines are taken, also when the queue
+// runs empty; only bytes added later may move them.
+TEST(NetBuffer, TakenBytesStayInPlaceUntilMoreArrive) {
+  TNetBuffer q;
+  q.Append("one\ntwo\n");
+  std::string_view first = q.Take(4);
+  std::string_view second = q.Take(4);
+  EXPECT_TRUE(q.Empty());
+  EXPECT_EQ(first, "one\n");
+  EXPECT_EQ(second, "two\n");
+  q.Append("x\n");
+  EXPECT_EQ(q.View(), "x\n");
+}
+
 TEST(NetBuffer, TakingMoreThanQueuedFails) {
   TNetBuffer q;
   q.Append("abc");
   char out[4];
   EXPECT_THROW(q.Extract(out, 4), ENetNotEnoughDataInBuffer);
   EXPECT_THROW(q.Extract(4), ENetNotEnoughDataInBuffer);
+  EXPECT_THROW(q.Take(4), ENetNotEnoughDataInBuffer);
   EXPECT_THROW(q.Remove(4), ENetNotEnoughDataInBuffer);
   EXPECT_EQ(q.Size(), 3u);
   q.Extract(out, 3);

@@ -1,0 +1,154 @@
+#include "net/httpparse.h"
+
+#include <vector>
+
+#include "base/numtext.h"
+#include "base/sjis.h"
+#include "net/asciitext.h"
+
+namespace {
+
+constexpr size_t npos = std::string::npos;
+
+// RFC 3986: ALPHA *( ALPHA / DIGIT / "+" / "-" / "." )
+bool IsScheme(std::string_view s) {
+  if (s.empty() || !((s[0] >= 'a' && s[0] <= 'z') || (s[0] >= 'A' && s[0] <= 'Z'))) return false;
+  for (char c : s) {
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '+' || c == '-' || c == '.';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// RFC 3986 5.2.4 for a path that begins with "/"; a query after "?" is kept as it is.
+std::string RemoveDotSegments(const std::string& reference) {
+  const size_t q = reference.find('?');
+  const std::string path = reference.substr(0, q);
+  const std::string query = q == npos ? "" : reference.substr(q);
+  std::vector<std::string> kept;
+  size_t start = 1;
+  for (;;) {
+    const size_t slash = path.find('/', start);
+    const std::string segment = path.substr(start, slash == npos ? npos : slash - start);
+    const bool last = slash == npos;
+    if (segment == "." || segment == "..") {
+      if (segment == ".." && !kept.empty()) kept.pop_back();
+      if (last) kept.emplace_back();  // "/a/.." names the folder "/"
+    } else {
+      kept.push_back(segment);
+    }
+    if (last) break;
+    start = slash + 1;
+  }
+  std::string out;
+  for (const std::string& segment : kept) out += "/" + segment;
+  return (out.empty() ? "/" : out) + query;
+}
+
+}  // namespace
+
+int THttpAddress::Port() const {
+  auto port = ParseDecimal(PortText);
+  return port && *port <= 65535 ? static_cast<int>(*port) : -1;
+}
+
+THttpAddress SplitHttpAddress(std::string_view address) {
+  std::string text(address);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (IsSjisLeadByte(static_cast<unsigned char>(text[i]))) ++i;  // its trail byte may be 5C
+    else if (text[i] == '\\') text[i] = '/';
+  }
+  THttpAddress a;
+  // The fragment goes first, so that a "/" inside it cannot move the path's end.
+  if (size_t hash = text.find('#'); hash != npos) {
+    a.Fragment = text.substr(hash + 1);
+    text.resize(hash);
+  }
+  std::string rest = text;
+  if (size_t scheme = text.find("://"); scheme != npos) {
+    a.Protocol = text.substr(0, scheme);
+    rest = text.substr(scheme + 3);
+    const size_t slash = rest.find('/');
+    const std::string hostPart = rest.substr(0, slash);
+    rest = slash == npos ? "" : rest.substr(slash);
+    const size_t colon = hostPart.find(':');
+    a.Host = hostPart.substr(0, colon);
+    if (colon != npos) a.PortText = hostPart.substr(colon + 1);
+  }
+  const size_t last = rest.rfind('/');
+  if (last == npos) {
+    a.Document = rest;
+  } else {
+    a.Path = rest.substr(0, last + 1);
+    a.Document = rest.substr(last + 1);
+  }
+  if (a.Path.empty() || a.Path[0] != '/') a.Path.insert(0, "/");
+  return a;
+}
+
+std::string ResolveLocation(std::string_view base, std::string_view location) {
+  const std::string ref(Trimmed(location));
+  if (size_t scheme = ref.find("://"); scheme != npos && IsScheme(std::string_view(ref).substr(0, scheme)))
+    return ref;
+  const THttpAddress b = SplitHttpAddress(base);
+  const std::string protocol = b.Protocol.empty() ? "http" : b.Protocol;
+  if (ref.compare(0, 2, "//") == 0) return protocol + ":" + ref;
+  const std::string origin =
+      protocol + "://" + b.Host + (b.PortText.empty() ? "" : ":" + b.PortText);
+  const std::string target = b.Target();
+  const std::string targetPath = target.substr(0, target.find('?'));
+  if (ref.empty() || ref[0] == '#') return origin + target + ref;
+  if (ref[0] == '?') return origin + targetPath + ref;
+  if (ref[0] == '/') return origin + RemoveDotSegments(ref);
+  return origin + RemoveDotSegments(targetPath.substr(0, targetPath.rfind('/') + 1) + ref);
+}
+
+THttpStatusLine ParseStatusLine(const std::string& line) {
+  THttpStatusLine status;
+  status.Http10 = line.size() >= 8 && line.compare(5, 3, "1.0") == 0;
+  const size_t space = line.find(' ');
+  if (space != npos) status.StatusText = line.substr(space + 1);
+  status.StatusCode = StrToInt(status.StatusText.substr(0, status.StatusText.find(' ')));
+  return status;
+}
+
+std::optional<uint64_t> ParseChunkSize(std::string_view line) {
+  uint64_t size = 0;
+  size_t i = 0, significant = 0;
+  for (; i < line.size(); ++i) {
+    const int digit = HexDigitValue(line[i]);
+    if (digit < 0) break;
+    if (size != 0 || digit != 0) ++significant;
+    if (significant > 15) return std::nullopt;
+    size = size * 16 + static_cast<uint64_t>(digit);
+  }
+  if (i == 0) return std::nullopt;
+  if (i < line.size() && !IsBlank(line[i]) && line[i] != ';') return std::nullopt;
+  return size;
+}
+
+std::optional<int64_t> ParseDecimal(std::string_view text) {
+  const std::string_view digits = Trimmed(text);
+  if (digits.empty() || digits.size() > 18) return std::nullopt;
+  int64_t value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+THttpBodyFraming BodyFraming(bool headRequest, int statusCode, const TNetHeaderList& headers) {
+  if (headRequest || (statusCode >= 100 && statusCode < 200) || statusCode == 204 ||
+      statusCode == 304)
+    return {};
+  if (AsciiLowerCase(headers.Value("Transfer-Encoding")).find("chunked") != npos)
+    return {THttpBodyFraming::kChunked, 0};
+  const std::string length = headers.Value("Content-Length");
+  if (auto n = ParseDecimal(length)) {
+    if (*n == 0) return {};
+    return {THttpBodyFraming::kLength, *n};
+  }
+  return {THttpBodyFraming::kUntilClose, 0};
+}
