@@ -15,16 +15,20 @@ bool IsBlank(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
 }
 
-// The text part that holds the order. Part 0 normally; a multipart mail keeps only its
-// (usually empty) preamble there, so then the first text part with content is taken.
+bool HasText(const TNetText* part) {
+  return part && !std::all_of(part->Body.begin(), part->Body.end(), IsBlank);
+}
+
+// The text part that holds the order: part 0 of a single-part mail. A multipart mail keeps
+// only its preamble ("This is a multi-part message...") in part 0, so there the first text
+// section with content is taken, and part 0 only when no section has any.
 const TNetText* OrderTextPart(const TNetMessage& message) {
   if (message.Parts.empty()) return nullptr;
   auto* first = dynamic_cast<const TNetText*>(message.Parts[0].get());
-  bool firstHasText = first && !std::all_of(first->Body.begin(), first->Body.end(), IsBlank);
-  if (firstHasText) return first;
+  if (message.Parts.size() == 1) return first;
   for (size_t i = 1; i < message.Parts.size(); ++i) {
     auto* part = dynamic_cast<const TNetText*>(message.Parts[i].get());
-    if (part && !std::all_of(part->Body.begin(), part->Body.end(), IsBlank)) return part;
+    if (HasText(part)) return part;
   }
   return first;
 }

@@ -129,6 +129,7 @@ TEST_F(PollCycle, AMailWithoutATextPartIsDeletedInsteadOfBlockingTheMailbox) {
 TEST_F(PollCycle, AMultipartOrderMailIsReadFromItsFirstTextSection) {
   box.Put("From: order@example.com\r\nSubject: order\r\nMIME-Version: 1.0\r\n"
           "Content-Type: multipart/mixed; boundary=\"XYZ\"\r\n\r\n"
+          "This is a multi-part message in MIME format.\r\n"
           "--XYZ\r\nContent-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
           OrderBody("2016-10-24 09:05:33", "mug-001") +
           "--XYZ\r\nContent-Type: text/csv; name=\"order.csv\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
