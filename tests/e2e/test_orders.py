@@ -116,8 +116,8 @@ class OrderMails(unittest.TestCase):
     def test_each_mail_publishes_the_page_of_the_list_so_far(self):
         lists, _ = self.expected_lists()
         self.assertEqual(len(self.uploads), len(lists), "number of uploads")
-        for number, ((_, page), rows) in enumerate(zip(self.uploads, lists), start=1):
-            with self.subTest(upload=number):
+        for number, ((_, page), rows, mail) in enumerate(zip(self.uploads, lists, MAILS[1:]), start=1):
+            with self.subTest(upload=number, mail="%s %s%s" % (mail[0], mail[1], " multipart" * mail[2])):
                 self.assertIsNone(expected.page_mismatch(page, self.page(rows)))
         self.assertEqual(self.final_page, self.uploads[-1][1], "item.html is not what was published")
 
