@@ -11,7 +11,7 @@
 #include <exception>
 #include <vector>
 
-#include "net/message.h"
+#include "mail/message.h"
 #include "net/pop3.h"
 
 namespace {

@@ -5,4 +5,6 @@ if(NOT WIN32)
   add_test(NAME mall_support
            COMMAND ${Python3_EXECUTABLE} -m unittest discover -s . -p "test_*.py"
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/support)
+  # The folder order of src/ (each folder includes only those below it).
+  add_test(NAME layout COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check-layout)
 endif()

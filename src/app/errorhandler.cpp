@@ -1,7 +1,7 @@
 #include "app/errorhandler.h"
 
 #include "base/errors.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 #include "platform/application.h"
 
 std::string ErrorMessageText(const std::string& message) {

@@ -1,6 +1,8 @@
 #include "app/form1.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "app/eventlog.h"
 #include "app/settings.h"
@@ -9,6 +11,8 @@
 #include "platform/application.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "base/netexceptions.h"
+#include "publish/publication.h"
 #include "publish/statuspage.h"
 
 const char* const AuthorPageUrl = "http://www.pelnor.example/";
@@ -112,3 +116,24 @@ void TForm1::RenderStatusPage() {
 void TForm1::LoadSettings() { ::LoadSettings(Settings, platform::FileInCurrentDirectory(kSettingsFileName)); }
 
 void TForm1::SaveSettings() { ::SaveSettings(Settings, platform::FileInCurrentDirectory(kSettingsFileName)); }
+
+void TForm1::NetFTP1Connected(TObject*) { Label1 = kLoggedIn; }
+
+void TForm1::NetFTP1WorkEnd(TObject*) { Label1 = kTransferComplete; }
+
+void TForm1::WaitForPublicationStatus(const char* status) {
+  // The client fires its events before its calls return, so this normally ends at once.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(NetFTP1->InactivityTimeout);
+  while (Label1 != status) {
+    if (std::chrono::steady_clock::now() >= deadline)
+      throw ENetSocketError(10060, "Connection timed out.");
+    platform::ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+void TForm1::PublishPage() {
+  if (sessionEnded_) return;
+  PublishPageFile(*NetFTP1, Settings, platform::FileInCurrentDirectory(kPageFileName),
+                  [this](const char* status) { WaitForPublicationStatus(status); });
+}

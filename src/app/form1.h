@@ -7,9 +7,9 @@
 #include <string>
 
 #include "app/timer.h"
-#include "base/settings.h"
+#include "base/settingsrecord.h"
 #include "intake/orderparser.h"
-#include "intake/productlookup.h"
+#include "intake/itemlookup.h"
 #include "intake/recentorders.h"
 #include "net/ftp.h"
 #include "net/http.h"

@@ -2,9 +2,9 @@
 
 #include "app/eventlog.h"
 #include "app/form1.h"
-#include "intake/jconvert.h"
-#include "net/message.h"
-#include "net/netexceptions.h"
+#include "text/textcode.h"
+#include "mail/message.h"
+#include "base/netexceptions.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "base/errors.h"
 #include "base/numtext.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "platform/profile.h"
 
 namespace {

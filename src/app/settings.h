@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "base/settings.h"
+#include "base/settingsrecord.h"
 
 constexpr const char* kSettingsFileName = "Vendlume.ini";
 

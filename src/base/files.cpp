@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "base/errors.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "platform/files.h"
 
 void ThrowFileCreateError(const std::string& path) {
@@ -60,18 +60,4 @@ void ReplaceFileBytes(const std::string& path, std::string_view bytes) {
 
 void AppendFileBytes(const std::string& path, std::string_view bytes) {
   WriteAll(path, bytes, std::ios::out | std::ios::app);
-}
-
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      lines.emplace_back(text.substr(start, i - start));
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      start = i + 1;
-    }
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
 }

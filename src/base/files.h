@@ -2,7 +2,6 @@
 // page on a Japanese Windows).
 #pragma once
 #include <optional>
-#include <vector>
 #include <string>
 #include <string_view>
 
@@ -21,6 +20,3 @@ void AppendFileBytes(const std::string& path, std::string_view bytes);
 // The file layer's two failures, for code that writes files its own way.
 [[noreturn]] void ThrowFileCreateError(const std::string& path);  // EFCreateError
 [[noreturn]] void ThrowStreamWriteError();                      // EWriteError
-
-// Splits text into lines at CR LF, lone CR or lone LF; a final line break adds no line.
-std::vector<std::string> SplitLines(std::string_view text);

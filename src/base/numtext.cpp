@@ -1,7 +1,7 @@
 #include "base/numtext.h"
 
 #include "base/errors.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 
 namespace {
 

@@ -4,8 +4,9 @@
 
 #include "base/errors.h"
 #include "base/files.h"
-#include "base/sjis.h"
-#include "intake/MyStrUtils.h"
+#include "base/sjisliteral.h"
+#include "text/sjissearch.h"
+#include "text/lines.h"
 
 namespace {
 
@@ -32,7 +33,6 @@ const TItemTexts& Texts() {
   return texts;
 }
 
-bool Contains(std::string_view text, std::string_view pattern) { return PosFrom(pattern, text, 1) != 0; }
 
 // Fields 1 to 3 hold no ASCII blank or comma: each becomes its full-width form. The bytes
 // 20, 2C and 22 are never trail bytes, so these byte-wise walks are safe.

@@ -8,8 +8,8 @@
 #pragma once
 #include <string>
 
-#include "base/settings.h"
-#include "intake/productlookup.h"
+#include "base/settingsrecord.h"
+#include "intake/itemlookup.h"
 #include "intake/recentorders.h"
 
 class TItemStage {

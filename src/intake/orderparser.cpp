@@ -7,8 +7,9 @@
 
 #include "base/errors.h"
 #include "base/files.h"
-#include "base/sjis.h"
-#include "intake/MyStrUtils.h"
+#include "base/sjisliteral.h"
+#include "text/sjissearch.h"
+#include "text/lines.h"
 
 namespace {
 
@@ -30,7 +31,6 @@ const TMailMarkers& Markers() {
   return markers;
 }
 
-bool Contains(std::string_view text, std::string_view pattern) { return PosFrom(pattern, text, 1) != 0; }
 
 // The bytes from position `from` (from 1), at most `count` of them; "" past the end.
 std::string CopyFrom(std::string_view text, size_t from, size_t count = std::string_view::npos) {

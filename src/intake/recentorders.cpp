@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "base/files.h"
+#include "text/lines.h"
 
 void InsertRecentOrder(TRecentOrders& list, std::string row, int count) {
   list.insert(list.begin(), std::move(row));

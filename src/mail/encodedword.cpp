@@ -1,11 +1,11 @@
-#include "net/encodedword.h"
+#include "mail/encodedword.h"
 
 #include <optional>
 
-#include "base/jis.h"
-#include "net/asciitext.h"
-#include "net/netexceptions.h"
-#include "net/transferdecoders.h"
+#include "text/jis.h"
+#include "text/asciitext.h"
+#include "base/netexceptions.h"
+#include "mail/transferdecoders.h"
 
 namespace {
 

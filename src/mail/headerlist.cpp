@@ -1,6 +1,6 @@
-#include "net/headerlist.h"
+#include "mail/headerlist.h"
 
-#include "net/asciitext.h"
+#include "text/asciitext.h"
 
 std::string TNetHeaderList::Value(std::string_view name) const {
   for (size_t i = 0; i < Lines.size(); ++i) {

@@ -1,6 +1,6 @@
-#include "net/mailaddress.h"
+#include "mail/mailaddress.h"
 
-#include "net/asciitext.h"
+#include "text/asciitext.h"
 
 namespace {
 

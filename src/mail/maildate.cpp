@@ -1,10 +1,10 @@
-#include "net/maildate.h"
+#include "mail/maildate.h"
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-#include "net/asciitext.h"
+#include "text/asciitext.h"
 #include "platform/timezone.h"
 
 namespace {

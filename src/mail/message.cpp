@@ -1,14 +1,14 @@
-#include "net/message.h"
+#include "mail/message.h"
 
 #include <cstdio>
 #include <exception>
 
 #include "base/errors.h"
 #include "base/files.h"
-#include "net/asciitext.h"
-#include "net/encodedword.h"
-#include "net/maildate.h"
-#include "net/mimedecoder.h"
+#include "text/asciitext.h"
+#include "mail/encodedword.h"
+#include "mail/maildate.h"
+#include "mail/mimedecoder.h"
 #include "platform/tempfile.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "net/headerlist.h"
-#include "net/linereader.h"
-#include "net/mailaddress.h"
+#include "mail/headerlist.h"
+#include "base/linereader.h"
+#include "mail/mailaddress.h"
 #include "platform/system.h"
 
 namespace platform {

@@ -1,10 +1,10 @@
-#include "net/mimedecoder.h"
+#include "mail/mimedecoder.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <optional>
 
-#include "net/asciitext.h"
+#include "text/asciitext.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/transferdecoders.h"
+#include "mail/transferdecoders.h"
 
 enum TNetDecoderItemCode : int {
   kItemData = 0,          // transfer-decoded content bytes

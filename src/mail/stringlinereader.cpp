@@ -1,6 +1,6 @@
-#include "net/stringlinereader.h"
+#include "mail/stringlinereader.h"
 
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 
 std::string_view TNetStringLineReader::ReadLn() {
   size_t lf = bytes_.find('\n', pos_);

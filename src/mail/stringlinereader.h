@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "net/linereader.h"
+#include "base/linereader.h"
 
 class TNetStringLineReader : public TNetLineReader {
  public:

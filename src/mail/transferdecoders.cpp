@@ -1,9 +1,9 @@
-#include "net/transferdecoders.h"
+#include "mail/transferdecoders.h"
 
 #include <array>
 
-#include "net/asciitext.h"
-#include "net/netexceptions.h"
+#include "text/asciitext.h"
+#include "base/netexceptions.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <fstream>
 
 #include "base/errors.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "net/ftpparse.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 #include "net/simpleserver.h"
 
 namespace {

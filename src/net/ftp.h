@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "net/tcpconnection.h"
+#include "net/tcpclient.h"
 
 enum TFtpTransferType { ftASCII, ftBinary };
 

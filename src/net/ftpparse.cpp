@@ -4,16 +4,11 @@
 #include <vector>
 
 #include "base/numtext.h"
-#include "net/netexceptions.h"
+#include "text/asciitext.h"
+#include "base/netexceptions.h"
 
 namespace {
 
-std::string Trimmed(const std::string& line) {
-  size_t first = 0, last = line.size();
-  while (first < last && static_cast<unsigned char>(line[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(line[last - 1]) <= ' ') --last;
-  return line.substr(first, last - first);
-}
 
 std::vector<std::string> SplitAtCommas(const std::string& text) {
   std::vector<std::string> fields;
@@ -29,7 +24,7 @@ std::vector<std::string> SplitAtCommas(const std::string& text) {
 }  // namespace
 
 TFtpDataAddress ParsePassiveReply(const std::string& replyLine) {
-  const std::string line = Trimmed(replyLine);
+  const std::string line(Trimmed(replyLine));
   const size_t open = line.find('('), close = line.find(')');
   std::string address;
   if (open != std::string::npos && close != std::string::npos) {

@@ -3,8 +3,8 @@
 #include <istream>
 
 #include "base/numtext.h"
-#include "net/asciitext.h"
-#include "net/netexceptions.h"
+#include "text/asciitext.h"
+#include "base/netexceptions.h"
 
 TNetHTTP::TNetHTTP() { Port = 80; }
 

@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
-#include "net/headerlist.h"
+#include "mail/headerlist.h"
 #include "net/httpparse.h"
 #include "net/memorystream.h"
-#include "net/tcpconnection.h"
+#include "net/tcpclient.h"
 
 // The most bytes of a status line and its header block together; also of one chunk-size
 // line, and of a chunked body's trailer block. Beyond it the read fails with

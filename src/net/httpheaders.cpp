@@ -4,9 +4,9 @@
 #include <cstdint>
 
 #include "base/numtext.h"
-#include "net/asciitext.h"
+#include "text/asciitext.h"
 #include "net/httpparse.h"
-#include "net/maildate.h"
+#include "mail/maildate.h"
 
 namespace {
 

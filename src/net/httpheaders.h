@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/headerlist.h"
+#include "mail/headerlist.h"
 #include "platform/system.h"
 
 // A cleared record holds these two values and nothing else.

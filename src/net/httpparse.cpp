@@ -3,8 +3,9 @@
 #include <vector>
 
 #include "base/numtext.h"
-#include "base/sjis.h"
-#include "net/asciitext.h"
+#include "base/sjisliteral.h"
+#include "text/asciitext.h"
+#include "text/sjissearch.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/headerlist.h"
+#include "mail/headerlist.h"
 
 // An address cut into its pieces. Path + Document is the request target: everything after
 // the host part, without the fragment.

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/numtext.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 
 std::string TNetMemoryStream::TakeBytes() {
   std::string bytes = std::move(bytes_);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 
 void TNetBuffer::Compact() {
   // Moving the unconsumed rest costs no more than the bytes consumed since the last move.

@@ -1,7 +1,7 @@
 #include "net/netstack.h"
 
 #include "base/numtext.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 #include "platform/socket.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include "net/pagefetch.h"
 
 #include "base/numtext.h"
-#include "net/asciitext.h"
+#include "text/asciitext.h"
 #include "net/httpparse.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "net/tcpconnection.h"
+#include "net/tcpclient.h"
 
 class TNetMessage;
 

@@ -1,7 +1,7 @@
 // RETR: the answer's lines go to the mail decoder through a reader that keeps count, so
 // that no server can make the client hold more than kMaxMessageSize bytes of one mail.
 #include "base/numtext.h"
-#include "net/message.h"
+#include "mail/message.h"
 #include "net/pop3.h"
 
 class TNetPOP3::MessageReader : public TNetLineReader {

@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "net/idlepump.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 
 void TNetSimpleServer::BeginListen(int backlog) {
   if (binding_.Allocated() || listener_.Valid()) throw ENetAlreadyConnected();

@@ -1,5 +1,6 @@
-#include "net/netexceptions.h"
-#include "net/tcpconnection.h"
+#include "net/tcpclient.h"
+
+#include "base/netexceptions.h"
 
 void TNetTCPClient::OpenConnection() {
   if (binding_.Allocated()) throw ENetAlreadyConnected();

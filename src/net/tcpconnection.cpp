@@ -7,9 +7,10 @@
 
 #include "base/errors.h"
 #include "base/numtext.h"
-#include "base/sjis.h"
+#include "text/asciitext.h"
+#include "base/sjisliteral.h"
 #include "net/idlepump.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 
 namespace {
 
@@ -26,13 +27,6 @@ bool StartsNoCase(const std::string& text, std::string_view prefix) {
   return true;
 }
 
-// Spaces and control characters at both ends go.
-std::string Trimmed(const std::string& line) {
-  size_t first = 0, last = line.size();
-  while (first < last && static_cast<unsigned char>(line[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(line[last - 1]) <= ' ') --last;
-  return line.substr(first, last - first);
-}
 
 void CheckStream(const std::ostream& stream) {
   static const std::string writeError = Sjis("ストリームへの書き込みエラー");
@@ -54,25 +48,6 @@ class TNetTCPConnection::WorkScope {
   TNetTCPConnection& connection_;
   TWorkMode mode_;
 };
-
-void TNetComponent::DoStatus(TNetStatus status, const std::string& argument) {
-  if (!OnStatus) return;
-  static const char* const kFormats[] = {"Resolving hostname %s.", "Connecting to %s.",
-                                         "Connected.", "Disconnecting from %s.",
-                                         "Not connected.", "%s"};
-  std::string text = kFormats[status];
-  size_t at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, argument);
-  OnStatus(this, status, text);
-}
-
-void TNetSocketHandle::Reset() {
-  Socket.Close();
-  IP.clear();
-  Port = 0;
-  PeerIP.clear();
-  PeerPort = 0;
-}
 
 void TNetTCPConnection::CloseConnection() {
   if (!binding_.Allocated()) return;
@@ -296,7 +271,7 @@ std::string TNetTCPConnection::ReadReplyLine(size_t& total) {
     std::string line = ReadLine();
     total += line.size() + 2;
     if (total > kMaxReplySize) FailLimit("Reply longer than " + IntToStr(kMaxReplySize) + " bytes.");
-    line = Trimmed(line);
+    line = std::string(Trimmed(line));
     if (!line.empty()) return line;
   }
 }

@@ -15,10 +15,11 @@
 #include <string_view>
 #include <vector>
 
-#include "net/linereader.h"
+#include "base/linereader.h"
 #include "net/netbuffer.h"
+#include "net/netcomponent.h"
 #include "net/netstack.h"
-#include "platform/socket.h"
+#include "net/sockethandle.h"
 
 // A wait without a time limit of its own (still bounded by InactivityTimeout).
 constexpr int kNoTimeLimit = -2;
@@ -29,40 +30,6 @@ constexpr int kDefaultInactivityTimeout = 60000;  // ms
 constexpr size_t kMaxLineLength = size_t{32} << 20;   // one line, terminator excluded
 constexpr size_t kMaxReplySize = size_t{32} << 20;    // all lines of one reply
 constexpr size_t kMaxMessageSize = size_t{64} << 20;  // all lines of one captured answer
-
-enum TWorkMode { wmRead = 0, wmWrite = 1 };
-
-enum TNetStatus {
-  nsResolving = 0,      // "Resolving hostname %s."
-  nsConnecting = 1,     // "Connecting to %s."
-  nsConnected = 2,      // "Connected."
-  nsDisconnecting = 3,  // "Disconnecting from %s."
-  nsDisconnected = 4,   // "Not connected."
-  nsStatusText = 5,     // "%s"
-};
-
-class TNetComponent {
- public:
-  virtual ~TNetComponent() = default;
-  std::function<void(TNetComponent* Sender, TNetStatus status, const std::string& text)> OnStatus;
-
- protected:
-  // Fires OnStatus with the status's text, %s replaced by the argument.
-  void DoStatus(TNetStatus status, const std::string& argument = "");
-};
-
-// The socket of one connection with its local and remote address.
-struct TNetSocketHandle {
-  platform::TcpSocket Socket;
-  std::string IP;
-  int Port = 0;
-  std::string PeerIP;
-  int PeerPort = 0;
-
-  bool Allocated() const { return Socket.Valid(); }
-  // Closes the socket and clears the addresses.
-  void Reset();
-};
 
 class TNetTCPConnection : public TNetComponent, public TNetLineReader {
  public:
@@ -159,19 +126,4 @@ class TNetTCPConnection : public TNetComponent, public TNetLineReader {
 
   bool lineTimedOut_ = false;
   WorkCounter work_[2];
-};
-
-class TNetTCPClient : public TNetTCPConnection {
- public:
-  std::string Host;     // host name, dotted address, or "LOCALHOST"
-  int Port = 0;
-  std::string BoundIP;  // local address to bind; empty binds any
-  bool UseNagle = true; // false sets the TCP no-delay option
-
-  std::function<void(TNetComponent* Sender)> OnConnected;
-
-  // Connects to Host:Port. Throws ENetAlreadyConnected while open, ENetInvalidSocket,
-  // ENetCouldNotBindSocket, or ENetSocketError (lookup, refused, timed out); a failure
-  // leaves the connection closed.
-  virtual void OpenConnection();
 };

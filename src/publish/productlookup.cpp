@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "base/files.h"
-#include "base/sjis.h"
-#include "intake/MyStrUtils.h"
-#include "intake/jconvert.h"
-#include "publish/Utf8tosjis.h"
+#include "base/sjisliteral.h"
+#include "text/sjissearch.h"
+#include "text/textcode.h"
+#include "text/utf8sjis.h"
+#include "text/lines.h"
+#include "text/urlencode.h"
 
 namespace {
 
@@ -50,32 +52,8 @@ const TLookupTexts& Texts() {
   return texts;
 }
 
-bool Contains(std::string_view text, std::string_view marker) { return PosFrom(marker, text, 1) != 0; }
 
-// Every match of from, found at character starts only, replaced by to.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string out;
-  out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    if (text.compare(i, from.size(), from) == 0) {
-      out += to;
-      i += from.size();
-    } else {
-      const size_t step = IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-      out.append(text, i, step);
-      i += step;
-    }
-  }
-  return out;
-}
 
-// The lines of the text, each followed by CR LF.
-std::string JoinLines(const std::vector<std::string>& lines, size_t first = 0) {
-  std::string out;
-  for (size_t i = first; i < lines.size(); ++i) out += lines[i] + "\r\n";
-  return out;
-}
 
 std::string Normalized(std::string_view text) { return JoinLines(SplitLines(text)); }
 

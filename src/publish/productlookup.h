@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "base/settings.h"
-#include "intake/productlookup.h"
+#include "base/settingsrecord.h"
+#include "intake/itemlookup.h"
 
 class TMallLookup : public TProductLookup {
  public:

@@ -1,6 +1,7 @@
 #include "publish/rowsplit.h"
 
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
+#include "text/sjissearch.h"
 
 namespace {
 

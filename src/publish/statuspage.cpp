@@ -5,11 +5,12 @@
 
 #include "base/files.h"
 #include "base/numtext.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "platform/codepage.h"
 #include "platform/locale.h"
 #include "publish/colortext.h"
 #include "publish/rowsplit.h"
+#include "text/sjissearch.h"
 
 namespace {
 
@@ -25,24 +26,6 @@ size_t CharLength(std::string_view text, size_t i) {
   return (IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
 }
 
-// Replaces every occurrence that starts on a character boundary, so that a trail byte is
-// never taken for the first byte of what is searched.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string out;
-  out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    if (text.substr(i, from.size()) == from) {
-      out += to;
-      i += from.size();
-    } else {
-      const size_t len = CharLength(text, i);
-      out += text.substr(i, len);
-      i += len;
-    }
-  }
-  return out;
-}
 
 // The mail-derived cells are text, not markup. The four bytes lie below 40 (hex), where no
 // Shift-JIS trail byte lies, so a byte-wise pass is safe.

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "base/settings.h"
+#include "base/settingsrecord.h"
 
 // The unit price as the page shows it: a decimal whole number (optional sign) grouped in
 // threes with the locale's thousands separator ("1980" gives "1,980"). Text that is not such

@@ -1,4 +1,4 @@
-#include "base/jis.h"
+#include "text/jis.h"
 
 void AppendJisPairAsSjis(std::string& out, unsigned char j1, unsigned char j2) {
   unsigned char s1 = static_cast<unsigned char>(((j1 + 1) >> 1) + (j1 < 0x5F ? 0x70 : 0xB0));

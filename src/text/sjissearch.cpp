@@ -1,6 +1,5 @@
-#include "intake/MyStrUtils.h"
+#include "text/sjissearch.h"
 
-#include "base/sjis.h"
 
 size_t PosFrom(std::string_view pattern, std::string_view text, size_t start) {
   if (pattern.empty() || start < 1 || start > text.size() + 1) return 0;
@@ -39,4 +38,22 @@ std::string TextBetween(std::string_view text, std::string_view startMarker, std
   const size_t e = PosFrom(endMarker, text, s + startMarker.size());
   if (e == 0) return "Error";
   return std::string(text.substr(s - 1 + startMarker.size(), e - s - startMarker.size()));
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text.compare(i, from.size(), from) == 0) {
+      out += to;
+      i += from.size();
+    } else {
+      const size_t step = IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+      out.append(text, i, step);
+      i += step;
+    }
+  }
+  return out;
 }

@@ -1,6 +1,6 @@
-#include "intake/jconvert.h"
+#include "text/textcode.h"
 
-#include "base/jis.h"
+#include "text/jis.h"
 
 namespace {
 

@@ -24,7 +24,7 @@ int DetectCode(std::string_view text);
 // The text converted to the target code. ASCII, binary and undecided text, and text already
 // in the target code, come back unchanged; so does everything for a target other than
 // Shift-JIS (5), the only one the system asks for. JIS becomes Shift-JIS as JisToSjis
-// (base/jis.h) does; EUC-JP becomes Shift-JIS pair by pair, with half-width katakana (8E xx)
+// (text/jis.h) does; EUC-JP becomes Shift-JIS pair by pair, with half-width katakana (8E xx)
 // keeping their byte. Never fails. A tail that ends inside a construct (an escape sequence,
 // the first byte of a pair, a lone 8E) is dropped.
 std::string ConvertCode(std::string_view text, int target);

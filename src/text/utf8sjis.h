@@ -1,5 +1,5 @@
-// Text conversions for the mall's search pages, which speak UTF-8 while the system works
-// in Shift-JIS, and the encoding of search keywords into an address path.
+// UTF-8 <-> Shift-JIS for the mall's search pages, which speak UTF-8 while the system works
+// in Shift-JIS.
 #pragma once
 #include <string>
 #include <string_view>
@@ -14,7 +14,3 @@ std::string Utf8ToSjis(std::string_view utf8);
 // Shift-JIS bytes -> UTF-8, up to the first NUL character. Bytes that start no Shift-JIS
 // character become "?".
 std::string SjisToUtf8(std::string_view sjis);
-
-// Keyword encoding for an address path: letters, digits and ! $ ' ( ) * - . @ _ stay, a
-// blank becomes "+", every other byte "%" and two upper-case hexadecimal digits.
-std::string UrlEncode(std::string_view text);

@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "support/testing.h"
+#include "text/lines.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/form1.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "support/testing.h"
 
 namespace {

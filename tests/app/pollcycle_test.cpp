@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "app/form1.h"
-#include "base/sjis.h"
-#include "net/netexceptions.h"
+#include "base/sjisliteral.h"
+#include "base/netexceptions.h"
 #include "support/dovecot_mailbox.h"
 #include "support/scripted_server.h"
 #include "support/testing.h"

@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "base/errors.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "platform/system.h"
 #include "support/testing.h"
 

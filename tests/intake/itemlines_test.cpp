@@ -2,10 +2,11 @@
 
 #include "base/errors.h"
 #include "base/files.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "intake/itemlines.h"
 #include "intake/orderparser.h"
 #include "support/testing.h"
+#include "text/lines.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/errors.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "intake/orderparser.h"
 #include "support/testing.h"
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "base/errors.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "intake/recentorders.h"
 #include "support/testing.h"
 

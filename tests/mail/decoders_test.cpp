@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "net/encodedword.h"
-#include "net/mimedecoder.h"
-#include "net/netexceptions.h"
-#include "net/transferdecoders.h"
+#include "mail/encodedword.h"
+#include "mail/mimedecoder.h"
+#include "base/netexceptions.h"
+#include "mail/transferdecoders.h"
 
 namespace {
 

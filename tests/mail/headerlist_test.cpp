@@ -1,11 +1,11 @@
-#include "net/headerlist.h"
+#include "mail/headerlist.h"
 
 #include <gtest/gtest.h>
 
-#include "net/mailaddress.h"
-#include "net/maildate.h"
-#include "net/netexceptions.h"
-#include "net/stringlinereader.h"
+#include "mail/mailaddress.h"
+#include "mail/maildate.h"
+#include "base/netexceptions.h"
+#include "mail/stringlinereader.h"
 #include "platform/timezone.h"
 
 namespace {

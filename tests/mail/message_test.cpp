@@ -1,4 +1,4 @@
-#include "net/message.h"
+#include "mail/message.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "net/netexceptions.h"
-#include "net/stringlinereader.h"
+#include "base/netexceptions.h"
+#include "mail/stringlinereader.h"
 #include "platform/timezone.h"
 #include "support/testing.h"
 

@@ -10,7 +10,7 @@
 
 #include "base/errors.h"
 #include "net/ftpparse.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 #include "support/scripted_server.h"
 #include "thrown.h"
 

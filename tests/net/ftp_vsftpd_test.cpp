@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "net/ftp.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 #include "support/server_env.h"
 #include "support/testing.h"
 #include "thrown.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "net/http.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 #include "net/pagefetch.h"
 #include "support/nginx_site.h"
 #include "thrown.h"

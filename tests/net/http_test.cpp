@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "net/http.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 #include "support/scripted_server.h"
 #include "thrown.h"
 
@@ -53,7 +53,14 @@ class HttpTest : public ::testing::Test {
 
 // ---- bodies ----
 
-TEST_F(HttpTest, LengthIsReadExactlyWhileTheServerKeepsTheConnection) {
+// The cases by subject: how a body is framed, redirects, status codes, and the exchange as
+// a whole (request fields, time limits, connection reuse).
+class HttpBodyTest : public HttpTest {};
+class HttpRedirectTest : public HttpTest {};
+class HttpStatusTest : public HttpTest {};
+class HttpExchangeTest : public HttpTest {};
+
+TEST_F(HttpBodyTest, LengthIsReadExactlyWhileTheServerKeepsTheConnection) {
   ScriptedServer s;
   std::string body(1234, 'x');
   body.front() = '<';
@@ -74,7 +81,7 @@ TEST_F(HttpTest, LengthIsReadExactlyWhileTheServerKeepsTheConnection) {
                               "\r\n" + kUserAgent + "\r\n\r\n");
 }
 
-TEST_F(HttpTest, ChunkedSizesInHexWithExtensionsAreJoinedAndTheConnectionStaysUsable) {
+TEST_F(HttpBodyTest, ChunkedSizesInHexWithExtensionsAreJoinedAndTheConnectionStaysUsable) {
   ScriptedServer s;
   ExpectGet(s, "/chunked");
   s.SendInPieces({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n",
@@ -103,7 +110,7 @@ TEST_F(HttpTest, ChunkedSizesInHexWithExtensionsAreJoinedAndTheConnectionStaysUs
   ExpectScriptRan(s);
 }
 
-TEST_F(HttpTest, EmptyBodiesEndWithoutWaitingForTheClose) {
+TEST_F(HttpBodyTest, EmptyBodiesEndWithoutWaitingForTheClose) {
   const struct {
     TNetHTTPMethod method;
     const char* reply;
@@ -132,7 +139,7 @@ TEST_F(HttpTest, EmptyBodiesEndWithoutWaitingForTheClose) {
   }
 }
 
-TEST_F(HttpTest, WithoutLengthTheBodyRunsToTheClose) {
+TEST_F(HttpBodyTest, WithoutLengthTheBodyRunsToTheClose) {
   ScriptedServer s;
   ExpectGet(s, "/");
   s.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n").SendInPieces({"part one, ", "part two"});
@@ -146,7 +153,7 @@ TEST_F(HttpTest, WithoutLengthTheBodyRunsToTheClose) {
 
 // ---- redirects ----
 
-TEST_F(HttpTest, SixteenRedirectsEndAtTheFifteenthResponseWithoutFailure) {
+TEST_F(HttpRedirectTest, SixteenRedirectsEndAtTheFifteenthResponseWithoutFailure) {
   ScriptedServer s;
   for (int i = 1; i <= 15; ++i) {
     ExpectGet(s, "/r" + std::to_string(i));
@@ -173,7 +180,7 @@ TEST_F(HttpTest, SixteenRedirectsEndAtTheFifteenthResponseWithoutFailure) {
   EXPECT_EQ(s.Received().find("/r16"), std::string::npos);
 }
 
-TEST_F(HttpTest, RelativeLocationStaysOnTheSameHostAndPort) {
+TEST_F(HttpRedirectTest, RelativeLocationStaysOnTheSameHostAndPort) {
   ScriptedServer s;
   ExpectGet(s, "/dir/a.html");
   s.Send(WithLength("HTTP/1.1 301 Moved Permanently", "", "Location: ../other/b.html\r\n"));
@@ -187,7 +194,7 @@ TEST_F(HttpTest, RelativeLocationStaysOnTheSameHostAndPort) {
   ExpectScriptRan(s);
 }
 
-TEST_F(HttpTest, AbsoluteLocationOnAnotherHostOpensANewConnection) {
+TEST_F(HttpRedirectTest, AbsoluteLocationOnAnotherHostOpensANewConnection) {
   ScriptedServer b;
   ExpectGet(b, "/b", "localhost");
   b.Send(WithLength("HTTP/1.1 200 OK", "from b"));
@@ -211,7 +218,7 @@ TEST_F(HttpTest, AbsoluteLocationOnAnotherHostOpensANewConnection) {
   ExpectScriptRan(b);
 }
 
-TEST_F(HttpTest, AnyResponseWithLocationIsFollowed) {
+TEST_F(HttpRedirectTest, AnyResponseWithLocationIsFollowed) {
   ScriptedServer s;
   ExpectGet(s, "/ok");
   s.Send(WithLength("HTTP/1.1 200 OK", "first", "Location: /next\r\n"));
@@ -225,7 +232,7 @@ TEST_F(HttpTest, AnyResponseWithLocationIsFollowed) {
   ExpectScriptRan(s);
 }
 
-TEST_F(HttpTest, RedirectWithoutHandleRedirectsFailsWithItsStatus) {
+TEST_F(HttpRedirectTest, RedirectWithoutHandleRedirectsFailsWithItsStatus) {
   ScriptedServer s;
   ExpectGet(s, "/old");
   s.Send(WithLength("HTTP/1.1 302 Found", "see /new", "Location: /new\r\n")).HoldUntilClientCloses();
@@ -237,7 +244,7 @@ TEST_F(HttpTest, RedirectWithoutHandleRedirectsFailsWithItsStatus) {
   EXPECT_EQ(stream.Bytes(), "see /new");
 }
 
-TEST_F(HttpTest, RedirectHandlerDecidesAndMayChangeTheAddress) {
+TEST_F(HttpRedirectTest, RedirectHandlerDecidesAndMayChangeTheAddress) {
   {  // Not following by default, the handler accepts the redirect as the answer.
     ScriptedServer s;
     ExpectGet(s, "/old");
@@ -287,7 +294,7 @@ TEST_F(HttpTest, RedirectHandlerDecidesAndMayChangeTheAddress) {
   }
 }
 
-TEST_F(HttpTest, RedirectWithoutLocationFails) {
+TEST_F(HttpRedirectTest, RedirectWithoutLocationFails) {
   ScriptedServer s;
   ExpectGet(s, "/x");
   s.Send(WithLength("HTTP/1.1 301 Moved Permanently", "nowhere")).HoldUntilClientCloses();
@@ -299,7 +306,7 @@ TEST_F(HttpTest, RedirectWithoutLocationFails) {
   EXPECT_EQ(stream.Bytes(), "nowhere");
 }
 
-TEST_F(HttpTest, StreamIsWrittenFromItsPositionAndCutAfterTheBody) {
+TEST_F(HttpBodyTest, StreamIsWrittenFromItsPositionAndCutAfterTheBody) {
   ScriptedServer s;
   ExpectGet(s, "/a");
   s.Send(WithLength("HTTP/1.1 302 Found", "a rather long redirect page", "Location: /b\r\n"));
@@ -318,7 +325,7 @@ TEST_F(HttpTest, StreamIsWrittenFromItsPositionAndCutAfterTheBody) {
 
 // ---- failures ----
 
-TEST_F(HttpTest, NotFoundFailsWithTheStatusAndKeepsThePage) {
+TEST_F(HttpStatusTest, NotFoundFailsWithTheStatusAndKeepsThePage) {
   ScriptedServer s;
   const std::string page = "<html><body>no such page</body></html>";
   ExpectGet(s, "/missing");
@@ -332,7 +339,7 @@ TEST_F(HttpTest, NotFoundFailsWithTheStatusAndKeepsThePage) {
   EXPECT_EQ(http.StatusCode, 404);
 }
 
-TEST_F(HttpTest, NotModifiedWithoutLocationFailsAtOnce) {
+TEST_F(HttpStatusTest, NotModifiedWithoutLocationFailsAtOnce) {
   ScriptedServer s;
   ExpectGet(s, "/cached");
   s.Send("HTTP/1.1 304 Not Modified\r\nContent-Length: 99\r\n\r\n").HoldUntilClientCloses();
@@ -343,7 +350,7 @@ TEST_F(HttpTest, NotModifiedWithoutLocationFailsAtOnce) {
   EXPECT_EQ(stream.Size(), 0u);
 }
 
-TEST_F(HttpTest, NonNumericStatusCodeIsTheConversionFailure) {
+TEST_F(HttpStatusTest, NonNumericStatusCodeIsTheConversionFailure) {
   ScriptedServer s;
   ExpectGet(s, "/");
   s.Send("HTTP/1.1 abc OK\r\n\r\n").HoldUntilClientCloses();
@@ -353,14 +360,14 @@ TEST_F(HttpTest, NonNumericStatusCodeIsTheConversionFailure) {
   EXPECT_EQ(std::string(e->what()), Sjis("'abc' は整数ではありません"));
 }
 
-TEST_F(HttpTest, HttpsWithoutTlsFails) {
+TEST_F(HttpStatusTest, HttpsWithoutTlsFails) {
   auto e = Thrown<ENetException>([&] { http.GetToStream("https://127.0.0.1:1/", stream); });
   ASSERT_TRUE(e);
   EXPECT_STREQ(e->what(), "Intercept value is not valid");
   EXPECT_FALSE(http.IsOpen());
 }
 
-TEST_F(HttpTest, CloseInsideABodyIsAGracefulCloseFailure) {
+TEST_F(HttpBodyTest, CloseInsideABodyIsAGracefulCloseFailure) {
   const char* replies[] = {
       "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly ten b",
       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nonly ten b",
@@ -380,7 +387,7 @@ TEST_F(HttpTest, CloseInsideABodyIsAGracefulCloseFailure) {
   }
 }
 
-TEST_F(HttpTest, StalledServerTimesOutAtTheInactivityLimit) {
+TEST_F(HttpExchangeTest, StalledServerTimesOutAtTheInactivityLimit) {
   const char* replies[] = {
       "",
       "HTTP/1.1 200 OK\r\nContent-Le",
@@ -402,7 +409,7 @@ TEST_F(HttpTest, StalledServerTimesOutAtTheInactivityLimit) {
   }
 }
 
-TEST_F(HttpTest, BadChunkSizeLineFailsAndClosesTheConnection) {
+TEST_F(HttpBodyTest, BadChunkSizeLineFailsAndClosesTheConnection) {
   ScriptedServer s;
   ExpectGet(s, "/");
   s.Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nwhatever\r\n0\r\n\r\n")
@@ -417,7 +424,7 @@ TEST_F(HttpTest, BadChunkSizeLineFailsAndClosesTheConnection) {
 
 // ---- limits ----
 
-TEST_F(HttpTest, AnnouncedBodyBeyondTheLimitFailsBeforeItIsRead) {
+TEST_F(HttpBodyTest, AnnouncedBodyBeyondTheLimitFailsBeforeItIsRead) {
   ScriptedServer s;
   ExpectGet(s, "/huge");
   s.Send("HTTP/1.1 200 OK\r\nContent-Length: 1073741824\r\n\r\nstart of a huge body")
@@ -431,7 +438,7 @@ TEST_F(HttpTest, AnnouncedBodyBeyondTheLimitFailsBeforeItIsRead) {
   ExpectScriptRan(s);
 }
 
-TEST_F(HttpTest, ReceivedBodyBeyondTheLimitFails) {
+TEST_F(HttpBodyTest, ReceivedBodyBeyondTheLimitFails) {
   const std::string sixty(60, 'c');
   const std::string replies[] = {
       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3c\r\n" + sixty + "\r\n3c\r\n" + sixty +
@@ -453,7 +460,7 @@ TEST_F(HttpTest, ReceivedBodyBeyondTheLimitFails) {
   }
 }
 
-TEST_F(HttpTest, EndlessHeaderBlockFails) {
+TEST_F(HttpExchangeTest, EndlessHeaderBlockFails) {
   ScriptedServer s;
   ExpectGet(s, "/");
   std::string headers = "HTTP/1.1 200 OK\r\n";
@@ -467,7 +474,7 @@ TEST_F(HttpTest, EndlessHeaderBlockFails) {
 
 // ---- requests and connections ----
 
-TEST_F(HttpTest, RequestFieldsAndPostBodyAreSent) {
+TEST_F(HttpExchangeTest, RequestFieldsAndPostBodyAreSent) {
   ScriptedServer s;
   s.Expect("POST /form HTTP/1.1").Expect("Host: 127.0.0.1").Expect(kAccept)
       .Expect("Referer: http://shop/").Expect(kUserAgent).Expect("Content-Type: application/x-www-form-urlencoded")
@@ -485,7 +492,7 @@ TEST_F(HttpTest, RequestFieldsAndPostBodyAreSent) {
   EXPECT_EQ(s.Received().substr(s.Received().size() - 11), "\r\n\r\na=1&b=2");
 }
 
-TEST_F(HttpTest, Http10EndsTheConnectionAsDoesConnectionClose) {
+TEST_F(HttpExchangeTest, Http10EndsTheConnectionAsDoesConnectionClose) {
   const struct {
     TNetHTTPProtocolVersion version;
     const char* statusLine;
@@ -510,7 +517,7 @@ TEST_F(HttpTest, Http10EndsTheConnectionAsDoesConnectionClose) {
   }
 }
 
-TEST_F(HttpTest, FetchPageReturnsTheBodyOrRaises) {
+TEST_F(HttpExchangeTest, FetchPageReturnsTheBodyOrRaises) {
   ScriptedServer s;
   ExpectGet(s, "/p");
   s.Send(WithLength("HTTP/1.1 200 OK", "page"));

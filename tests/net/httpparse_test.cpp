@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/errors.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "net/httpheaders.h"
 #include "net/httpparse.h"
 #include "platform/timezone.h"

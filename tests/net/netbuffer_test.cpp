@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 
 namespace {
 

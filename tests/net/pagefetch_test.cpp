@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 #include "net/pagefetch.h"
 #include "support/scripted_server.h"
 #include "thrown.h"

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "net/message.h"
-#include "net/netexceptions.h"
+#include "mail/message.h"
+#include "base/netexceptions.h"
 #include "net/pop3.h"
 #include "support/dovecot_mailbox.h"
 #include "support/testing.h"

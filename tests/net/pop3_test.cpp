@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/errors.h"
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 #include "support/scripted_server.h"
 #include "thrown.h"
 

@@ -2,8 +2,8 @@
 // alone, and neither a huge nor a stalled answer can hold the client.
 #include <gtest/gtest.h>
 
-#include "net/message.h"
-#include "net/netexceptions.h"
+#include "mail/message.h"
+#include "base/netexceptions.h"
 #include "net/pop3.h"
 #include "support/scripted_server.h"
 #include "thrown.h"

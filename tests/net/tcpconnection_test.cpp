@@ -1,10 +1,10 @@
-#include "net/tcpconnection.h"
+#include "net/tcpclient.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "net/netexceptions.h"
+#include "base/netexceptions.h"
 #include "support/scripted_server.h"
 #include "thrown.h"
 

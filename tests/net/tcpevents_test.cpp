@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "net/idlepump.h"
-#include "net/netexceptions.h"
-#include "net/tcpconnection.h"
+#include "base/netexceptions.h"
+#include "net/tcpclient.h"
 #include "support/scripted_server.h"
 
 using testing_support::ScriptedServer;

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "net/netexceptions.h"
-#include "net/tcpconnection.h"
+#include "base/netexceptions.h"
+#include "net/tcpclient.h"
 #include "platform/socket.h"
 #include "support/scripted_server.h"
 #include "thrown.h"

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 
 namespace page_test {
 

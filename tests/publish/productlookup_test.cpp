@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "base/settings.h"
-#include "base/sjis.h"
-#include "net/netexceptions.h"
+#include "base/settingsrecord.h"
+#include "base/sjisliteral.h"
+#include "base/netexceptions.h"
 #include "publish/productlookup.h"
 #include "support/testing.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "publish/rowsplit.h"
 
 namespace {

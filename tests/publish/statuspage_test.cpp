@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 #include "platform/locale.h"
 #include "publish/page_helpers.h"
 #include "publish/statuspage.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <random>
 
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 
 namespace fs = std::filesystem;
 

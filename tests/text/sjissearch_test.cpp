@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "base/sjis.h"
-#include "intake/MyStrUtils.h"
+#include "base/sjisliteral.h"
+#include "text/sjissearch.h"
 #include "support/testing.h"
 
 namespace {

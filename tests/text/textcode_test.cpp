@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "intake/jconvert.h"
+#include "text/textcode.h"
 
 namespace {
 

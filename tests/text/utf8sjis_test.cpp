@@ -3,9 +3,10 @@
 #include <string>
 
 #include "base/errors.h"
-#include "base/sjis.h"
-#include "publish/Utf8tosjis.h"
+#include "base/sjisliteral.h"
+#include "text/utf8sjis.h"
 #include "support/testing.h"
+#include "text/urlencode.h"
 
 namespace {
 

@@ -8,8 +8,3 @@
 std::string Sjis(std::string_view utf8);
 // Shift-JIS bytes -> UTF-8 text (for messages on a UTF-8 console, tests).
 std::string SjisToUtf8Text(std::string_view sjis);
-
-// Is the byte a Shift-JIS lead byte (81-9F, E0-FC)?
-inline bool IsSjisLeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}

@@ -1,6 +1,6 @@
-#include "base/sjis.h"
+#include "base/sjisliteral.h"
 
-#include "base/utf.h"
+#include "platform/utf16.h"
 #include "platform/codepage.h"
 
 std::string Sjis(std::string_view utf8) { return platform::Utf16ToCp932(Utf8ToUtf16(utf8)); }

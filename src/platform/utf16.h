@@ -1,4 +1,5 @@
-// UTF-8 <-> UTF-16 conversions (portable; code page 932 lives in platform/codepage.h).
+// UTF-8 <-> UTF-16 conversions (portable), beside code page 932 (platform/codepage.h): the
+// Windows W functions take UTF-16, and the Shift-JIS literals are converted through it.
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "base/utf.h"
+#include "platform/utf16.h"
 
 std::u16string Utf8ToUtf16(std::string_view s) {
   std::u16string out;

@@ -1,5 +1,5 @@
-// Failures of the network clients. Each says which layer failed and, where a server
-// answered, what it said.
+// Failures of the network clients and of mail decoding. Each says which layer failed and,
+// where a server answered, what it said.
 #pragma once
 #include <stdexcept>
 #include <string>
