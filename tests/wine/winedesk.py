@@ -51,21 +51,15 @@ class WineDesktop:
         self._use_japanese_menu_font()
 
     def _use_japanese_menu_font(self):
-        # Menus use Tahoma, which has no Japanese glyphs: link it to the IPA Gothic font
-        # (Debian fonts-ipafont-gothic). One registry import, done once per prefix.
-        marker = os.path.join(self.prefix, ".vdl-fontlink")
+        # Menus and message boxes use Tahoma, which has no Japanese glyphs: link it to the
+        # IPA Gothic font (Debian fonts-ipafont-gothic). Done once per prefix.
+        marker = os.path.join(self.prefix, ".vdl-fontlink-tahoma")
         if os.path.exists(marker):
             return
-        key = "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]"
-        value = 'hex(7):' + ",".join("%02x,00" % b for b in b"ipag.ttf,IPAGothic") + ",00,00,00,00"
-        lines = ["REGEDIT4", "", key.replace("\\\\", "\\")]
-        for face in ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2"):
-            lines.append('"%s"=%s' % (face, value))
-        path = os.path.join(self.shots, "fontlink.reg")
-        with open(path, "w") as f:
-            f.write("\r\n".join(lines) + "\r\n")
-        subprocess.run(["wine", "regedit", "/S", path], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120)
+        key = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
+        subprocess.run(["wine", "reg", "add", key, "/v", "Tahoma", "/t", "REG_MULTI_SZ", "/d", "ipag.ttf,IPAGothic",
+                        "/f"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120,
+                       check=True)
         open(marker, "w").close()
 
     def start_program(self, name="vdltest"):
