@@ -1,9 +1,9 @@
 #include "app/form1.h"
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
+#include "app/errorhandler.h"
 #include "app/eventlog.h"
 #include "app/settings.h"
 #include "intake/itemlines.h"
@@ -11,7 +11,9 @@
 #include "platform/application.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "base/errors.h"
 #include "base/netexceptions.h"
+#include "base/sjisliteral.h"
 #include "publish/publication.h"
 #include "publish/statuspage.h"
 
@@ -33,10 +35,43 @@ TForm1::TForm1()
   NetFTP1->OnConnected = [this](TNetComponent*) { NetFTP1Connected(this); };
   NetFTP1->OnWorkEnd = [this](TNetComponent*, TWorkMode) { NetFTP1WorkEnd(this); };
   // While a network call waits, the program's messages (timers, menu commands) go on.
-  NetIdlePump1.ProcessMessages = [](bool) { platform::ProcessMessages(); };
+  // Once the owner has chosen exit (or the session ends) the waiting call is abandoned:
+  // it may never return, and the program must not wait for it to quit.
+  NetIdlePump1.ProcessMessages = [this](bool) {
+    platform::ProcessMessages();
+    if (Abandoning()) AbandonWait();
+  };
   Timer1.OnTimer = [this](TObject* sender) { Timer1Timer(sender); };
+  SetTrayErrorHandler([](const std::exception& e) { HandleException(e); });
+  MainWindow = std::make_unique<platform::HiddenWindow>(
+      "TForm1", [this](unsigned m, std::uintptr_t w, std::intptr_t l) { return WindowProc(m, w, l); }, false);
+  CreatePopupMenu();
   FormCreate();
+  TrayIcon1.SetTipHelp("Vendlume");
+  TrayIcon1.LButtonPopupMenu = &PopupMenu1;
+  TrayIcon1.ApplicationWindow = MainWindow->Handle();
+  TrayIcon1.Loaded();
   Timer1.SetEnabled(true);
+}
+
+void TForm1::CreatePopupMenu() {
+  auto command = [this](void (TForm1::*handler)(TObject*)) {
+    return [this, handler](TObject* sender) { (this->*handler)(sender); };
+  };
+  PopupMenu1.Items = {
+      {"POP3Setting1", Sjis("環境設定"), command(&TForm1::POP3Setting1Click)},
+      {"Items1", Sjis("出力項目設定"), command(&TForm1::Items1Click)},
+      {"N1", "-"},
+      {"Pelnor1", Sjis("Pelnor のページへ"), command(&TForm1::Pelnor1Click)},
+      {"Exit1", Sjis("終了"), command(&TForm1::Exit1Click)},
+  };
+  PopupMenu1.OnPopup = [this](TObject* sender) { PopupMenu1Popup(sender); };
+  PopupMenu1.Owner = MainWindow->Handle();
+}
+
+std::optional<std::intptr_t> TForm1::WindowProc(unsigned msg, std::uintptr_t, std::intptr_t) {
+  if (msg == platform::kWmQueryEndSession) return QueryEndSession();
+  return std::nullopt;
 }
 
 TForm1::~TForm1() = default;
@@ -57,6 +92,9 @@ void TForm1::FormCreate() {
 }
 
 bool TForm1::FormCloseQuery() {
+  // A cycle waiting on the network still holds the list; it is released once the cycle
+  // has unwound (the program asks again after its message loop).
+  if (cycleRunning_) return false;
   RecentOrders.clear();
   return true;
 }
@@ -70,34 +108,61 @@ int TForm1::QueryEndSession() {
   return 1;
 }
 
-void TForm1::PopupMenu1Popup(TObject*) { pelnor1Visible_ = !HouseMachine; }
+void TForm1::PopupMenu1Popup(TObject*) {
+  pelnor1Visible_ = !HouseMachine;
+  if (TMenuItem* item = PopupMenu1.Find("Pelnor1")) item->Visible = pelnor1Visible_;
+}
+
+void TForm1::ShowSettingsPlace(const std::string& section) {
+  platform::ShowNotice("Vendlume", Sjis("設定はファイル ") + platform::FileInCurrentDirectory(kSettingsFileName) +
+                                       Sjis(" の ") + section + Sjis(" セクションにあります。"));
+}
 
 void TForm1::POP3Setting1Click(TObject*) {
-  // Without the settings dialog on this system, the owner edits the settings file.
   settingsDialogShown_ = true;
-  std::fprintf(stderr,
-               "Vendlume: no mailbox is configured. Set Host, User, Pass and Port in the [POP3] "
-               "section of %s (and the [FTP] section for publication), then start Vendlume again.\n",
-               platform::FileInCurrentDirectory(kSettingsFileName).c_str());
+  ShowSettingsPlace("[POP3] / [FTP]");
 }
 
-void TForm1::Items1Click(TObject*) {
-  std::fprintf(stderr, "Vendlume: the page's look is set in the [HTML] section of %s.\n",
-               platform::FileInCurrentDirectory(kSettingsFileName).c_str());
-}
+void TForm1::Items1Click(TObject*) { ShowSettingsPlace("[HTML]"); }
 
 void TForm1::Pelnor1Click(TObject*) { platform::OpenInBrowser(AuthorPageUrl); }
 
 void TForm1::Exit1Click(TObject*) {
-  if (FormCloseQuery()) platform::Terminate();
+  closing_ = true;
+  Timer1.SetEnabled(false);
+  FormCloseQuery();
+  platform::Terminate();
+}
+
+void TForm1::AbandonWait() {
+  // Until the list is saved, the mailbox session is dropped without "Quit": the server
+  // keeps the mail the cycle was told to delete, and the next start takes it again. Once
+  // saved, the cycle's own "Quit" (already on its way) commits the deletion.
+  if (!savedThisCycle_ && NetPOP31->IsOpen()) NetPOP31->TNetTCPClient::CloseConnection();
+  throw EAbort();
 }
 
 void TForm1::Timer1Timer(TObject*) {
-  if (sessionEnded_ || Settings.Pop3Host == "NONE") return;
-  PollMailbox();
+  if (Abandoning() || Settings.Pop3Host == "NONE") return;
+  cycleRunning_ = true;
+  savedThisCycle_ = false;
+  auto endCycle = [this] {
+    cycleRunning_ = false;
+    if (Abandoning() && !savedThisCycle_ && NetPOP31->IsOpen()) NetPOP31->TNetTCPClient::CloseConnection();
+  };
+  try {
+    PollMailbox();
+  } catch (...) {
+    endCycle();
+    throw;
+  }
+  endCycle();
 }
 
-void TForm1::WriteLog(int code) { ::WriteLog(code, HouseMachine, platform::FileInCurrentDirectory(kLogFileName)); }
+void TForm1::WriteLog(int code) {
+  if (closing_) return;  // the abandoned cycle's steps did not fail
+  ::WriteLog(code, HouseMachine, platform::FileInCurrentDirectory(kLogFileName));
+}
 
 void TForm1::AddItemBlock(const std::string& section, const std::string& orderTime,
                           const std::string& prefecture) {
@@ -105,10 +170,13 @@ void TForm1::AddItemBlock(const std::string& section, const std::string& orderTi
 }
 
 void TForm1::SaveRecentOrders() {
+  if (Abandoning()) return;
   ::SaveRecentOrders(RecentOrders, platform::FileInCurrentDirectory(RecentOrdersFileName));
+  savedThisCycle_ = true;
 }
 
 void TForm1::RenderStatusPage() {
+  if (Abandoning()) return;
   ::RenderStatusPage(RecentOrders, Settings, HouseMachine, platform::FileInCurrentDirectory(kPageFileName));
 }
 
@@ -133,7 +201,7 @@ void TForm1::WaitForPublicationStatus(const char* status) {
 }
 
 void TForm1::PublishPage() {
-  if (sessionEnded_) return;
+  if (Abandoning()) return;
   PublishPageFile(*NetFTP1, Settings, platform::FileInCurrentDirectory(kPageFileName),
                   [this](const char* status) { WaitForPublicationStatus(status); });
 }

@@ -16,6 +16,9 @@
 #include "net/pagefetch.h"
 #include "net/idlepump.h"
 #include "net/pop3.h"
+#include "platform/window.h"
+#include "ui/trayicon.h"
+#include "ui/traymenu.h"
 
 // The page the renderer writes and the publication uploads.
 constexpr char kPageFileName[] = "item.html";
@@ -29,8 +32,12 @@ class TForm1 : public TObject, public TOrderMailHost {
   TForm1& operator=(const TForm1&) = delete;
 
   void FormCreate();
-  // Releases the list and allows the close; nothing is saved.
+  // Releases the list and allows the close; nothing is saved. While a cycle runs the list
+  // stays: the cycle is still using it.
   bool FormCloseQuery();
+  // The main window's procedure: the end-of-session query is answered here, everything
+  // else gets default handling.
+  std::optional<std::intptr_t> WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
   // The end of the Windows session: answers 1, stops the timer and releases the network
   // clients, after which no cycle, lookup or upload starts.
   int QueryEndSession();
@@ -43,6 +50,10 @@ class TForm1 : public TObject, public TOrderMailHost {
   void Exit1Click(TObject* Sender);
   bool Pelnor1Visible() const { return pelnor1Visible_; }
   bool SettingsDialogShown() const { return settingsDialogShown_; }
+  // Exit was chosen: the message loop ends, and a cycle that is waiting on the network
+  // is abandoned at its next wait and stores nothing.
+  bool Closing() const { return closing_; }
+  bool CycleRunning() const { return cycleRunning_; }
 
   void Timer1Timer(TObject* Sender);
   // One cycle: take the oldest mail of the mailbox, delete it there and hand its text to
@@ -70,6 +81,11 @@ class TForm1 : public TObject, public TOrderMailHost {
   std::string ShopName;
   std::string Label1 = "Label1";  // publication status, never shown
   TTimer Timer1{15000};
+  // The hidden main window, the tray menu and the icon (destroyed first, so the icon
+  // leaves the tray before anything else goes).
+  std::unique_ptr<platform::HiddenWindow> MainWindow;
+  TPopupMenu PopupMenu1;
+  TTrayIcon TrayIcon1;
   TNetIdlePump NetIdlePump1;
   std::unique_ptr<TNetPOP3> NetPOP31;
   std::unique_ptr<TNetFTP> NetFTP1;
@@ -82,10 +98,21 @@ class TForm1 : public TObject, public TOrderMailHost {
   void WaitForPublicationStatus(const char* status);
   void NetFTP1Connected(TObject* Sender);
   void NetFTP1WorkEnd(TObject* Sender);
+  void CreatePopupMenu();
+  // Where the settings a missing dialog would edit are kept, told to the owner.
+  void ShowSettingsPlace(const std::string& section);
+  // Whether the current cycle must leave the files alone (the program is closing or the
+  // session is ending).
+  bool Abandoning() const { return closing_ || sessionEnded_; }
+  // Called by the idle pump once abandoning: ends the wait with the silent abort.
+  [[noreturn]] void AbandonWait();
 
   bool pelnor1Visible_ = true;
   bool settingsDialogShown_ = false;
   bool sessionEnded_ = false;
+  bool closing_ = false;
+  bool cycleRunning_ = false;
+  bool savedThisCycle_ = false;
 };
 
 // The author's web page, opened from the tray menu.

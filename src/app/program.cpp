@@ -2,11 +2,23 @@
 
 #include "app/errorhandler.h"
 #include "app/form1.h"
+#include "base/sjisliteral.h"
 #include "platform/application.h"
+#include "platform/instance.h"
+#include "platform/system.h"
 
-// Creates the hidden controller and runs the message loop until the tray's exit (or, on
-// posix, SIGTERM / SIGINT) ends it. Nothing is saved at the end.
+// Creates the hidden controller (the dialogs' hidden additional-text window joins it here)
+// and runs the message loop until the tray's exit (or, on posix, SIGTERM / SIGINT) ends
+// it. Nothing is saved at the end; the icon leaves the tray as the controller goes.
 int VendlumeMain() {
+  // One program per folder: a second one would poll the same mailbox and write the same
+  // files.
+  platform::FolderLock lock(platform::CurrentDirectory());
+  if (!lock.Held()) {
+    platform::ShowErrorMessage("Vendlume", Sjis("Vendlume はこのフォルダーですでに動いています: ") +
+                                               platform::CurrentDirectory());
+    return 2;
+  }
   std::unique_ptr<TForm1> form;
   RunGuarded([&] { form = std::make_unique<TForm1>(); });
   if (!form) return 1;

@@ -19,7 +19,9 @@ void TTimer::Restart() {
   Stop();
   if (!enabled_ || interval_ <= 0) return;
   id_ = platform::StartTimer(std::chrono::milliseconds(interval_), [this] {
-    if (OnTimer) RunGuarded([this] { OnTimer(this); });
+    // The box of an earlier failure runs its own message loop: no tick starts anything
+    // until the owner has closed it.
+    if (OnTimer && !ErrorBoxOpen()) RunGuarded([this] { OnTimer(this); });
   });
 }
 

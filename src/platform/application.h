@@ -15,6 +15,9 @@ void RunMessageLoop();
 // Ends the message loop after the current message.
 void Terminate();
 bool Terminated();
+// Lets the loop run again after Terminate: a program ends after its exit, but a test that
+// drives the exit goes on with the next test.
+void ReopenMessageLoop();
 // Handles every message that is due now (due timers, posted work) without waiting.
 void ProcessMessages();
 // Queues work to run on the GUI thread from the message loop.
@@ -27,5 +30,10 @@ void KillTimer(TimerId id);
 
 // The error message box: the text, an error icon and the program's title. Shift-JIS text.
 void ShowErrorMessage(const std::string& title, const std::string& text);
+
+// A notice for the user that does not hold up the program: on Windows an information box
+// of its own (one at a time; a notice while one is open is dropped), on posix a line on
+// standard error. Shift-JIS text.
+void ShowNotice(const std::string& title, const std::string& text);
 
 }  // namespace platform

@@ -72,3 +72,39 @@ TEST(Session, EndOfSessionAnswersOneAndStopsThePollTimer) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Session, TheMainWindowAnswersTheEndOfSessionQueryAndNoCycleStartsAfter) {
+  ScopedTempDir dir;
+  WriteAll("Vendlume.ini", "[POP3]\r\nHost=127.0.0.1\r\nPort=1\r\n");
+  TForm1 form;
+  form.HouseMachine = true;  // a cycle would log its failed connection
+  EXPECT_EQ(form.MainWindow->Send(platform::kWmQueryEndSession, 0, 0), 1);
+  EXPECT_FALSE(form.Timer1.Running());
+  form.Timer1Timer(&form.Timer1);  // a tick already queued
+  EXPECT_FALSE(testing_support::FileExists("Vendlume.log"));
+  // Any other message gets the default handling.
+  EXPECT_EQ(form.WindowProc(platform::kWmNull, 0, 0), std::nullopt);
+}
+
+TEST(Menu, TheTrayMenuHasItsFiveItemsAndTheIconItsTip) {
+  ScopedTempDir dir;
+  TForm1 form;
+  std::vector<std::string> names, captions;
+  for (const auto& item : form.PopupMenu1.Items) {
+    names.push_back(item.Name);
+    captions.push_back(item.Caption);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"POP3Setting1", "Items1", "N1", "Pelnor1", "Exit1"}));
+  EXPECT_EQ(captions, (std::vector<std::string>{Sjis("環境設定"), Sjis("出力項目設定"), "-",
+                                                Sjis("Pelnor のページへ"), Sjis("終了")}));
+  EXPECT_EQ(form.TrayIcon1.TipHelp(), "Vendlume");
+  EXPECT_EQ(form.TrayIcon1.LButtonPopupMenu, &form.PopupMenu1);
+  EXPECT_TRUE(form.TrayIcon1.Tray().Shown());
+  form.HouseMachine = true;
+  form.PopupMenu1Popup(&form.PopupMenu1);
+  EXPECT_FALSE(form.PopupMenu1.Find("Pelnor1")->Visible);
+}
+
+}  // namespace

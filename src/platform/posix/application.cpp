@@ -134,6 +134,8 @@ void Terminate() { TheLoop().terminated = true; }
 
 bool Terminated() { return TheLoop().terminated; }
 
+void ReopenMessageLoop() { TheLoop().terminated = false; }
+
 void ProcessMessages() { DispatchDue(); }
 
 void PostWork(std::function<void()> work) { TheLoop().posted.push_back(std::move(work)); }
@@ -149,6 +151,10 @@ void KillTimer(TimerId id) { TheLoop().timers.erase(id); }
 
 void ShowErrorMessage(const std::string& title, const std::string& text) {
   // No message boxes here: the message goes to the console, as UTF-8.
+  std::fprintf(stderr, "%s: %s\n", Cp932ToUtf8(title).c_str(), Cp932ToUtf8(text).c_str());
+}
+
+void ShowNotice(const std::string& title, const std::string& text) {
   std::fprintf(stderr, "%s: %s\n", Cp932ToUtf8(title).c_str(), Cp932ToUtf8(text).c_str());
 }
 
