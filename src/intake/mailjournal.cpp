@@ -105,25 +105,29 @@ std::string KeepFailedMail(const std::string& folder, std::string_view text) {
     uintmax_t size;
     std::string order;
   };
-  std::vector<Kept> kept;
+  std::vector<Kept> older;
+  uintmax_t total = 0;
   for (const auto& entry : fs::directory_iterator(folder, error)) {
     if (!entry.is_regular_file(error)) continue;
+    const uintmax_t size = entry.file_size(error);
+    total += size;
     const std::string name = entry.path().filename().string();
+    if (name == fs::path(path).filename().string()) continue;  // never the copy just made
     const size_t dash = name.rfind('-');
     const size_t dot = name.rfind('.');
     std::string order = name;
-    if (dash != std::string::npos && dot != std::string::npos && dot > dash)
-      order = name.substr(0, dash) + std::string(12 - std::min<size_t>(12, dot - dash - 1), '0') +
-              name.substr(dash + 1, dot - dash - 1);
-    kept.push_back({entry.path(), entry.file_size(error), order});
+    if (dash != std::string::npos && dot != std::string::npos && dot > dash && dot - dash - 1 <= 12)
+      order = name.substr(0, dash) + std::string(12 - (dot - dash - 1), '0') + name.substr(dash + 1, dot - dash - 1);
+    older.push_back({entry.path(), size, order});
   }
-  std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return a.order < b.order; });
-  uintmax_t total = 0;
-  for (const Kept& k : kept) total += k.size;
-  for (size_t i = 0; i < kept.size() && (kept.size() - i > kMaxFailedMails || total > kMaxFailedBytes); ++i) {
-    // Never the copy just made.
-    if (kept[i].path.filename().string() == fs::path(path).filename().string()) continue;
-    if (fs::remove(kept[i].path, error)) total -= kept[i].size;
+  std::sort(older.begin(), older.end(), [](const Kept& a, const Kept& b) { return a.order < b.order; });
+  size_t files = older.size() + 1;
+  for (const Kept& k : older) {
+    if (files <= kMaxFailedMails && total <= kMaxFailedBytes) break;
+    if (fs::remove(k.path, error)) {
+      --files;
+      total -= k.size;
+    }
   }
   return path;
 }
