@@ -12,6 +12,7 @@ const char* LogText(int code) {
     case kLogGetCsv: return "GetCSV";
     case kLogGetGz: return "GetGZ";
     case kLogGetGz2: return "GetGZ2";
+    case kLogListSetAside: return "ListSetAside";
     default: return "";
   }
 }

@@ -13,6 +13,7 @@ enum : int {
   kLogGetCsv = 2,            // converting, deleting or parsing a mail failed
   kLogGetGz = 3,             // looking a product up by its code failed
   kLogGetGz2 = 4,            // looking a product up by its name failed
+  kLogListSetAside = 5,      // itemsl.csv could not be read at start-up and was renamed aside
 };
 
 // The line for the event at that time: "mm/dd hh:nn:ss - Text" and CR LF. Codes without a

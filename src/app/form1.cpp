@@ -80,7 +80,7 @@ void TForm1::FormCreate() {
   // House machines (their names begin with "QVZ") keep an event log and leave the credit
   // out of the page.
   HouseMachine = platform::ComputerName().compare(0, 3, "QVZ") == 0;
-  RecentOrders = LoadRecentOrders(platform::FileInCurrentDirectory(RecentOrdersFileName));
+  LoadRecentOrdersAtStartUp();
   LoadSettings();
   if (Settings.Pop3Host == "NONE") POP3Setting1Click(this);
   try {
@@ -162,11 +162,6 @@ void TForm1::Timer1Timer(TObject*) {
 void TForm1::WriteLog(int code) {
   if (closing_) return;  // the abandoned cycle's steps did not fail
   ::WriteLog(code, HouseMachine, platform::FileInCurrentDirectory(kLogFileName));
-}
-
-void TForm1::AddItemBlock(const std::string& section, const std::string& orderTime,
-                          const std::string& prefecture) {
-  TItemStage(RecentOrders, *Lookup, Settings).AddItemBlock(section, orderTime, prefecture);
 }
 
 void TForm1::SaveRecentOrders() {

@@ -10,6 +10,7 @@
 #include "base/settingsrecord.h"
 #include "intake/orderparser.h"
 #include "intake/itemlookup.h"
+#include "intake/mailjournal.h"
 #include "intake/recentorders.h"
 #include "net/ftp.h"
 #include "net/http.h"
@@ -23,7 +24,7 @@
 // The page the renderer writes and the publication uploads.
 constexpr char kPageFileName[] = "item.html";
 
-class TForm1 : public TObject, public TOrderMailHost {
+class TForm1 : public TObject {
  public:
   // Runs FormCreate: house-machine mode, the list, the settings, the start-up page.
   TForm1();
@@ -56,20 +57,20 @@ class TForm1 : public TObject, public TOrderMailHost {
   bool CycleRunning() const { return cycleRunning_; }
 
   void Timer1Timer(TObject* Sender);
-  // One cycle: take the oldest mail of the mailbox, delete it there and hand its text to
-  // the order parser. The timer is stopped meanwhile and set to 5 s when the cycle began
-  // with a backlog of two or more mails, else to 15 s.
+  // One cycle takes the oldest mail of the mailbox as one transaction: read, look the items
+  // up, add the rows, save the list, and only then delete the mail on the server; then
+  // render and publish the page. A mail that cannot be used is kept in failed/ and deleted;
+  // after a passing failure it stays and is tried again (see intake/mailjournal.h). The
+  // timer is stopped meanwhile and set to 5 s when the cycle began with a backlog of two or
+  // more mails, else to 15 s.
   void PollMailbox();
   void WriteLog(int code);
 
-  // The order intake's view of the controller.
-  void AddItemBlock(const std::string& section, const std::string& orderTime,
-                    const std::string& prefecture) override;
-  void SaveRecentOrders() override;
-  void RenderStatusPage() override;
+  void SaveRecentOrders();
+  void RenderStatusPage();
   // Uploads item.html as Target + ".html" to the shop's web space. Silent: a failure ends
   // the publication without a message or a log line, and the next one starts afresh.
-  void PublishPage() override;
+  void PublishPage();
 
   void LoadSettings();
   void SaveSettings();
@@ -106,6 +107,16 @@ class TForm1 : public TObject, public TOrderMailHost {
   bool Abandoning() const { return closing_ || sessionEnded_; }
   // Called by the idle pump once abandoning: ends the wait with the silent abort.
   [[noreturn]] void AbandonWait();
+
+  // The poll cycle's transaction (pollcycle.cpp).
+  void LoadRecentOrdersAtStartUp();
+  void TakeFirstMail(TNetPOP3& pop3);
+  void CommitDeletion(TNetPOP3& pop3);
+  void FailedTry(TNetPOP3& pop3, const std::string& key, std::string_view mailText);
+  void GiveUpMail(TNetPOP3& pop3, std::string_view mailText);
+  void RefreshPage();
+  TMailTries mailTries_;
+  bool pagePending_ = false;  // the list changed but the page could not be rendered
 
   bool pelnor1Visible_ = true;
   bool settingsDialogShown_ = false;

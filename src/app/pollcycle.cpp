@@ -2,9 +2,16 @@
 
 #include "app/eventlog.h"
 #include "app/form1.h"
-#include "text/textcode.h"
-#include "mail/message.h"
+#include <cstdio>
+
+#include "base/errors.h"
 #include "base/netexceptions.h"
+#include "intake/itemlines.h"
+#include "intake/mailjournal.h"
+#include "intake/orderparser.h"
+#include "mail/message.h"
+#include "platform/system.h"
+#include "text/textcode.h"
 
 namespace {
 
@@ -46,7 +53,68 @@ std::string OrderText(const TNetText& part) {
   return text;
 }
 
+// A retrieval whose answer can never be taken: over the size or line limit, or with a
+// section that cannot be decoded. Anything else that fails on the way (the connection, a
+// temporary file) may pass.
+bool MailCannotBeRead(const std::exception& failure) {
+  return dynamic_cast<const ENetLimitExceeded*>(&failure) || dynamic_cast<const ENetTableNotFound*>(&failure);
+}
+
+// The mail's own text cannot make an order: no date where the date is, a malformed item.
+bool MailCannotBeParsed(const std::exception& failure) {
+  return dynamic_cast<const EConvertError*>(&failure) || dynamic_cast<const EVendlumeError*>(&failure);
+}
+
+// A review page that could not be fetched or read: the mall's side, never the mail's.
+struct EReviewLookupFailed : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The controller's lookup, with the failures of the review lookup told apart from the item
+// stage's own complaints about the mail.
+class TTransactionLookup : public TProductLookup {
+ public:
+  explicit TTransactionLookup(TProductLookup& lookup) : lookup_(lookup) {}
+  void ClearReviewPageUrl() override { lookup_.ClearReviewPageUrl(); }
+  std::string LookupByCode(const std::string& code) override { return lookup_.LookupByCode(code); }
+  std::string LookupByName(const std::string& name) override { return lookup_.LookupByName(name); }
+  std::string LookupReviews() override {
+    try {
+      return lookup_.LookupReviews();
+    } catch (const std::exception& failure) {
+      throw EReviewLookupFailed(failure.what());
+    }
+  }
+
+ private:
+  TProductLookup& lookup_;
+};
+
+// The key under which the tries of a mail that could not even be retrieved are counted.
+constexpr char kUnretrievedMail[] = "(not retrieved)";
+
 }  // namespace
+
+void TForm1::LoadRecentOrdersAtStartUp() {
+  const std::string path = platform::FileInCurrentDirectory(RecentOrdersFileName);
+  bool unreadable = false;
+  RecentOrders = LoadRecentOrders(path, &unreadable);
+  if (!unreadable) return;
+  // The first save would write over rows that were never loaded: they go aside first.
+  const std::string aside = SetUnreadableListAside(path);
+  if (aside.empty()) {
+    std::fprintf(stderr, "Vendlume: %s cannot be read and cannot be renamed; the list starts empty "
+                 "and is not saved over it.\n", path.c_str());
+  } else {
+    std::fprintf(stderr, "Vendlume: %s cannot be read; it was renamed to %s and the list starts empty.\n",
+                 path.c_str(), aside.c_str());
+  }
+  try {
+    WriteLog(kLogListSetAside);
+  } catch (const std::exception&) {
+    // The message above has said it.
+  }
+}
 
 void TForm1::PollMailbox() {
   Timer1.SetInterval(0);
@@ -70,26 +138,11 @@ void TForm1::PollMailbox() {
     int count = pop3.CountMessages();
     if (count > 0) {
       messageCount = count;
-      TNetMessage message;
-      if (!pop3.RetrieveMessage(1, message)) {
-        pop3.DeleteMessage(1);
-      } else if (const TNetText* part = OrderTextPart(message)) {
-        try {
-          std::string text = OrderText(*part);
-          pop3.DeleteMessage(1);
-          ParseOrderMail(text, ShopName, *this);
-        } catch (const std::exception&) {
-          // The mail is gone from the server: a mail that cannot be read is logged and lost,
-          // never retried.
-          WriteLog(kLogGetCsv);
-        }
-      } else {
-        // A mail without any text part would block the mailbox for ever if left there.
-        pop3.DeleteMessage(1);
-        WriteLog(kLogGetCsv);
-      }
+      TakeFirstMail(pop3);
+    } else {
+      pop3.CloseConnection();
+      if (pagePending_) RefreshPage();
     }
-    pop3.CloseConnection();
   } catch (const ENetConnClosedGracefully&) {
     // The server closed, or the login failed: the cycle ends quietly.
   } catch (...) {
@@ -97,4 +150,121 @@ void TForm1::PollMailbox() {
     throw;
   }
   restartTimer();
+}
+
+// Message 1 as one transaction. Nothing is deleted on the server before the mail's rows are
+// in itemsl.csv, or before a mail that cannot be used is kept in failed/.
+void TForm1::TakeFirstMail(TNetPOP3& pop3) {
+  TNetMessage message;
+  bool retrieved = false;
+  try {
+    retrieved = pop3.RetrieveMessage(1, message);
+  } catch (const std::exception& failure) {
+    if (MailCannotBeRead(failure)) {
+      const bool overLimit = dynamic_cast<const ENetLimitExceeded*>(&failure) != nullptr;
+      GiveUpMail(pop3, std::string_view(pop3.RawMessage).substr(0, overLimit ? kFailedHeadBytes : std::string::npos));
+      return;
+    }
+    if (dynamic_cast<const ENetException*>(&failure)) throw;  // the connection: the mail stays
+    FailedTry(pop3, kUnretrievedMail, pop3.RawMessage);     // a temporary file, for instance
+    return;
+  }
+  if (!retrieved) {
+    // "-ERR" to RETR says nothing about the mail: it stays until it has failed for good.
+    FailedTry(pop3, kUnretrievedMail, "RETR 1: " + pop3.LastReplyLine() + "\r\n");
+    return;
+  }
+
+  const TNetText* part = OrderTextPart(message);
+  std::string text;
+  try {
+    if (!part) throw EVendlumeError("no text part");
+    text = OrderText(*part);
+  } catch (const std::exception&) {
+    GiveUpMail(pop3, pop3.RawMessage);
+    return;
+  }
+
+  const std::string key = MailKey(message.MsgId, text);
+  const std::string savedMails = platform::FileInCurrentDirectory(SavedMailsFileName);
+  if (MailAlreadySaved(savedMails, key, RecentOrders)) {
+    // Saved before, but its deletion never reached the server: now only the deletion.
+    mailTries_.Forget();
+    CommitDeletion(pop3);
+    RefreshPage();
+    return;
+  }
+
+  TOrderMail mail;
+  TRecentOrders list = RecentOrders;
+  try {
+    mail = ParseOrderMail(text);
+    if (mail.ignored) {
+      mailTries_.Forget();
+      CommitDeletion(pop3);
+      return;
+    }
+    if (mail.shopName) ShopName = *mail.shopName;
+    TTransactionLookup lookup(*Lookup);
+    TItemStage stage(list, lookup, Settings);
+    for (const TItemBlock& block : mail.itemBlocks) stage.AddItemBlock(block.section, block.orderTime, block.prefecture);
+    NoteMailSaved(savedMails, key, list);
+    ::SaveRecentOrders(list, platform::FileInCurrentDirectory(RecentOrdersFileName));
+  } catch (const std::exception& failure) {
+    if (!dynamic_cast<const EReviewLookupFailed*>(&failure) && MailCannotBeParsed(failure)) GiveUpMail(pop3, pop3.RawMessage);
+    else FailedTry(pop3, key, pop3.RawMessage);
+    return;
+  }
+  RecentOrders = std::move(list);
+  mailTries_.Forget();
+  CommitDeletion(pop3);
+  RefreshPage();
+}
+
+void TForm1::CommitDeletion(TNetPOP3& pop3) {
+  pop3.DeleteMessage(1);
+  pop3.CloseConnection();  // "Quit" commits the deletion
+}
+
+// A passing failure: the mail stays on the server (the session ends without "Quit", so
+// nothing of it is committed) and the next cycle tries again, until it has failed too often.
+void TForm1::FailedTry(TNetPOP3& pop3, const std::string& key, std::string_view mailText) {
+  if (mailTries_.FailedAgain(key) && pop3.IsOpen()) {
+    GiveUpMail(pop3, mailText);
+    return;
+  }
+  WriteLog(kLogGetCsv);
+  pop3.TNetTCPClient::CloseConnection();
+}
+
+// A mail that can never be used: its text goes to failed/, then it is deleted. When the copy
+// cannot be written the mail stays on the server.
+void TForm1::GiveUpMail(TNetPOP3& pop3, std::string_view mailText) {
+  WriteLog(kLogGetCsv);
+  try {
+    KeepFailedMail(platform::FileInCurrentDirectory(FailedMailsFolderName), mailText);
+  } catch (const std::exception&) {
+    if (pop3.IsOpen()) pop3.TNetTCPClient::CloseConnection();
+    return;
+  }
+  mailTries_.Forget();
+  if (!pop3.IsOpen()) {
+    // The client closed the connection at its size limit: the mail is still message 1.
+    pop3.OpenConnection();
+    pop3.CountMessages();
+  }
+  CommitDeletion(pop3);
+}
+
+// The page after the list changed; when it cannot be rendered, the next quiet cycle tries again.
+void TForm1::RefreshPage() {
+  try {
+    RenderStatusPage();
+  } catch (const std::exception&) {
+    WriteLog(kLogGetCsv);
+    pagePending_ = true;
+    return;
+  }
+  pagePending_ = false;
+  PublishPage();
 }

@@ -43,6 +43,8 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
 }
 
 void ReplaceFileBytes(const std::string& path, std::string_view bytes) {
+  // A rename replaces a read-only file on Linux; the owner made it read-only to keep it.
+  if (platform::IsReadOnlyFile(path)) ThrowFileCreateError(path);
   const std::string temp = path + ".new";
   try {
     WriteAll(temp, bytes, std::ios::out | std::ios::trunc);

@@ -12,6 +12,7 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // never a truncated one: writes a temporary file beside it, then renames it over the old.
 // Throws EFCreateError ("ファイル %s を作成できません") when the file cannot be created and
 // EWriteError ("ストリームへの書き込みエラー") when writing fails; the old file then stays.
+// A read-only file is refused with EFCreateError and stays as it is, as the settings do.
 void ReplaceFileBytes(const std::string& path, std::string_view bytes);
 
 // Appends the bytes, creating the file when it does not exist. Throws like ReplaceFileBytes.

@@ -47,12 +47,37 @@ std::string WidenBlanksAndCommas(std::string_view text) {
   return out;
 }
 
-// A double quote in a bare field would read as the start of a quoted field.
+// A bare field is read back up to the first byte of 20 (hex) or less or a comma, stepping
+// over double-byte characters whole, so none of these may stay in it: otherwise the later
+// fields shift by one column and mail text lands in a column the page takes as markup.
+// Blanks and every control byte (NUL included, which would end the row) become the
+// full-width blank, commas the full-width comma, double quotes the full-width quote, and a
+// lead byte without its trail byte (which would swallow the comma after the field) the
+// full-width blank too. Bytes below 40 are never trail bytes.
 std::string BareField(std::string_view text) {
+  const TItemTexts& t = Texts();
   std::string out;
-  for (char c : text) {
-    if (c == '"') out += Texts().fullWidthQuote;
-    else out += c;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (IsSjisLeadByte(c)) {
+      const bool trail = i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x40 &&
+                         static_cast<unsigned char>(text[i + 1]) != 0x7F;
+      if (trail) {
+        out.append(text.substr(i, 2));
+        ++i;
+      } else {
+        out += t.fullWidthBlank;
+      }
+    } else if (c <= 0x20) {
+      out += t.fullWidthBlank;
+    } else if (c == ',') {
+      out += t.fullWidthComma;
+    } else if (c == '"') {
+      out += t.fullWidthQuote;
+    } else {
+      out += static_cast<char>(c);
+    }
   }
   return out;
 }
@@ -135,7 +160,7 @@ void TItemStage::AddItemRow(const std::string& itemText, const std::string& orde
   }
   const std::string review = lookup_.LookupReviews();
 
-  std::string row = BareField(WidenBlanksAndCommas(orderTime)) + "," + BareField(name) + "," +
+  std::string row = BareField(orderTime) + "," + BareField(name) + "," +
                     BareField(code) + "," + QuotedField(image) + "," + BareField(prefecture) + "," +
                     BareField(price) + "," + BareField(quantity) + "," + QuotedField(review);
   InsertRecentOrder(recentOrders_, std::move(row), settings_.Count);

@@ -170,9 +170,13 @@ std::string GetPrefecture(const std::string& address) {
   return named ? head : abroad;
 }
 
-void ParseOrderMail(const std::string& text, std::string& shopName, TOrderMailHost& host) {
+TOrderMail ParseOrderMail(const std::string& text) {
   const TMailMarkers& m = Markers();
-  if (CountOccurrences(m.delivery, text) >= 2) return;
+  TOrderMail mail;
+  if (CountOccurrences(m.delivery, text) >= 2) {
+    mail.ignored = true;
+    return mail;
+  }
 
   std::vector<std::string> lines = SplitLines(text);
   for (std::string& line : lines) DropQuotePrefix(line);
@@ -184,7 +188,7 @@ void ParseOrderMail(const std::string& text, std::string& shopName, TOrderMailHo
     // down keep theirs until then.
     DropQuotePrefix(lines[i]);
     const std::string& line = lines[i];
-    if (Contains(line, m.shopName)) shopName = CopyFrom(line, 17);
+    if (Contains(line, m.shopName)) mail.shopName = CopyFrom(line, 17);
     if (Contains(line, m.orderTime)) orderTime = ReadOrderTime(line);
     if (Contains(line, m.orderer)) {
       // The postal line and the telephone line must follow.
@@ -194,10 +198,7 @@ void ParseOrderMail(const std::string& text, std::string& shopName, TOrderMailHo
       }
       prefecture = GetPrefecture(AddressOf(lines[i + 1]));
     }
-    if (Contains(line, m.items)) host.AddItemBlock(ItemSection(lines), orderTime, prefecture);
+    if (Contains(line, m.items)) mail.itemBlocks.push_back({ItemSection(lines), orderTime, prefecture});
   }
-
-  host.SaveRecentOrders();
-  host.RenderStatusPage();
-  host.PublishPage();
+  return mail;
 }

@@ -1,9 +1,13 @@
 #include "intake/recentorders.h"
 
+#include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <optional>
 
 #include "base/files.h"
+#include "platform/system.h"
 #include "text/lines.h"
 
 void InsertRecentOrder(TRecentOrders& list, std::string row, int count) {
@@ -12,7 +16,8 @@ void InsertRecentOrder(TRecentOrders& list, std::string row, int count) {
   if (list.size() > cap) list.resize(cap);
 }
 
-TRecentOrders LoadRecentOrders(const std::string& path) {
+TRecentOrders LoadRecentOrders(const std::string& path, bool* unreadable) {
+  if (unreadable) *unreadable = false;
   std::optional<std::string> bytes;
   try {
     bytes = ReadFileBytes(path);
@@ -20,8 +25,23 @@ TRecentOrders LoadRecentOrders(const std::string& path) {
     // The standard library may throw rather than fail the stream (a folder of that name
     // on Linux); the list then starts empty all the same.
   }
-  if (!bytes) return {};
+  if (!bytes) {
+    std::error_code error;
+    if (unreadable) *unreadable = std::filesystem::exists(path, error) || error;
+    return {};
+  }
   return SplitLines(*bytes);
+}
+
+std::string SetUnreadableListAside(const std::string& path) {
+  const platform::LocalDateTime t = platform::LocalNow();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
+  const std::string aside = path + ".unreadable-" + stamp;
+  std::error_code error;
+  std::filesystem::rename(path, aside, error);
+  return error ? "" : aside;
 }
 
 void SaveRecentOrders(const TRecentOrders& list, const std::string& path) {

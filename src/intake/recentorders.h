@@ -14,7 +14,13 @@ inline constexpr const char RecentOrdersFileName[] = "itemsl.csv";
 void InsertRecentOrder(TRecentOrders& list, std::string row, int count);
 
 // The rows of the file in file order, uncapped; empty when the file is missing or unreadable.
-TRecentOrders LoadRecentOrders(const std::string& path);
+// unreadable, when given, tells an existing file that could not be read from a missing one.
+TRecentOrders LoadRecentOrders(const std::string& path, bool* unreadable = nullptr);
+
+// Renames a list file that exists but cannot be read to path + ".unreadable-" and the local
+// date and time (itemsl.csv.unreadable-20161024-090533), so that the first save does not
+// write over a history that was never loaded. The new path, or "" when it could not be renamed.
+std::string SetUnreadableListAside(const std::string& path);
 
 // Replaces the file with the rows in one step; on failure (EFCreateError, EWriteError)
 // the old file stays as it was.

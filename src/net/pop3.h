@@ -25,6 +25,10 @@ class TNetPOP3 : public TNetTCPClient {
   // any other answer, the message left untouched. The header read also ends at a line
   // holding only "."; a retrieval larger than kMaxMessageSize fails with ENetLimitExceeded.
   bool RetrieveMessage(int number, TNetMessage& message);
+  // The lines of the last retrieval as the server sent them (dot-stuffed, without the "."
+  // line), each followed by CR LF, as far as they were read: what is kept of a mail that
+  // cannot be used.
+  std::string RawMessage;
   // "DELE n": true; a refusal throws. The server deletes at "Quit".
   bool DeleteMessage(int number);
   // Sends "Quit" without waiting for the answer and closes the socket in any case; a

@@ -13,6 +13,8 @@ class TNetPOP3::MessageReader : public TNetLineReader {
     read_ += line.size() + 2;
     if (read_ > kMaxMessageSize)
       pop_.FailLimit("Message larger than " + IntToStr(kMaxMessageSize) + " bytes.");
+    pop_.RawMessage.append(line);
+    pop_.RawMessage.append("\r\n");
     return line;
   }
 
@@ -22,6 +24,8 @@ class TNetPOP3::MessageReader : public TNetLineReader {
 };
 
 bool TNetPOP3::RetrieveMessage(int number, TNetMessage& message) {
+  RawMessage.clear();
+  RawMessage.shrink_to_fit();  // a large mail's copy is not kept into the next retrieval
   if (SendCommand("RETR " + IntToStr(number)) != 1) return false;
   MessageReader reader(*this);
   // A mail without an empty line after its header ends at the "." line: no body then.

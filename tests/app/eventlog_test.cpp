@@ -23,7 +23,8 @@ TEST(LogLine, StampAndTextForEveryCode) {
   EXPECT_EQ(FormatLogLine(1, at), "10/24 09:05:33 - ConnectionFailed\r\n");
   EXPECT_EQ(FormatLogLine(3, at), "10/24 09:05:33 - GetGZ\r\n");
   EXPECT_EQ(FormatLogLine(4, at), "10/24 09:05:33 - GetGZ2\r\n");
-  for (int unknown : {0, 5, -1, 100}) {
+  EXPECT_EQ(FormatLogLine(5, at), "10/24 09:05:33 - ListSetAside\r\n");
+  for (int unknown : {0, 6, -1, 100}) {
     EXPECT_EQ(FormatLogLine(unknown, at), "10/24 09:05:33 - \r\n") << unknown;
   }
 }

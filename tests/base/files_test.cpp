@@ -36,4 +36,24 @@ TEST(Files, FailedReplaceKeepsTheOldFileAndSaysWhichFile) {
   EXPECT_FALSE(ReadFileBytes("x.txt.new").has_value());  // a folder
 }
 
+TEST(Files, ReplaceRefusesAReadOnlyFileAndLeavesIt) {
+  testing_support::ScopedTempDir dir;
+  namespace fs = std::filesystem;
+  ReplaceFileBytes("list.csv", "kept");
+  fs::permissions("list.csv", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  try {
+    ReplaceFileBytes("list.csv", "new");
+    ADD_FAILURE() << "a read-only file was replaced";
+  } catch (const std::exception& e) {
+    EXPECT_EQ(std::string(e.what()), Sjis("ファイル list.csv を作成できません"));
+  }
+  EXPECT_EQ(testing_support::ReadAll("list.csv"), "kept");
+  EXPECT_FALSE(testing_support::FileExists("list.csv.new"));
+  // Writable again: replaced as before.
+  fs::permissions("list.csv", fs::perms::owner_write, fs::perm_options::add);
+  ReplaceFileBytes("list.csv", "new");
+  EXPECT_EQ(testing_support::ReadAll("list.csv"), "new");
+}
+
 }  // namespace

@@ -123,13 +123,13 @@ def mail_for(order_name, encoding="jis7", multipart=False):
 class Mall:
     """tests/support/mallserver.py on a free port, with its request log."""
 
-    def __init__(self, folder, catalogue=CATALOGUE):
+    def __init__(self, folder, catalogue=CATALOGUE, extra_args=()):
         self.log = os.path.join(folder, "mall-requests.log")
         port_file = os.path.join(folder, "mall-port")
         with open(os.path.join(folder, "mall-stderr"), "wb") as stderr:
             self.process = subprocess.Popen(
                 [sys.executable, MALL_SERVER, "--port", "0", "--catalog", catalogue,
-                 "--log", self.log, "--port-file", port_file],
+                 "--log", self.log, "--port-file", port_file] + list(extra_args),
                 stdout=subprocess.DEVNULL, stderr=stderr)
         if not wait_for(lambda: os.path.exists(port_file) or self.process.poll() is not None, 20):
             self.stop()

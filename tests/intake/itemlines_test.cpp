@@ -219,22 +219,21 @@ TEST_F(ItemStage, CountCapsTheListAtEachInsertion) {
   }
 }
 
-// The parser and the item stage together, as the poll cycle runs them.
-class TStageHost : public TOrderMailHost {
- public:
-  explicit TStageHost(TItemStage& stage) : stage_(stage) {}
-  void AddItemBlock(const std::string& section, const std::string& orderTime,
-                    const std::string& prefecture) override {
-    stage_.AddItemBlock(section, orderTime, prefecture);
-  }
-  void SaveRecentOrders() override { ++saves; }
-  void RenderStatusPage() override {}
-  void PublishPage() override {}
+// The parser and the item stage together, as the poll cycle runs them: every block of the
+// mail through the stage, then one save.
+struct TStageHost {
+  explicit TStageHost(TItemStage& stage) : stage(stage) {}
+  TItemStage& stage;
   int saves = 0;
-
- private:
-  TItemStage& stage_;
 };
+
+void ParseOrderMail(const std::string& text, std::string& shop, TStageHost& host) {
+  const TOrderMail mail = ::ParseOrderMail(text);
+  if (mail.ignored) return;
+  if (mail.shopName) shop = *mail.shopName;
+  for (const TItemBlock& block : mail.itemBlocks) host.stage.AddItemBlock(block.section, block.orderTime, block.prefecture);
+  ++host.saves;
+}
 
 TEST_F(ItemStage, WholeMailGivesRowsOrNothingSaved) {
   const std::string head =

@@ -35,6 +35,7 @@ import os
 import signal
 import sys
 import threading
+import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -217,6 +218,11 @@ class MallHandler(BaseHTTPRequestHandler):
     def do_GET(self):
         self.server.log_request_line(self.command, self.path, self.headers.get("Host"),
                                      self.request_version)
+        if self.path.startswith("/review/") and self.server.take_stall():
+            # A review page that stalls and then breaks off without an answer.
+            time.sleep(self.server.stall_seconds)
+            self.close_connection = True
+            return
         status, body, ctype = self.route()
         self.send_response(status)
         self.send_header("Content-Type", ctype)
@@ -253,11 +259,22 @@ class MallHandler(BaseHTTPRequestHandler):
 class MallServer(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, catalogue, log_path):
+    def __init__(self, port, catalogue, log_path, stalled_reviews=0, stall_seconds=2.0):
         super().__init__(("127.0.0.1", port), MallHandler)
         self.catalogue = catalogue
+        self.stalled_reviews = stalled_reviews
+        self.stall_seconds = stall_seconds
+        self.stall_lock = threading.Lock()
         self.log = open(log_path, "a", encoding="utf-8")
         self.log_lock = threading.Lock()
+
+    def take_stall(self):
+        """True for each of the first stalled_reviews review requests."""
+        with self.stall_lock:
+            if self.stalled_reviews <= 0:
+                return False
+            self.stalled_reviews -= 1
+            return True
 
     def log_request_line(self, method, target, host, version):
         with self.log_lock:
@@ -282,9 +299,13 @@ def main():
     parser.add_argument("--catalog", required=True)
     parser.add_argument("--log", required=True)
     parser.add_argument("--port-file", required=True)
+    parser.add_argument("--stall-reviews", type=int, default=0,
+                        help="the first N review requests stall, then close without an answer")
+    parser.add_argument("--stall-seconds", type=float, default=2.0)
     args = parser.parse_args()
 
-    server = MallServer(args.port, Catalogue(args.catalog), args.log)
+    server = MallServer(args.port, Catalogue(args.catalog), args.log, args.stall_reviews,
+                        args.stall_seconds)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     write_port_file(args.port_file, server.server_address[1])
     try:

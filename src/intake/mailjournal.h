@@ -1,0 +1,62 @@
+// What the poll cycle keeps about mails beside the recent-orders list, so that a mail is
+// taken once and only once, and none is deleted without a trace:
+// - the saved-mails file itemsl.mails: for the last mails whose rows were saved, the mail's
+//   key and a digest of the list as saved, so that a mail whose deletion was not committed
+//   (the program stopped, the connection lost) is recognised when it comes again;
+// - the tries of the mail at the head of the mailbox, so that a mail that keeps failing for
+//   a passing reason is given up after kMaxMailTries tries over at least kMinTrySpan;
+// - the folder failed/, where the text of every mail given up is kept before it is deleted.
+#pragma once
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "intake/recentorders.h"
+
+inline constexpr const char SavedMailsFileName[] = "itemsl.mails";
+inline constexpr const char FailedMailsFolderName[] = "failed";
+
+inline constexpr int kMaxMailTries = 5;
+inline constexpr std::chrono::seconds kMinTrySpan{60};
+inline constexpr size_t kMaxFailedMails = 200;
+inline constexpr size_t kMaxFailedBytes = size_t{100} << 20;
+// What is kept of a mail larger than the client takes: its head (header and first lines).
+inline constexpr size_t kFailedHeadBytes = size_t{1} << 20;
+
+// A mail's identity: its Message-ID and a digest of its text, as 16 + hex digits.
+std::string MailKey(std::string_view messageId, std::string_view text);
+
+// A digest of the list as SaveRecentOrders writes it.
+std::string ListDigest(const TRecentOrders& list);
+
+// The rows of the mail with that key are in the list when the saved-mails file names the key
+// with the digest of exactly this list. A missing or unreadable file names no mail.
+bool MailAlreadySaved(const std::string& path, const std::string& key, const TRecentOrders& list);
+
+// Notes that the mail's rows are in the list about to be saved (replacing the file in one
+// step, keeping the last entries). Written before the list, so that a list saved with
+// the mail's rows is always recognised; an entry whose list was never saved has a digest
+// that matches no list. Throws like ReplaceFileBytes.
+void NoteMailSaved(const std::string& path, const std::string& key, const TRecentOrders& list);
+
+// The tries of the mail at the head of the mailbox (in memory only).
+class TMailTries {
+ public:
+  using Clock = std::chrono::steady_clock;
+  // Counts one more failed try of the mail; true when it has now failed kMaxMailTries times
+  // over at least kMinTrySpan and is to be given up. Another key starts a new count.
+  bool FailedAgain(const std::string& key, Clock::time_point now = Clock::now());
+  void Forget() { key_.clear(); tries_ = 0; }
+  int Tries() const { return tries_; }
+
+ private:
+  std::string key_;
+  int tries_ = 0;
+  Clock::time_point first_{};
+};
+
+// Keeps the mail's raw text as a new file in the folder (created when missing), named by the
+// local time ("20161024-090533-1.eml"), then removes the oldest files while the folder holds
+// more than kMaxFailedMails files or kMaxFailedBytes bytes. Returns the file's path. Throws
+// EFCreateError or EWriteError when the copy cannot be written.
+std::string KeepFailedMail(const std::string& folder, std::string_view text);

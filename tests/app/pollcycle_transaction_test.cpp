@@ -1,0 +1,158 @@
+// One mail, one transaction: the poll cycle deletes a mail only after its rows are saved or
+// after its text is kept in failed/, and never adds a mail's rows twice.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "app/form1.h"
+#include "base/sjisliteral.h"
+#include "support/dovecot_mailbox.h"
+#include "support/scripted_server.h"
+#include "support/testing.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::DovecotMailbox;
+using testing_support::ReadAll;
+using testing_support::ScopedTempDir;
+
+const std::string kNoMall =
+    "[Mall]\r\nSearchHost=127.0.0.1:1\r\nThumbnailHost=127.0.0.1:1\r\nScriptHost=127.0.0.1:1\r\n";
+
+std::string OrderMail(const std::string& orderedAt, const std::string& code) {
+  return "From: order@example.com\r\nSubject: order\r\nMessage-ID: <" + code +
+         "@mall.example>\r\nMIME-Version: 1.0\r\n"
+         "Content-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
+         Sjis("[日時]     " + orderedAt + "\r\n"
+              "[注文者] 山田 太郎 様\r\n"
+              "〒100-0001 東京都千代田区千代田1-1\r\n"
+              "(TEL) 03-1234-5678\r\n"
+              "[商品]\r\n"
+              "桜のマグカップ (" + code + ")\r\n"
+              "価格  1,200(円) x 2(個) = 2,400(円)\r\n"
+              "**********\r\n");
+}
+
+size_t FilesIn(const std::string& folder) {
+  size_t n = 0;
+  std::error_code error;
+  for ([[maybe_unused]] auto& e : fs::directory_iterator(folder, error)) ++n;
+  return n;
+}
+
+class Transaction : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    ASSERT_TRUE(box.Load(why)) << why;
+    box.Clear();
+    testing_support::WriteAll("Vendlume.ini", "[POP3]\r\nHost=127.0.0.1\r\nUser=" + box.User + "\r\nPass=" +
+                                                  box.Password + "\r\nPort=" + std::to_string(box.Port) +
+                                                  "\r\n" + kNoMall);
+  }
+
+  size_t MailsLeft(size_t expected) {
+    size_t n = 0;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      n = FilesIn(box.Maildir + "/new") + FilesIn(box.Maildir + "/cur");
+      if (n == expected) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return n;
+  }
+
+  ScopedTempDir dir;
+  DovecotMailbox box;
+};
+
+TEST_F(Transaction, AListThatCannotBeSavedKeepsTheMailUntilItCanBe) {
+  testing_support::WriteAll("itemsl.csv", "");
+  fs::permissions("itemsl.csv", fs::perms::all, fs::perm_options::remove);
+  box.Put(OrderMail("2016-10-24 09:05:33", "mug-001"));
+  TForm1 form;
+  form.HouseMachine = true;
+  form.PollMailbox();
+  form.PollMailbox();
+  EXPECT_EQ(MailsLeft(1), 1u);
+  EXPECT_TRUE(form.RecentOrders.empty());  // the rows never entered the list without the file
+  EXPECT_EQ(ReadAll("itemsl.csv"), "");
+  const std::string log = ReadAll("Vendlume.log");
+  size_t failures = 0;
+  for (size_t at = log.find(" - GetCSV\r\n"); at != std::string::npos; at = log.find(" - GetCSV\r\n", at + 1)) ++failures;
+  EXPECT_EQ(failures, 2u) << log;
+
+  fs::permissions("itemsl.csv", fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+  form.PollMailbox();
+  EXPECT_EQ(MailsLeft(0), 0u);
+  ASSERT_EQ(form.RecentOrders.size(), 1u);
+  EXPECT_EQ(ReadAll("itemsl.csv"), form.RecentOrders[0] + "\r\n");
+  EXPECT_NE(ReadAll("item.html").find("mug-001"), std::string::npos);
+  EXPECT_EQ(FilesIn("failed"), 0u);
+}
+
+TEST_F(Transaction, AMailWhoseRowsWereSavedIsOnlyDeletedWhenItComesAgain) {
+  const std::string mail = OrderMail("2016-10-24 09:05:33", "mug-001");
+  box.Put(mail);
+  {
+    TForm1 form;
+    form.PollMailbox();
+    ASSERT_EQ(form.RecentOrders.size(), 1u);
+  }
+  ASSERT_EQ(MailsLeft(0), 0u);
+  const std::string saved = ReadAll("itemsl.csv");
+  // The same mail again, as when the deletion never reached the server: a new start of
+  // the program recognises it and only deletes it.
+  box.Put(mail);
+  TForm1 form;
+  form.PollMailbox();
+  EXPECT_EQ(MailsLeft(0), 0u);
+  EXPECT_EQ(ReadAll("itemsl.csv"), saved);
+  EXPECT_EQ(form.RecentOrders.size(), 1u);
+
+  // Another order of the same item is a new mail all the same.
+  box.Put(OrderMail("2016-10-24 09:06:00", "mug-001"));
+  form.PollMailbox();
+  EXPECT_EQ(form.RecentOrders.size(), 2u);
+}
+
+TEST_F(Transaction, AnUnusableMailIsKeptInFailedBeforeItIsDeleted) {
+  const std::string bad = OrderMail("not a date", "mug-001");
+  box.Put(bad);
+  box.Put(OrderMail("2016-10-24 09:05:33", "mug-002"));
+  TForm1 form;
+  form.PollMailbox();
+  form.PollMailbox();
+  EXPECT_EQ(MailsLeft(0), 0u);
+  ASSERT_EQ(form.RecentOrders.size(), 1u);
+  ASSERT_EQ(FilesIn("failed"), 1u);
+  const std::string kept = ReadAll(fs::directory_iterator("failed")->path().string());
+  EXPECT_NE(kept.find("Message-ID: <mug-001@mall.example>"), std::string::npos);
+  EXPECT_NE(kept.find(Sjis("not a date")), std::string::npos);
+}
+
+TEST(TransactionEdges, RetrAnsweredWithAnErrorLeavesTheMailAndCommitsNothing) {
+  ScopedTempDir dir;
+  testing_support::ScriptedServer server;
+  server.Send("+OK ready\r\n").Expect("USER u").Send("+OK\r\n").Expect("PASS p").Send("+OK\r\n")
+      .Expect("STAT").Send("+OK 1 300\r\n").Expect("RETR 1").Send("-ERR message is locked\r\n")
+      .HoldUntilClientCloses();
+  server.Start();
+  testing_support::WriteAll("Vendlume.ini", "[POP3]\r\nHost=127.0.0.1\r\nUser=u\r\nPass=p\r\nPort=" +
+                                                std::to_string(server.Port()) + "\r\n" + kNoMall);
+  TForm1 form;
+  form.HouseMachine = true;
+  form.PollMailbox();
+  server.Join();
+  for (const std::string& line : server.Lines()) {
+    EXPECT_NE(line.rfind("DELE", 0), 0u) << line;
+    EXPECT_NE(line, "Quit");
+  }
+  EXPECT_NE(ReadAll("Vendlume.log").find(" - GetCSV\r\n"), std::string::npos);
+  EXPECT_FALSE(form.NetPOP31->IsOpen());
+  EXPECT_EQ(form.Timer1.Interval(), 15000);
+}
+
+}  // namespace

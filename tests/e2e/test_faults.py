@@ -1,0 +1,338 @@
+"""Faults in the middle of a poll cycle, against the real mailbox, FTP server and the local
+mall: a review page that stalls and breaks off, the mailbox connection cut in the middle of
+a RETR, a read-only itemsl.csv, a full file system, the program killed with SIGKILL in the
+middle of a cycle. After each: every order is in itemsl.csv exactly once, the published page
+matches the list, and the mailbox holds nothing it should not."""
+
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import threading
+import time
+import unittest
+
+import expected
+import harness
+
+FIRST_CYCLE = 15
+INTERVAL = 15
+SLACK = 5.0
+ORDER = "order-kanagawa.json"  # one item, mug-001, which has reviews: every cycle fetches one
+
+
+def order_rows(mall):
+    lookup = expected.Lookup(harness.CATALOGUE, "http://" + mall.host, mall.host)
+    rows, _ = expected.order_rows(harness.load_json(ORDER), lookup)
+    return list(reversed(rows))
+
+
+class Scenario:
+    """One program run with one order mail in the mailbox; each test case below injects
+    its fault."""
+
+    tag = "fault"
+    mall_args = ()
+    house = True
+
+    @classmethod
+    def setUpClass(cls):
+        cls.pop3, cls.ftp = harness.dovecot(), harness.vsftpd()
+        cls.maildir = cls.pop3["maildir"]
+        cls.maildir.clear()
+        cls.target = "e2e-%s-%d" % (cls.tag, os.getpid())
+        cls.remote = os.path.join(cls.ftp["home"], cls.target + ".html")
+        if os.path.exists(cls.remote):
+            os.remove(cls.remote)
+        cls.folder = harness.WorkFolder(cls.tag)
+        cls.mall = harness.Mall(cls.folder.path, extra_args=cls.mall_args)
+        cls.account = dict(cls.pop3)
+        cls.helpers = []
+        cls.maildir.put(harness.mail_for(ORDER))
+        cls.watcher = harness.PageWatcher(cls.remote)
+        cls.program = None
+        try:
+            cls.prepare()
+            cls.folder.write("Vendlume.ini", harness.ini_text(
+                harness.settings(cls.account, cls.ftp, cls.target, cls.mall.host)))
+            cls.program = cls.start()
+            cls.inject()
+            cls.uploads = cls.watcher.wait_uploads(1, cls.deadline())
+            cls.mailbox_emptied = harness.wait_for(lambda: cls.maildir.count() == 0, 5)
+            cls.files = {name: cls.read(name) for name in ("itemsl.csv", "item.html", "Vendlume.log")}
+            cls.failed = cls.failed_copies()
+        finally:
+            cls.exit_status = cls.program.stop() if cls.program else None
+            cls.watcher.stop()
+            cls.mall.stop()
+            for helper in cls.helpers:
+                helper()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.maildir.clear()
+        cls.folder.remove()
+
+    # What a scenario may change.
+    @classmethod
+    def prepare(cls):
+        pass
+
+    @classmethod
+    def start(cls):
+        return harness.Program(cls.folder.path, house=cls.house)
+
+    @classmethod
+    def inject(cls):
+        pass
+
+    @classmethod
+    def deadline(cls):
+        return FIRST_CYCLE + 2 * INTERVAL + 3 * SLACK
+
+    @classmethod
+    def read(cls, name):
+        return cls.program.file(name)
+
+    @classmethod
+    def failed_copies(cls):
+        folder = os.path.join(cls.folder.path, "failed")
+        return os.listdir(folder) if os.path.isdir(folder) else []
+
+    # The same outcome for every fault.
+    def test_the_order_is_in_the_list_exactly_once(self):
+        self.assertEqual(self.files["itemsl.csv"], expected.list_file(order_rows(self.mall)))
+
+    def test_the_published_page_matches_the_list(self):
+        self.assertGreaterEqual(len(self.uploads), 1, "nothing was published")
+        want = expected.status_page(order_rows(self.mall), self.mall.host, house=self.house)
+        self.assertIsNone(expected.page_mismatch(self.uploads[-1][1], want))
+        self.assertEqual(self.files["item.html"], self.uploads[-1][1])
+
+    def test_the_mailbox_is_empty_and_nothing_was_given_up(self):
+        self.assertTrue(self.mailbox_emptied, "the mail is still in the mailbox")
+        self.assertEqual(self.failed, [])
+
+
+class ReviewPageStalls(Scenario, unittest.TestCase):
+    """The review page stalls and breaks off twice: the mail stays and is taken at the third try."""
+
+    tag = "review"
+    mall_args = ("--stall-reviews", "2", "--stall-seconds", "2")
+
+    @classmethod
+    def deadline(cls):
+        return FIRST_CYCLE + 3 * (INTERVAL + 2) + 3 * SLACK
+
+    def test_each_failed_try_is_logged(self):
+        self.assertEqual(harness.log_events(self.files["Vendlume.log"]), ["GetCSV", "GetCSV"])
+        reviews = [r for r in self.mall.requests() if r[1].startswith("/review/")]
+        self.assertEqual(len(reviews), 3)
+
+
+class MailboxCutMidRetr(Scenario, unittest.TestCase):
+    """The mailbox connection ends in the middle of the RETR answer (as when the server
+    stops): nothing is deleted, and the next cycle takes the mail."""
+
+    tag = "retrcut"
+
+    @classmethod
+    def prepare(cls):
+        cls.proxy = CuttingProxy(cls.pop3["port"])
+        cls.helpers.append(cls.proxy.stop)
+        cls.account["port"] = cls.proxy.port
+
+    def test_the_first_session_was_cut_in_the_retr(self):
+        self.assertGreaterEqual(self.proxy.sessions, 2)
+        self.assertTrue(self.proxy.cut)
+
+
+class ReadOnlyList(Scenario, unittest.TestCase):
+    """itemsl.csv is read-only: the mail stays on the server until the file may be written."""
+
+    tag = "readonly"
+
+    @classmethod
+    def prepare(cls):
+        cls.folder.write("itemsl.csv", b"")
+        os.chmod(os.path.join(cls.folder.path, "itemsl.csv"), 0o444)
+
+    @classmethod
+    def inject(cls):
+        log = os.path.join(cls.folder.path, "Vendlume.log")
+        cls.refused = harness.wait_for(lambda: os.path.exists(log), FIRST_CYCLE + SLACK)
+        cls.mail_kept = cls.maildir.count() == 1
+        cls.list_kept = cls.program.file("itemsl.csv") == b""
+        os.chmod(os.path.join(cls.folder.path, "itemsl.csv"), 0o644)
+
+    def test_the_read_only_list_was_left_alone_and_the_mail_kept(self):
+        self.assertTrue(self.refused, "the save was never refused")
+        self.assertTrue(self.mail_kept)
+        self.assertTrue(self.list_kept)
+        self.assertEqual(harness.log_events(self.files["Vendlume.log"])[0], "GetCSV")
+
+
+class KilledMidCycle(Scenario, unittest.TestCase):
+    """SIGKILL while the cycle waits for a review page; the program started again takes the
+    mail once."""
+
+    tag = "kill"
+    mall_args = ("--stall-reviews", "1", "--stall-seconds", "30")
+
+    @classmethod
+    def inject(cls):
+        def review_asked():
+            return any(r[1].startswith("/review/") for r in cls.mall.requests())
+        cls.asked = harness.wait_for(review_asked, FIRST_CYCLE + SLACK)
+        cls.program.process.send_signal(signal.SIGKILL)
+        cls.program.process.wait()
+        cls.mail_kept = cls.maildir.count() == 1
+        cls.program = harness.Program(cls.folder.path, house=cls.house)
+
+    def test_the_kill_came_mid_cycle_and_left_the_mail(self):
+        self.assertTrue(self.asked)
+        self.assertTrue(self.mail_kept)
+
+
+class FullFileSystem(Scenario, unittest.TestCase):
+    """The program's folder is a full tmpfs (in a mount namespace of its own): nothing can be
+    saved, so the mail stays; once space is freed the next cycle takes it."""
+
+    tag = "full"
+    house = False  # the namespace here is for the mount only
+
+    @classmethod
+    def setUpClass(cls):
+        if os.geteuid() != 0 or not shutil.which("unshare"):
+            raise unittest.SkipTest("a tmpfs in a mount namespace needs root and unshare")
+        super().setUpClass()
+
+    @classmethod
+    def start(cls):
+        # Inside the namespace: a small tmpfs over the folder, the settings copied onto it,
+        # a filler that takes the rest of the space, then the program.
+        stage = os.path.join(cls.folder.path, "stage")
+        os.mkdir(stage)
+        shutil.move(os.path.join(cls.folder.path, "Vendlume.ini"), stage)
+        script = ('ini=$(mktemp) && cp "$1/Vendlume.ini" "$ini" && mount -t tmpfs -o size=256k tmpfs "$0" && '
+                  'cp "$ini" "$0/Vendlume.ini" && rm -f "$ini" && '
+                  '(dd if=/dev/zero of="$0/filler" bs=4k 2>/dev/null; true) && cd "$0" && exec "$2"')
+        program = harness.Program.__new__(harness.Program)
+        program.folder = cls.folder.path
+        program.stderr_path = os.path.join(stage, "stderr.txt")
+        program.started = time.monotonic()
+        with open(program.stderr_path, "wb") as stderr:
+            program.process = subprocess.Popen(
+                ["unshare", "-m", "--propagation", "private", "sh", "-c", script, cls.folder.path, stage,
+                 harness.program_path()],
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr)
+        # The program's view of its folder, from outside the namespace.
+        cls.inside = "/proc/%d/cwd" % program.process.pid
+        return program
+
+    @classmethod
+    def inject(cls):
+        harness.wait_for(lambda: os.path.exists(os.path.join(cls.inside, "filler")), 10)
+        # The cycle's lookups ran; give it time to fail its save, then free the space.
+        harness.wait_for(lambda: any(r[1].startswith("/review/") for r in cls.mall.requests()),
+                         FIRST_CYCLE + SLACK)
+        harness.wait_for(lambda: False, 3)
+        cls.mail_kept = cls.maildir.count() == 1
+        cls.list_missing = not os.path.exists(os.path.join(cls.inside, "itemsl.csv"))
+        os.remove(os.path.join(cls.inside, "filler"))
+
+    @classmethod
+    def read(cls, name):
+        try:
+            with open(os.path.join(cls.inside, name), "rb") as f:
+                return f.read()
+        except OSError:
+            return None
+
+    @classmethod
+    def failed_copies(cls):
+        folder = os.path.join(cls.inside, "failed")
+        return os.listdir(folder) if os.path.isdir(folder) else []
+
+    def test_nothing_was_saved_or_deleted_while_the_disk_was_full(self):
+        self.assertTrue(self.mail_kept)
+        self.assertTrue(self.list_missing)
+
+
+class CuttingProxy:
+    """Forwards POP3 connections to the real server; in the first session it ends the
+    connection to the client after 100 bytes of the RETR answer."""
+
+    def __init__(self, target_port):
+        self.target_port = target_port
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(8)
+        self.port = self.listener.getsockname()[1]
+        self.sessions = 0
+        self.cut = False
+        self.closing = False
+        self.thread = threading.Thread(target=self._accept, daemon=True)
+        self.thread.start()
+
+    def _accept(self):
+        while not self.closing:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            self.sessions += 1
+            threading.Thread(target=self._session, args=(client, self.sessions == 1), daemon=True).start()
+
+    def _session(self, client, cut_this_one):
+        server = socket.create_connection(("127.0.0.1", self.target_port))
+        retr = threading.Event()
+
+        def upstream():
+            try:
+                while True:
+                    data = client.recv(65536)
+                    if not data:
+                        break
+                    if b"RETR" in data.upper():
+                        retr.set()
+                    server.sendall(data)
+            except OSError:
+                pass
+            finally:
+                try:
+                    server.shutdown(socket.SHUT_WR)
+                except OSError:
+                    pass
+
+        threading.Thread(target=upstream, daemon=True).start()
+        sent_after_retr = 0
+        try:
+            while True:
+                data = server.recv(65536)
+                if not data:
+                    break
+                if cut_this_one and retr.is_set():
+                    client.sendall(data[:max(0, 100 - sent_after_retr)])
+                    self.cut = True
+                    break
+                client.sendall(data)
+        except OSError:
+            pass
+        finally:
+            # shutdown, not only close: the other thread's recv keeps the socket alive.
+            for sock in (client, server):
+                try:
+                    sock.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+                sock.close()
+
+    def stop(self):
+        self.closing = True
+        self.listener.close()
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "intake/mailjournal.h"
+#include "intake/recentorders.h"
+#include "support/testing.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ScopedTempDir;
+
+TEST(SavedMails, AMailIsKnownOnlyWithTheListItWasSavedWith) {
+  ScopedTempDir dir;
+  const std::string key = MailKey("<1@mall>", "order text");
+  const TRecentOrders before = {"old"};
+  const TRecentOrders after = {"new", "old"};
+  EXPECT_FALSE(MailAlreadySaved("itemsl.mails", key, after));  // no file yet
+
+  NoteMailSaved("itemsl.mails", key, after);
+  EXPECT_TRUE(MailAlreadySaved("itemsl.mails", key, after));
+  // Noted, but the list was never saved (the program stopped in between): not known.
+  EXPECT_FALSE(MailAlreadySaved("itemsl.mails", key, before));
+  // Another mail, or the same Message-ID with another text, is not this one.
+  EXPECT_FALSE(MailAlreadySaved("itemsl.mails", MailKey("<2@mall>", "order text"), after));
+  EXPECT_FALSE(MailAlreadySaved("itemsl.mails", MailKey("<1@mall>", "order text!"), after));
+  EXPECT_NE(MailKey("", "a\nb"), MailKey("a", "b"));
+}
+
+TEST(SavedMails, TheFileKeepsTheLatestEntriesOnly) {
+  ScopedTempDir dir;
+  for (int i = 0; i < 200; ++i) NoteMailSaved("itemsl.mails", MailKey("", std::to_string(i)), {std::to_string(i)});
+  EXPECT_TRUE(MailAlreadySaved("itemsl.mails", MailKey("", "199"), {"199"}));
+  EXPECT_FALSE(MailAlreadySaved("itemsl.mails", MailKey("", "0"), {"0"}));
+  EXPECT_LT(testing_support::ReadAll("itemsl.mails").size(), 100u * 60);
+}
+
+TEST(MailTries, GivesUpAfterFiveTriesOverAMinute) {
+  using namespace std::chrono_literals;
+  TMailTries tries;
+  const auto t0 = TMailTries::Clock::time_point{} + 1000s;
+  struct Step {
+    const char* key;
+    std::chrono::seconds at;
+    bool givenUp;
+  };
+  const std::vector<Step> steps = {
+      {"a", 0s, false}, {"a", 1s, false}, {"a", 2s, false}, {"a", 3s, false},
+      {"a", 4s, false},   // five tries, but within seconds: not yet
+      {"a", 59s, false},  // under a minute since the first
+      {"a", 60s, true},
+      {"b", 61s, false},  // another mail starts afresh
+      {"b", 200s, false}, {"b", 201s, false}, {"b", 202s, false}, {"b", 203s, true},
+  };
+  for (const Step& s : steps) EXPECT_EQ(tries.FailedAgain(s.key, t0 + s.at), s.givenUp) << s.key << " at " << s.at.count();
+  tries.Forget();
+  EXPECT_FALSE(tries.FailedAgain("b", t0 + 300s));
+  EXPECT_EQ(tries.Tries(), 1);
+}
+
+TEST(FailedMails, EachMailIsKeptInItsOwnFileAndTheFolderStaysBounded) {
+  ScopedTempDir dir;
+  std::vector<std::string> paths;
+  for (size_t i = 0; i < kMaxFailedMails + 5; ++i) paths.push_back(KeepFailedMail("failed", "mail " + std::to_string(i)));
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator("failed")) ++files;
+  EXPECT_EQ(files, kMaxFailedMails);
+  // The oldest went, the newest stayed with its text.
+  EXPECT_FALSE(fs::exists(paths.front()));
+  EXPECT_EQ(testing_support::ReadAll(paths.back()), "mail " + std::to_string(kMaxFailedMails + 4));
+
+  // By size: one large copy pushes the older ones out, never itself.
+  const std::string big(kMaxFailedBytes - 10, 'x');
+  const std::string bigPath = KeepFailedMail("failed", big);
+  EXPECT_TRUE(fs::exists(bigPath));
+  files = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator("failed")) ++files;
+  EXPECT_LE(files, 2u);
+}
+
+TEST(RecentOrdersFile, AnUnreadableListIsToldApartAndSetAside) {
+  ScopedTempDir dir;
+  bool unreadable = true;
+  EXPECT_TRUE(LoadRecentOrders("itemsl.csv", &unreadable).empty());
+  EXPECT_FALSE(unreadable);  // missing is not unreadable
+  EXPECT_EQ(SetUnreadableListAside("itemsl.csv"), "");
+
+  // A folder of that name opens but cannot be read.
+  fs::create_directory("itemsl.csv");
+  fs::create_directory("itemsl.csv/inside");
+  EXPECT_TRUE(LoadRecentOrders("itemsl.csv", &unreadable).empty());
+  EXPECT_TRUE(unreadable);
+  const std::string aside = SetUnreadableListAside("itemsl.csv");
+  ASSERT_NE(aside, "");
+  EXPECT_EQ(aside.rfind("itemsl.csv.unreadable-", 0), 0u) << aside;
+  EXPECT_TRUE(fs::exists(aside + "/inside"));
+  EXPECT_FALSE(fs::exists("itemsl.csv"));
+}
+
+}  // namespace
