@@ -1,6 +1,9 @@
 # Private servers on 127.0.0.1 for the network tests: CTest starts each before the tests
-# that need it and stops it afterwards (scripts/servers/NAME start|stop DIR); its state,
-# including the address file the tests read, lives under servers/DIR of the build.
+# that need it and stops it afterwards (scripts/servers/NAME start|stop DIR). The file the
+# tests read (address, user, folders) is in servers/DIR of the build; the server's own
+# folders (mailbox, FTP home, docroot) are made under /tmp at start and removed at stop, so
+# its unprivileged users reach them wherever the build lives; its logs are copied back to
+# servers/DIR when it stops.
 function(vdl_server_fixture script dir fixture)
   set(state ${CMAKE_BINARY_DIR}/servers/${dir})
   add_test(NAME ${script}_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/servers/${script} start ${state})
