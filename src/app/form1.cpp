@@ -9,6 +9,7 @@
 #include "intake/itemlines.h"
 #include "publish/productlookup.h"
 #include "platform/application.h"
+#include "platform/dialog.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "base/netexceptions.h"
@@ -73,8 +74,9 @@ int TForm1::QueryEndSession() {
 void TForm1::PopupMenu1Popup(TObject*) { pelnor1Visible_ = !HouseMachine; }
 
 void TForm1::POP3Setting1Click(TObject*) {
-  // Without the settings dialog on this system, the owner edits the settings file.
   settingsDialogShown_ = true;
+  if (platform::DialogsAvailable()) return ShowSettingsDialog(Form2, Form2Host());
+  // Without the settings dialog on this system, the owner edits the settings file.
   std::fprintf(stderr,
                "Vendlume: no mailbox is configured. Set Host, User, Pass and Port in the [POP3] "
                "section of %s (and the [FTP] section for publication), then start Vendlume again.\n",
@@ -82,6 +84,7 @@ void TForm1::POP3Setting1Click(TObject*) {
 }
 
 void TForm1::Items1Click(TObject*) {
+  if (platform::DialogsAvailable()) return ShowOutputItemsDialog(Form3, Form3Host());
   std::fprintf(stderr, "Vendlume: the page's look is set in the [HTML] section of %s.\n",
                platform::FileInCurrentDirectory(kSettingsFileName).c_str());
 }
@@ -94,6 +97,9 @@ void TForm1::Exit1Click(TObject*) {
 
 void TForm1::Timer1Timer(TObject*) {
   if (sessionEnded_ || Settings.Pop3Host == "NONE") return;
+  // A connection test holding the mailbox client: this turn is left out, the next tick polls.
+  auto mailbox = Clients.TryTake(TNetClientKind::Mailbox);
+  if (!mailbox) return;
   PollMailbox();
 }
 
@@ -133,7 +139,22 @@ void TForm1::WaitForPublicationStatus(const char* status) {
 }
 
 void TForm1::PublishPage() {
-  if (sessionEnded_) return;
-  PublishPageFile(*NetFTP1, Settings, platform::FileInCurrentDirectory(kPageFileName),
-                  [this](const char* status) { WaitForPublicationStatus(status); });
+  // While a connection test or another publication uses the FTP client, this one follows
+  // when it is done.
+  Clients.UseWhenFree(TNetClientKind::Ftp, [this] {
+    if (sessionEnded_) return;
+    PublishPageFile(*NetFTP1, Settings, platform::FileInCurrentDirectory(kPageFileName),
+                    [this](const char* status) { WaitForPublicationStatus(status); });
+  });
 }
+
+// --- settings dialogs ---
+TForm2Host TForm1::Form2Host() {
+  return TForm2Host{Settings, *NetPOP31, *NetFTP1, Clients, [this] { SaveSettings(); },
+                    [this] { PublishPage(); }};
+}
+
+TForm3Host TForm1::Form3Host() {
+  return TForm3Host{Settings, Form4, [this] { RenderStatusPage(); }, [this] { SaveSettings(); }};
+}
+// --- end settings dialogs ---

@@ -16,6 +16,9 @@
 #include "net/pagefetch.h"
 #include "net/idlepump.h"
 #include "net/pop3.h"
+#include "ui/clientuse.h"
+#include "ui/dialogs.h"
+#include "ui/form4.h"
 
 // The page the renderer writes and the publication uploads.
 constexpr char kPageFileName[] = "item.html";
@@ -76,6 +79,19 @@ class TForm1 : public TObject, public TOrderMailHost {
   std::unique_ptr<TNetHTTP> NetHTTP1;
   std::unique_ptr<TNetPageHTTP> PageHTTP1;
   std::unique_ptr<TProductLookup> Lookup;
+
+  // --- settings dialogs ---
+  // Keeps the poll cycle, the publication, the connection tests and "UpLoad" off a client
+  // another of them is using.
+  TClientUse Clients;
+  // The single instances of the dialogs (empty until opened, cleared when closed) and the
+  // additional-text window, created hidden at start-up.
+  std::unique_ptr<TForm2> Form2;
+  std::unique_ptr<TForm3> Form3;
+  std::unique_ptr<TForm4> Form4;
+  TForm2Host Form2Host();
+  TForm3Host Form3Host();
+  // --- end settings dialogs ---
 
  private:
   // Lets the GUI run until Label1 reads the status, at most the FTP client's inactivity limit.

@@ -3,11 +3,8 @@
 #pragma once
 #include <functional>
 
+#include "base/object.h"
 #include "platform/application.h"
-
-struct TObject {
-  virtual ~TObject() = default;
-};
 
 class TTimer : public TObject {
  public:
