@@ -40,7 +40,7 @@ class PaintSurface {
   virtual void FillRect(const Rect& r, uint32_t color) = 0;
   virtual int TextHeight(const std::string& text) = 0;
   // Formatted text drawing with a clear background, clipped to r; flags as DrawText's.
-  virtual void DrawText(const Rect& r, const std::string& text, uint32_t color, unsigned flags) = 0;
+  virtual void DrawFormattedText(const Rect& r, const std::string& text, uint32_t color, unsigned flags) = 0;
 };
 
 // What a native control reports back. Each may be empty.

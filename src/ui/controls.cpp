@@ -68,7 +68,12 @@ void TControl::CreateWindows() {
     native_ = platform::CreateNativeControl(spec_, parent_ ? parent_->native_.get() : nullptr, NativeEvents());
     if (native_ && !enabled_) native_->SetEnabled(false);
   }
-  for (TControl* child : children_) child->CreateWindows();
+  // Siblings are made in tab order (the platform's tab order is their creation order),
+  // controls that take no focus first.
+  std::vector<TControl*> order = children_;
+  std::stable_sort(order.begin(), order.end(),
+                   [](const TControl* a, const TControl* b) { return a->TabOrder() < b->TabOrder(); });
+  for (TControl* child : order) child->CreateWindows();
 }
 
 TLabel::TLabel(TControl* parent, std::string name, int left, int top, std::string caption, bool bold)
@@ -170,10 +175,11 @@ void TForm::ShowModal() {
   CreateWindows();
   visible_ = true;
   modal_ = true;
-  if (native_) {
-    native_->ShowModal();
-  } else if (ModalHook) {
+  if (ModalHook) {
+    if (native_) native_->Show();
     ModalHook(*this);
+  } else if (native_) {
+    native_->ShowModal();
   }
   modal_ = false;
 }

@@ -145,7 +145,7 @@ class TForm : public TControl {
   bool Visible() const { return visible_; }
   bool Modal() const { return modal_; }
   void Show();
-  // Shows the form and returns when it has closed. Headless, ModalHook (when set) stands in
+  // Shows the form and returns when it has closed. ModalHook (when set, in tests) stands in
   // for the user while the form is up.
   void ShowModal();
   // The user asks to close (close box, or a button that closes): OnCloseQuery may refuse,

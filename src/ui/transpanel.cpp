@@ -66,7 +66,7 @@ void TTransPanel::Paint(platform::PaintSurface& s) const {
   r.Top = (r.Top + r.Bottom - h) / 2;
   r.Bottom = r.Top + h;
   unsigned align = Alignment == TAlignment::Left ? kDtLeft : Alignment == TAlignment::Right ? kDtRight : kDtCenter;
-  s.DrawText(r, spec_.Caption, ColorToRGB(fontColor_), align | kDtExpandTabs | kDtVCenter);
+  s.DrawFormattedText(r, spec_.Caption, ColorToRGB(fontColor_), align | kDtExpandTabs | kDtVCenter);
 }
 
 void TTransPanel::MouseMove(int x, int y) {

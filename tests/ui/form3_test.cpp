@@ -247,7 +247,7 @@ struct RecordingSurface : platform::PaintSurface {
     ops.push_back("fill " + std::to_string(r.Left) + "," + std::to_string(r.Top) + "," + std::to_string(r.Right) + "," + std::to_string(r.Bottom));
   }
   int TextHeight(const std::string&) override { return 12; }
-  void DrawText(const platform::Rect& r, const std::string&, uint32_t c, unsigned f) override {
+  void DrawFormattedText(const platform::Rect& r, const std::string&, uint32_t c, unsigned f) override {
     textRect = r;
     textColor = c;
     flags = f;
