@@ -4,6 +4,7 @@
 
 #include "base/sjisliteral.h"
 #include "platform/application.h"
+#include "platform/syscolor.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ void TControl::CreateWindows() {
   if (!native_) {
     native_ = platform::CreateNativeControl(spec_, parent_ ? parent_->native_.get() : nullptr, NativeEvents());
     if (native_ && !enabled_) native_->SetEnabled(false);
+    if (native_) ShowState();
   }
   // Siblings are made in tab order (the platform's tab order is their creation order),
   // controls that take no focus first.
@@ -84,6 +86,25 @@ TLabel::TLabel(TControl* parent, std::string name, int left, int top, std::strin
 TBevel::TBevel(TControl* parent, std::string name, int l, int t, int w, int h)
     : TControl(parent, platform::ControlKind::Bevel, std::move(name), l, t, w, h) {
   spec_.Vertical = h > w;
+}
+
+void TBevel::Paint(platform::PaintSurface& s) const {
+  // A raised rule: the light line first (top or left), the shadow beside it.
+  const uint32_t light = platform::SystemColor(20), dark = platform::SystemColor(16);
+  platform::Rect r = s.ClientRect();
+  if (spec_.Vertical) {
+    s.VerticalLine(r.Left, r.Top, r.Bottom, light);
+    s.VerticalLine(r.Left + 1, r.Top, r.Bottom, dark);
+  } else {
+    s.HorizontalLine(r.Left, r.Right, r.Top, light);
+    s.HorizontalLine(r.Left, r.Right, r.Top + 1, dark);
+  }
+}
+
+platform::ControlEvents TBevel::NativeEvents() {
+  platform::ControlEvents e;
+  e.Paint = [this](platform::PaintSurface& s) { Paint(s); };
+  return e;
 }
 
 TEdit::TEdit(TControl* parent, std::string name, int l, int t, int w, int h, int tabOrder,

@@ -53,6 +53,8 @@ class TControl : public TObject {
 
  protected:
   virtual platform::ControlEvents NativeEvents() { return {}; }
+  // Shows the control's current state in a peer just made.
+  virtual void ShowState() {}
   platform::ControlSpec spec_;
   std::unique_ptr<platform::NativeControl> native_;
 
@@ -78,6 +80,10 @@ class TGroupBox : public TControl {
 class TBevel : public TControl {
  public:
   TBevel(TControl* parent, std::string name, int l, int t, int w, int h);
+  void Paint(platform::PaintSurface& surface) const;
+
+ protected:
+  platform::ControlEvents NativeEvents() override;
 };
 
 // An edit box; a memo is the same with several lines (scroll bars, no wrap).
@@ -96,6 +102,7 @@ class TEdit : public TControl {
 
  protected:
   platform::ControlEvents NativeEvents() override;
+  void ShowState() override { native_->SetText(text_); }
 
  private:
   void UserText(const std::string& text);
@@ -131,6 +138,7 @@ class TCheckBox : public TControl {
 
  protected:
   platform::ControlEvents NativeEvents() override;
+  void ShowState() override { native_->SetChecked(checked_); }
 
  private:
   bool checked_ = false;

@@ -11,6 +11,7 @@ namespace {
 
 constexpr wchar_t kFormClass[] = L"VendlumeForm";
 constexpr wchar_t kPanelClass[] = L"VendlumeTransPanel";
+constexpr wchar_t kBevelClass[] = L"VendlumeBevel";
 
 std::wstring Wide(const std::string& sjis) {
   std::u16string u = Cp932ToUtf16(sjis);
@@ -157,6 +158,13 @@ bool Common(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     result = 0;
     return true;
   }
+  if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) {
+    HDC dc = reinterpret_cast<HDC>(wp);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    return true;
+  }
   return false;
 }
 
@@ -209,6 +217,13 @@ LRESULT CALLBACK Win32Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
   Win32Control* self = PeerOf(hwnd);
   LRESULT result;
   if (Common(hwnd, msg, wp, lp, result)) return result;
+  if (msg == WM_ERASEBKGND && self->spec_.Kind == ControlKind::GroupBox) {
+    // A group box paints only its frame; the face behind its controls is ours to fill.
+    RECT r;
+    GetClientRect(hwnd, &r);
+    FillRect(reinterpret_cast<HDC>(wp), &r, GetSysColorBrush(COLOR_BTNFACE));
+    return 1;
+  }
   if (msg == WM_CHAR && self->events_.KeyPress && wp < 0x80) {
     char key = static_cast<char>(wp);
     self->events_.KeyPress(key);
@@ -236,6 +251,8 @@ void RegisterClasses() {
   wc.hIcon = nullptr;
   wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
   RegisterClassExW(&wc);
+  wc.lpszClassName = kBevelClass;
+  RegisterClassExW(&wc);
 }
 
 bool Win32Control::Create() {
@@ -255,8 +272,8 @@ bool Win32Control::Create() {
       left = (GetSystemMetrics(SM_CXSCREEN) - spec_.Width) / 2;
       top = (GetSystemMetrics(SM_CYSCREEN) - spec_.Height) / 2;
     }
-    hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kFormClass, caption.c_str(),
-                            WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN, left, top, spec_.Width,
+    hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kFormClass, caption.c_str(),
+                            WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, left, top, spec_.Width,
                             spec_.Height, nullptr, nullptr, instance, nullptr);
   } else {
     const wchar_t* cls = L"STATIC";
@@ -290,15 +307,18 @@ bool Win32Control::Create() {
         break;
       case ControlKind::Button: cls = L"BUTTON"; style |= BS_PUSHBUTTON; break;
       case ControlKind::CheckBox: cls = L"BUTTON"; style |= BS_AUTOCHECKBOX; break;
-      case ControlKind::Bevel: style |= spec_.Vertical ? SS_ETCHEDVERT : SS_ETCHEDHORZ; break;
+      case ControlKind::Bevel: cls = kBevelClass; break;
       case ControlKind::Panel: cls = kPanelClass; break;
       case ControlKind::Form: break;
     }
-    if (spec_.TabOrder >= 0) style |= WS_TABSTOP;
-    if (spec_.Kind == ControlKind::GroupBox) style |= WS_CLIPSIBLINGS;
+    bool focusable = spec_.Kind == ControlKind::Edit || spec_.Kind == ControlKind::Memo ||
+                     spec_.Kind == ControlKind::Button || spec_.Kind == ControlKind::CheckBox;
+    if (focusable && spec_.TabOrder >= 0) style |= WS_TABSTOP;
+    // Tab and the arrow keys walk into a group box's controls.
+    if (spec_.Kind == ControlKind::GroupBox) exStyle |= WS_EX_CONTROLPARENT;
     hwnd_ = CreateWindowExW(exStyle, cls, caption.c_str(), style, spec_.Left, spec_.Top, width, height,
                             parent_->hwnd_, nullptr, instance, nullptr);
-    if (hwnd_ && spec_.Kind != ControlKind::Panel) {
+    if (hwnd_ && spec_.Kind != ControlKind::Panel && spec_.Kind != ControlKind::Bevel) {
       SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
       original_ = reinterpret_cast<WNDPROC>(
           SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
