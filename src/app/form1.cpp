@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "app/errorhandler.h"
@@ -9,6 +10,7 @@
 #include "intake/itemlines.h"
 #include "publish/productlookup.h"
 #include "platform/application.h"
+#include "platform/dialog.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "base/errors.h"
@@ -113,17 +115,21 @@ void TForm1::PopupMenu1Popup(TObject*) {
   if (TMenuItem* item = PopupMenu1.Find("Pelnor1")) item->Visible = pelnor1Visible_;
 }
 
-void TForm1::ShowSettingsPlace(const std::string& section) {
-  platform::ShowNotice("Vendlume", Sjis("設定はファイル ") + platform::FileInCurrentDirectory(kSettingsFileName) +
-                                       Sjis(" の ") + section + Sjis(" セクションにあります。"));
-}
-
 void TForm1::POP3Setting1Click(TObject*) {
   settingsDialogShown_ = true;
-  ShowSettingsPlace("[POP3] / [FTP]");
+  if (platform::DialogsAvailable()) return ShowSettingsDialog(Form2, Form2Host());
+  // Without the settings dialog on this system, the owner edits the settings file.
+  std::fprintf(stderr,
+               "Vendlume: no mailbox is configured. Set Host, User, Pass and Port in the [POP3] "
+               "section of %s (and the [FTP] section for publication), then start Vendlume again.\n",
+               platform::FileInCurrentDirectory(kSettingsFileName).c_str());
 }
 
-void TForm1::Items1Click(TObject*) { ShowSettingsPlace("[HTML]"); }
+void TForm1::Items1Click(TObject*) {
+  if (platform::DialogsAvailable()) return ShowOutputItemsDialog(Form3, Form3Host());
+  std::fprintf(stderr, "Vendlume: the page's look is set in the [HTML] section of %s.\n",
+               platform::FileInCurrentDirectory(kSettingsFileName).c_str());
+}
 
 void TForm1::Pelnor1Click(TObject*) { platform::OpenInBrowser(AuthorPageUrl); }
 
@@ -144,6 +150,9 @@ void TForm1::AbandonWait() {
 
 void TForm1::Timer1Timer(TObject*) {
   if (Abandoning() || Settings.Pop3Host == "NONE") return;
+  // A connection test holding the mailbox client: this turn is left out, the next tick polls.
+  auto mailbox = Clients.TryTake(TNetClientKind::Mailbox);
+  if (!mailbox) return;
   cycleRunning_ = true;
   savedThisCycle_ = false;
   auto endCycle = [this] {
@@ -197,6 +206,22 @@ void TForm1::WaitForPublicationStatus(const char* status) {
 
 void TForm1::PublishPage() {
   if (Abandoning()) return;
-  PublishPageFile(*NetFTP1, Settings, platform::FileInCurrentDirectory(kPageFileName),
-                  [this](const char* status) { WaitForPublicationStatus(status); });
+  // While a connection test or another publication uses the FTP client, this one follows
+  // when it is done.
+  Clients.UseWhenFree(TNetClientKind::Ftp, [this] {
+    if (Abandoning()) return;
+    PublishPageFile(*NetFTP1, Settings, platform::FileInCurrentDirectory(kPageFileName),
+                    [this](const char* status) { WaitForPublicationStatus(status); });
+  });
 }
+
+// --- settings dialogs ---
+TForm2Host TForm1::Form2Host() {
+  return TForm2Host{Settings, *NetPOP31, *NetFTP1, Clients, [this] { SaveSettings(); },
+                    [this] { PublishPage(); }};
+}
+
+TForm3Host TForm1::Form3Host() {
+  return TForm3Host{Settings, Form4, [this] { RenderStatusPage(); }, [this] { SaveSettings(); }};
+}
+// --- end settings dialogs ---

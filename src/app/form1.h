@@ -20,6 +20,9 @@
 #include "platform/window.h"
 #include "ui/trayicon.h"
 #include "ui/traymenu.h"
+#include "ui/clientuse.h"
+#include "ui/dialogs.h"
+#include "ui/form4.h"
 
 // The page the renderer writes and the publication uploads.
 constexpr char kPageFileName[] = "item.html";
@@ -94,14 +97,25 @@ class TForm1 : public TObject {
   std::unique_ptr<TNetPageHTTP> PageHTTP1;
   std::unique_ptr<TProductLookup> Lookup;
 
+  // --- settings dialogs ---
+  // Keeps the poll cycle, the publication, the connection tests and "UpLoad" off a client
+  // another of them is using.
+  TClientUse Clients;
+  // The single instances of the dialogs (empty until opened, cleared when closed) and the
+  // additional-text window, created hidden at start-up.
+  std::unique_ptr<TForm2> Form2;
+  std::unique_ptr<TForm3> Form3;
+  std::unique_ptr<TForm4> Form4;
+  TForm2Host Form2Host();
+  TForm3Host Form3Host();
+  // --- end settings dialogs ---
+
  private:
   // Lets the GUI run until Label1 reads the status, at most the FTP client's inactivity limit.
   void WaitForPublicationStatus(const char* status);
   void NetFTP1Connected(TObject* Sender);
   void NetFTP1WorkEnd(TObject* Sender);
   void CreatePopupMenu();
-  // Where the settings a missing dialog would edit are kept, told to the owner.
-  void ShowSettingsPlace(const std::string& section);
   // Whether the current cycle must leave the files alone (the program is closing or the
   // session is ending).
   bool Abandoning() const { return closing_ || sessionEnded_; }

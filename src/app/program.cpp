@@ -20,8 +20,12 @@ int VendlumeMain() {
     return 2;
   }
   std::unique_ptr<TForm1> form;
+  // Failures in the dialogs' handlers reach the same top-level handler.
+  SetUnhandledErrorHandler([](const std::exception& e) { HandleException(e); });
   RunGuarded([&] { form = std::make_unique<TForm1>(); });
   if (!form) return 1;
+  // The additional-text window exists from the start, hidden.
+  form->Form4 = std::make_unique<TForm4>(form->Settings, form->Form4);
   platform::RunMessageLoop();
   form->FormCloseQuery();
   return 0;

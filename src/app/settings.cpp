@@ -10,8 +10,9 @@ namespace {
 constexpr std::string_view kLineBreakMark = "<CRLF>";
 
 // A lone CR or LF is escaped too: written raw it would end the line in the file and the
-// rest of the text would be lost (or read as keys of its own).
-std::string EscapeAddText(const std::string& text) {
+// rest of the text would be lost (or read as keys of its own). Every text the owner types
+// (hosts, users, passwords, Target, AddText) is stored this way.
+std::string EscapeLineBreaks(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' || text[i] == '\n') {
@@ -24,7 +25,7 @@ std::string EscapeAddText(const std::string& text) {
   return out;
 }
 
-std::string UnescapeAddText(const std::string& stored) {
+std::string UnescapeLineBreaks(const std::string& stored) {
   std::string out;
   size_t start = 0;
   for (size_t at; (at = stored.find(kLineBreakMark, start)) != std::string::npos;
@@ -85,16 +86,16 @@ class SettingsWriter {
 void LoadSettings(TSettings& s, const std::string& iniPath) {
   const TSettings def;
   const SettingsReader in(iniPath);
-  s.Pop3Host = in.String("POP3", "Host", def.Pop3Host);
-  s.Pop3User = in.String("POP3", "User", def.Pop3User);
-  s.Pop3Pass = in.String("POP3", "Pass", def.Pop3Pass);
+  s.Pop3Host = UnescapeLineBreaks(in.String("POP3", "Host", def.Pop3Host));
+  s.Pop3User = UnescapeLineBreaks(in.String("POP3", "User", def.Pop3User));
+  s.Pop3Pass = UnescapeLineBreaks(in.String("POP3", "Pass", def.Pop3Pass));
   s.Pop3Port = in.Integer("POP3", "Port", def.Pop3Port);
 
-  s.FtpHost = in.String("FTP", "Host", def.FtpHost);
-  s.FtpUser = in.String("FTP", "User", def.FtpUser);
-  s.FtpPass = in.String("FTP", "Pass", def.FtpPass);
+  s.FtpHost = UnescapeLineBreaks(in.String("FTP", "Host", def.FtpHost));
+  s.FtpUser = UnescapeLineBreaks(in.String("FTP", "User", def.FtpUser));
+  s.FtpPass = UnescapeLineBreaks(in.String("FTP", "Pass", def.FtpPass));
   s.FtpPort = in.Integer("FTP", "Port", def.FtpPort);
-  s.Target = in.String("FTP", "Target", def.Target);
+  s.Target = UnescapeLineBreaks(in.String("FTP", "Target", def.Target));
 
   s.Font = in.String("HTML", "Font", def.Font);
   s.Back = in.String("HTML", "Back", def.Back);
@@ -109,7 +110,7 @@ void LoadSettings(TSettings& s, const std::string& iniPath) {
   s.HoverFont = in.String("HTML", "HoverFont", def.HoverFont);
   s.HoverBack = in.String("HTML", "HoverBack", def.HoverBack);
   s.GazouSize = in.Integer("HTML", "Gazou_Size", def.GazouSize);
-  s.AddText = UnescapeAddText(in.String("HTML", "AddText", def.AddText));
+  s.AddText = UnescapeLineBreaks(in.String("HTML", "AddText", def.AddText));
 
   s.Mall.SearchHost = in.Host("SearchHost", def.Mall.SearchHost);
   s.Mall.ThumbnailHost = in.Host("ThumbnailHost", def.Mall.ThumbnailHost);
@@ -118,16 +119,16 @@ void LoadSettings(TSettings& s, const std::string& iniPath) {
 
 void SaveSettings(const TSettings& s, const std::string& iniPath) {
   const SettingsWriter out(iniPath);
-  out.String("POP3", "Host", s.Pop3Host);
-  out.String("POP3", "User", s.Pop3User);
-  out.String("POP3", "Pass", s.Pop3Pass);
+  out.String("POP3", "Host", EscapeLineBreaks(s.Pop3Host));
+  out.String("POP3", "User", EscapeLineBreaks(s.Pop3User));
+  out.String("POP3", "Pass", EscapeLineBreaks(s.Pop3Pass));
   out.Integer("POP3", "Port", s.Pop3Port);
 
-  out.String("FTP", "Host", s.FtpHost);
-  out.String("FTP", "User", s.FtpUser);
-  out.String("FTP", "Pass", s.FtpPass);
+  out.String("FTP", "Host", EscapeLineBreaks(s.FtpHost));
+  out.String("FTP", "User", EscapeLineBreaks(s.FtpUser));
+  out.String("FTP", "Pass", EscapeLineBreaks(s.FtpPass));
   out.Integer("FTP", "Port", s.FtpPort);
-  out.String("FTP", "Target", s.Target);
+  out.String("FTP", "Target", EscapeLineBreaks(s.Target));
 
   out.String("HTML", "Font", s.Font);
   out.String("HTML", "Back", s.Back);
@@ -142,5 +143,5 @@ void SaveSettings(const TSettings& s, const std::string& iniPath) {
   out.Integer("HTML", "Count", s.Count);
   out.Integer("HTML", "Hin_Len", s.HinLen);
   out.Integer("HTML", "Gazou_Size", s.GazouSize);
-  out.String("HTML", "AddText", EscapeAddText(s.AddText));
+  out.String("HTML", "AddText", EscapeLineBreaks(s.AddText));
 }

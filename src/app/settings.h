@@ -16,7 +16,8 @@ void LoadSettings(TSettings& settings, const std::string& iniPath);
 
 // Writes every key of [POP3], [FTP] and [HTML] in the file's order, key by key, keeping the
 // file's other sections (among them [Mall], which the program never writes) and keys.
-// AddText is stored on one line, each line break (CR LF, or a lone CR or LF) written as
+// Texts (AddText, hosts, users, passwords, Target) are stored on one line, each line break
+// (CR LF, or a lone CR or LF) written as
 // "<CRLF>"; reading turns every "<CRLF>" back into CR LF.
 // Throws EIniFileError ("<iniPath> に書き込めません") at the first key that cannot be
 // written; the keys before it stay written, the ones after it are not written.

@@ -31,9 +31,4 @@ void KillTimer(TimerId id);
 // The error message box: the text, an error icon and the program's title. Shift-JIS text.
 void ShowErrorMessage(const std::string& title, const std::string& text);
 
-// A notice for the user that does not hold up the program: on Windows an information box
-// of its own (one at a time; a notice while one is open is dropped), on posix a line on
-// standard error. Shift-JIS text.
-void ShowNotice(const std::string& title, const std::string& text);
-
 }  // namespace platform

@@ -154,8 +154,4 @@ void ShowErrorMessage(const std::string& title, const std::string& text) {
   std::fprintf(stderr, "%s: %s\n", Cp932ToUtf8(title).c_str(), Cp932ToUtf8(text).c_str());
 }
 
-void ShowNotice(const std::string& title, const std::string& text) {
-  std::fprintf(stderr, "%s: %s\n", Cp932ToUtf8(title).c_str(), Cp932ToUtf8(text).c_str());
-}
-
 }  // namespace platform

@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <deque>
-#include <thread>
 #include <map>
 
 #include "platform/codepage.h"
@@ -120,19 +118,6 @@ void ShowErrorMessage(const std::string& title, const std::string& text) {
   std::u16string t = Cp932ToUtf16(title), m = Cp932ToUtf16(text);
   MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(m.c_str()), reinterpret_cast<LPCWSTR>(t.c_str()),
               MB_OK | MB_ICONERROR | MB_TASKMODAL);
-}
-
-void ShowNotice(const std::string& title, const std::string& text) {
-  // The box runs its own loop on a thread of its own: the GUI thread keeps polling and
-  // answering the tray while the owner reads it.
-  static std::atomic<bool> open{false};
-  if (open.exchange(true)) return;
-  std::u16string t = Cp932ToUtf16(title), m = Cp932ToUtf16(text);
-  std::thread([t, m] {
-    MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(m.c_str()), reinterpret_cast<LPCWSTR>(t.c_str()),
-                MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
-    open = false;
-  }).detach();
 }
 
 }  // namespace platform

@@ -1,0 +1,16 @@
+#include "platform/dialog.h"
+
+#include <cstdio>
+
+namespace platform {
+
+// No desktop here: the control layer keeps the state and tests drive it directly.
+std::unique_ptr<NativeControl> CreateNativeControl(const ControlSpec&, NativeControl*, ControlEvents) {
+  return nullptr;
+}
+
+bool DialogsAvailable() { return false; }
+
+void ShowMessageBox(const std::string& text) { std::fprintf(stderr, "Vendlume: %s\n", text.c_str()); }
+
+}  // namespace platform

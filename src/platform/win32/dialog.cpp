@@ -1,0 +1,383 @@
+#include "platform/dialog.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/codepage.h"
+
+namespace platform {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"VendlumeForm";
+constexpr wchar_t kPanelClass[] = L"VendlumeTransPanel";
+constexpr wchar_t kBevelClass[] = L"VendlumeBevel";
+
+std::wstring Wide(const std::string& sjis) {
+  std::u16string u = Cp932ToUtf16(sjis);
+  return std::wstring(u.begin(), u.end());
+}
+
+std::string Narrow(const std::wstring& text) {
+  return Utf16ToCp932(std::u16string(text.begin(), text.end()));
+}
+
+std::wstring WindowText(HWND hwnd) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// The face the dialogs ask for, or (where it is missing) the desktop's Japanese UI font.
+int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+HFONT MakeFont(const std::string& face, int height, bool bold) {
+  LOGFONTW lf{};
+  lf.lfHeight = -height;
+  lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = SHIFTJIS_CHARSET;
+  std::wstring w = Wide(face);
+  lstrcpynW(lf.lfFaceName, w.c_str(), LF_FACESIZE);
+  HDC dc = GetDC(nullptr);
+  bool found = false;
+  EnumFontFamiliesExW(dc, &lf, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, dc);
+  if (!found) lstrcpynW(lf.lfFaceName, L"MS UI Gothic", LF_FACESIZE);
+  return CreateFontIndirectW(&lf);
+}
+
+class Surface : public PaintSurface {
+ public:
+  Surface(HWND hwnd, HDC dc, HFONT font) : hwnd_(hwnd), dc_(dc) {
+    if (font) SelectObject(dc_, font);
+  }
+  Rect ClientRect() const override {
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    return {r.left, r.top, r.right, r.bottom};
+  }
+  void HorizontalLine(int x1, int x2, int y, uint32_t color) override { FillRect({x1, y, x2, y + 1}, color); }
+  void VerticalLine(int x, int y1, int y2, uint32_t color) override { FillRect({x, y1, x + 1, y2}, color); }
+  void FillRect(const Rect& r, uint32_t color) override {
+    RECT rc{r.Left, r.Top, r.Right, r.Bottom};
+    HBRUSH brush = CreateSolidBrush(color);
+    ::FillRect(dc_, &rc, brush);
+    DeleteObject(brush);
+  }
+  int TextHeight(const std::string& text) override {
+    std::wstring w = Wide(text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc_, w.c_str(), static_cast<int>(w.size()), &size);
+    return size.cy;
+  }
+  void DrawFormattedText(const Rect& r, const std::string& text, uint32_t color, unsigned flags) override {
+    RECT rc{r.Left, r.Top, r.Right, r.Bottom};
+    std::wstring w = Wide(text);
+    SetBkMode(dc_, TRANSPARENT);
+    SetTextColor(dc_, color);
+    ::DrawTextW(dc_, w.c_str(), static_cast<int>(w.size()), &rc, flags);
+  }
+
+ private:
+  HWND hwnd_;
+  HDC dc_;
+};
+
+class Win32Control;
+Win32Control* PeerOf(HWND hwnd) { return reinterpret_cast<Win32Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
+class Win32Control : public NativeControl {
+ public:
+  Win32Control(const ControlSpec& spec, Win32Control* parent, ControlEvents events)
+      : spec_(spec), parent_(parent), events_(std::move(events)) {}
+  ~Win32Control() override {
+    if (hwnd_) DestroyWindow(hwnd_);
+    if (font_) DeleteObject(font_);
+  }
+
+  bool Create();
+
+  void SetText(const std::string& text) override {
+    if (spec_.Kind == ControlKind::Panel) return Invalidate();
+    settingText_ = true;
+    std::wstring w = Wide(text);
+    SetWindowTextW(hwnd_, w.c_str());
+    settingText_ = false;
+  }
+  void SetChecked(bool checked) override {
+    SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+  void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled); }
+  void Invalidate() override { InvalidateRect(hwnd_, nullptr, TRUE); }
+  void Show() override {
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    SetForegroundWindow(hwnd_);
+  }
+  void ShowModal() override;
+  void Hide() override {
+    ShowWindow(hwnd_, SW_HIDE);
+    modalDone_ = true;
+  }
+  uintptr_t Handle() const override { return reinterpret_cast<uintptr_t>(hwnd_); }
+
+  // A notification from the control itself (WM_COMMAND at its parent).
+  void Command(WORD code) {
+    if (spec_.Kind == ControlKind::Edit || spec_.Kind == ControlKind::Memo) {
+      if (code == EN_CHANGE && !settingText_ && events_.TextChanged) events_.TextChanged(Narrow(WindowText(hwnd_)));
+    } else if (code == BN_CLICKED && events_.Clicked) {
+      events_.Clicked();
+    }
+  }
+  HFONT Font() const { return font_ ? font_ : parent_ ? parent_->Font() : nullptr; }
+
+  static LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM);
+
+ private:
+  ControlSpec spec_;
+  Win32Control* parent_;
+  ControlEvents events_;
+  HWND hwnd_ = nullptr;
+  HFONT font_ = nullptr;
+  WNDPROC original_ = nullptr;
+  bool settingText_ = false;
+  bool modalDone_ = true;
+  bool tracking_ = false;
+};
+
+// Messages every window of the dialogs shares: notifications of child controls go to the
+// child's peer (group boxes hold controls too); static and check-box backgrounds follow the
+// dialog face.
+bool Common(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (msg == WM_COMMAND && lp) {
+    if (Win32Control* child = PeerOf(reinterpret_cast<HWND>(lp))) child->Command(HIWORD(wp));
+    result = 0;
+    return true;
+  }
+  if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) {
+    HDC dc = reinterpret_cast<HDC>(wp);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    return true;
+  }
+  return false;
+}
+
+LRESULT CALLBACK Win32Control::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result;
+  if (Common(hwnd, msg, wp, lp, result)) return result;
+  Win32Control* self = PeerOf(hwnd);
+  if (msg == WM_CLOSE) {
+    if (self && self->events_.CloseRequested) self->events_.CloseRequested();
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK Win32Control::PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Win32Control* self = PeerOf(hwnd);
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      Surface surface(hwnd, dc, self->Font());
+      if (self->events_.Paint) self->events_.Paint(surface);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (!self->tracking_) {
+        TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, hwnd, 0};
+        self->tracking_ = TrackMouseEvent(&t);
+      }
+      if (self->events_.MouseMove)
+        self->events_.MouseMove(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+      return 0;
+    case WM_MOUSELEAVE: {
+      self->tracking_ = false;
+      POINT p;
+      GetCursorPos(&p);
+      ScreenToClient(hwnd, &p);
+      if (self->events_.MouseLeave) self->events_.MouseLeave(p.x, p.y);
+      return 0;
+    }
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK Win32Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Win32Control* self = PeerOf(hwnd);
+  LRESULT result;
+  if (Common(hwnd, msg, wp, lp, result)) return result;
+  if (msg == WM_ERASEBKGND && self->spec_.Kind == ControlKind::GroupBox) {
+    // A group box paints only its frame; the face behind its controls is ours to fill.
+    RECT r;
+    GetClientRect(hwnd, &r);
+    FillRect(reinterpret_cast<HDC>(wp), &r, GetSysColorBrush(COLOR_BTNFACE));
+    return 1;
+  }
+  if (msg == WM_CHAR && self->events_.KeyPress && wp < 0x80) {
+    char key = static_cast<char>(wp);
+    self->events_.KeyPress(key);
+    if (key == 0) return 0;
+    wp = static_cast<unsigned char>(key);
+  }
+  return CallWindowProcW(self->original_, hwnd, msg, wp, lp);
+}
+
+void RegisterClasses() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpfnWndProc = Win32Control::FormProc;
+  wc.lpszClassName = kFormClass;
+  wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  RegisterClassExW(&wc);
+  wc.lpfnWndProc = Win32Control::PanelProc;
+  wc.lpszClassName = kPanelClass;
+  wc.hIcon = nullptr;
+  wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  RegisterClassExW(&wc);
+  wc.lpszClassName = kBevelClass;
+  RegisterClassExW(&wc);
+}
+
+bool Win32Control::Create() {
+  RegisterClasses();
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  std::wstring caption = Wide(spec_.Caption);
+  if (!spec_.FontFace.empty()) font_ = MakeFont(spec_.FontFace, spec_.FontHeight, spec_.Bold);
+  else if (spec_.Bold && parent_) {
+    LOGFONTW lf{};
+    GetObjectW(parent_->Font(), sizeof lf, &lf);
+    lf.lfWeight = FW_BOLD;
+    font_ = CreateFontIndirectW(&lf);
+  }
+  if (spec_.Kind == ControlKind::Form) {
+    int left = spec_.Left, top = spec_.Top;
+    if (left < 0 || top < 0) {
+      left = (GetSystemMetrics(SM_CXSCREEN) - spec_.Width) / 2;
+      top = (GetSystemMetrics(SM_CYSCREEN) - spec_.Height) / 2;
+    }
+    hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kFormClass, caption.c_str(),
+                            WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, left, top, spec_.Width,
+                            spec_.Height, nullptr, nullptr, instance, nullptr);
+  } else {
+    const wchar_t* cls = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
+    int width = spec_.Width, height = spec_.Height;
+    switch (spec_.Kind) {
+      case ControlKind::GroupBox: cls = L"BUTTON"; style |= BS_GROUPBOX; break;
+      case ControlKind::Label: {
+        // Labels take the size of their text.
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, font_ ? font_ : parent_->Font());
+        SIZE size{};
+        GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        width = size.cx;
+        height = size.cy;
+        style |= SS_NOPREFIX;
+        break;
+      }
+      case ControlKind::Edit:
+        cls = L"EDIT";
+        exStyle = WS_EX_CLIENTEDGE;
+        style |= ES_AUTOHSCROLL | (spec_.Password ? ES_PASSWORD : 0);
+        break;
+      case ControlKind::Memo:
+        cls = L"EDIT";
+        exStyle = WS_EX_CLIENTEDGE;
+        style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL | WS_HSCROLL | WS_VSCROLL;
+        break;
+      case ControlKind::Button: cls = L"BUTTON"; style |= BS_PUSHBUTTON; break;
+      case ControlKind::CheckBox: cls = L"BUTTON"; style |= BS_AUTOCHECKBOX; break;
+      case ControlKind::Bevel: cls = kBevelClass; break;
+      case ControlKind::Panel: cls = kPanelClass; break;
+      case ControlKind::Form: break;
+    }
+    bool focusable = spec_.Kind == ControlKind::Edit || spec_.Kind == ControlKind::Memo ||
+                     spec_.Kind == ControlKind::Button || spec_.Kind == ControlKind::CheckBox;
+    if (focusable && spec_.TabOrder >= 0) style |= WS_TABSTOP;
+    // Tab and the arrow keys walk into a group box's controls.
+    if (spec_.Kind == ControlKind::GroupBox) exStyle |= WS_EX_CONTROLPARENT;
+    hwnd_ = CreateWindowExW(exStyle, cls, caption.c_str(), style, spec_.Left, spec_.Top, width, height,
+                            parent_->hwnd_, nullptr, instance, nullptr);
+    if (hwnd_ && spec_.Kind != ControlKind::Panel && spec_.Kind != ControlKind::Bevel) {
+      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      original_ = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
+    }
+    if (hwnd_ && spec_.Password) SendMessageW(hwnd_, EM_SETPASSWORDCHAR, L'*', 0);
+  }
+  if (!hwnd_) return false;
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  if (spec_.Kind == ControlKind::Form) {
+    // Only the close box: no minimise or maximise entries in the system menu either.
+    HMENU menu = GetSystemMenu(hwnd_, FALSE);
+    DeleteMenu(menu, SC_MINIMIZE, MF_BYCOMMAND);
+    DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+    DeleteMenu(menu, SC_RESTORE, MF_BYCOMMAND);
+  }
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+  return true;
+}
+
+BOOL CALLBACK DisableOther(HWND hwnd, LPARAM list) {
+  auto* disabled = reinterpret_cast<std::vector<HWND>*>(list);
+  if (hwnd != disabled->front() && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+    EnableWindow(hwnd, FALSE);
+    disabled->push_back(hwnd);
+  }
+  return TRUE;
+}
+
+void Win32Control::ShowModal() {
+  // Every other window of the program is disabled until this one is hidden.
+  std::vector<HWND> disabled{hwnd_};
+  EnumThreadWindows(GetCurrentThreadId(), DisableOther, reinterpret_cast<LPARAM>(&disabled));
+  Show();
+  modalDone_ = false;
+  MSG msg;
+  while (!modalDone_ && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageW(hwnd_, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  for (size_t i = 1; i < disabled.size(); ++i) EnableWindow(disabled[i], TRUE);
+}
+
+}  // namespace
+
+bool DialogsAvailable() { return true; }
+
+void ShowMessageBox(const std::string& text) {
+  std::wstring w = Wide(text);
+  MessageBoxW(GetActiveWindow(), w.c_str(), L"Vendlume", MB_OK | MB_ICONINFORMATION);
+}
+
+std::unique_ptr<NativeControl> CreateNativeControl(const ControlSpec& spec, NativeControl* parent,
+                                                   ControlEvents events) {
+  auto* p = static_cast<Win32Control*>(parent);
+  if (spec.Kind != ControlKind::Form && !p) return nullptr;
+  auto control = std::make_unique<Win32Control>(spec, p, std::move(events));
+  if (!control->Create()) return nullptr;  // no desktop (a console session): headless
+  return control;
+}
+
+}  // namespace platform

@@ -1,0 +1,185 @@
+// The few controls the settings dialogs are made of. Each control keeps its own state
+// (text, check mark, position); where the platform has a desktop a native peer shows it and
+// reports the user's actions, otherwise the controls run headless and tests drive them
+// through the same calls the peer would make (Type, Click, CloseBox …).
+#pragma once
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/object.h"
+#include "platform/dialog.h"
+
+
+// Where a failure that leaves an event handler goes (the program's top-level handler). The
+// default shows it in the error message box.
+void SetUnhandledErrorHandler(std::function<void(const std::exception&)> handler);
+// Runs an event handler; a failure goes to the top-level handler. False when it failed.
+bool RunEventHandler(const std::function<void()>& handler);
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
+using TMouseEvent = std::function<void(TObject* Sender, int X, int Y)>;
+
+// The dialogs' client font.
+extern const char* const kDialogFontFace;  // "ＭＳ Ｐゴシック", Shift-JIS
+
+class TControl : public TObject {
+ public:
+  TControl(TControl* parent, platform::ControlKind kind, std::string name, int left, int top,
+           int width, int height, std::string caption = "");
+  ~TControl() override;
+  TControl(const TControl&) = delete;
+  TControl& operator=(const TControl&) = delete;
+
+  const std::string Name;
+  TControl* Parent() const { return parent_; }
+  platform::ControlSpec& Spec() { return spec_; }
+  const platform::ControlSpec& Spec() const { return spec_; }
+  int Left() const { return spec_.Left; }
+  int Top() const { return spec_.Top; }
+  int Width() const { return spec_.Width; }
+  int Height() const { return spec_.Height; }
+  int TabOrder() const { return spec_.TabOrder; }
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  platform::NativeControl* Native() const { return native_.get(); }
+
+  // Makes the native peers of this control and its children (once the properties are set).
+  void CreateWindows();
+
+ protected:
+  virtual platform::ControlEvents NativeEvents() { return {}; }
+  // Shows the control's current state in a peer just made.
+  virtual void ShowState() {}
+  platform::ControlSpec spec_;
+  std::unique_ptr<platform::NativeControl> native_;
+
+ private:
+  TControl* parent_;
+  std::vector<TControl*> children_;
+  bool enabled_ = true;
+};
+
+class TLabel : public TControl {
+ public:
+  TLabel(TControl* parent, std::string name, int left, int top, std::string caption, bool bold = false);
+  const std::string& Caption() const { return spec_.Caption; }
+};
+
+class TGroupBox : public TControl {
+ public:
+  TGroupBox(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption)
+      : TControl(parent, platform::ControlKind::GroupBox, std::move(name), l, t, w, h, std::move(caption)) {}
+  TMouseEvent OnMouseDown;
+};
+
+class TBevel : public TControl {
+ public:
+  TBevel(TControl* parent, std::string name, int l, int t, int w, int h);
+  void Paint(platform::PaintSurface& surface) const;
+
+ protected:
+  platform::ControlEvents NativeEvents() override;
+};
+
+// An edit box; a memo is the same with several lines (scroll bars, no wrap).
+class TEdit : public TControl {
+ public:
+  TEdit(TControl* parent, std::string name, int l, int t, int w, int h, int tabOrder,
+        platform::ControlKind kind = platform::ControlKind::Edit);
+  const std::string& Text() const { return text_; }
+  // Setting the text (also to the same text) raises OnChange.
+  void SetText(const std::string& text);
+  // The user types: each character goes through OnKeyPress, which may discard it (Key 0);
+  // the others are inserted at the end and raise OnChange.
+  void Type(const std::string& keys);
+  TNotifyEvent OnChange;
+  TKeyPressEvent OnKeyPress;
+
+ protected:
+  platform::ControlEvents NativeEvents() override;
+  void ShowState() override { native_->SetText(text_); }
+
+ private:
+  void UserText(const std::string& text);
+  std::string text_;
+};
+
+class TMemo : public TEdit {
+ public:
+  TMemo(TControl* parent, std::string name, int l, int t, int w, int h, int tabOrder)
+      : TEdit(parent, std::move(name), l, t, w, h, tabOrder, platform::ControlKind::Memo) {}
+};
+
+class TButton : public TControl {
+ public:
+  TButton(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption, int tabOrder);
+  const std::string& Caption() const { return spec_.Caption; }
+  // A click by the user: ignored while the button is disabled.
+  void Click();
+  TNotifyEvent OnClick;
+
+ protected:
+  platform::ControlEvents NativeEvents() override;
+};
+
+class TCheckBox : public TControl {
+ public:
+  TCheckBox(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption, int tabOrder);
+  bool Checked() const { return checked_; }
+  // A change of state raises OnClick, as a click would.
+  void SetChecked(bool checked);
+  void Click() { SetChecked(!checked_); }
+  TNotifyEvent OnClick;
+
+ protected:
+  platform::ControlEvents NativeEvents() override;
+  void ShowState() override { native_->SetChecked(checked_); }
+
+ private:
+  bool checked_ = false;
+};
+
+// A top-level window: outer size, centred unless placed, system menu with the close box
+// only, sizeable border (the controls keep their positions).
+class TForm : public TControl {
+ public:
+  TForm(std::string name, std::string caption, int width, int height, int left = -1, int top = -1);
+  const std::string& Caption() const { return spec_.Caption; }
+  bool Visible() const { return visible_; }
+  bool Modal() const { return modal_; }
+  void Show();
+  // Shows the form and returns when it has closed. ModalHook (when set, in tests) stands in
+  // for the user while the form is up.
+  void ShowModal();
+  // The user asks to close (close box, or a button that closes): OnCloseQuery may refuse,
+  // OnClose may fail; either keeps the form open. Then OnClosed (the owner releases it).
+  // Returns whether the form closed.
+  bool Close();
+  std::function<bool(TObject* Sender)> OnCloseQuery;
+  TNotifyEvent OnClose;
+  std::function<void()> OnClosed;
+  static std::function<void(TForm&)> ModalHook;
+
+ protected:
+  platform::ControlEvents NativeEvents() override;
+
+ private:
+  bool visible_ = false;
+  bool modal_ = false;
+};
+
+// The owner's reference to a single-instance dialog. Release clears it at once and frees the
+// dialog from the message loop, after the handler that closed it has returned.
+template <typename T>
+void ReleaseLater(std::unique_ptr<T>& ref);
+void PostRelease(std::function<void()> release);
+template <typename T>
+void ReleaseLater(std::unique_ptr<T>& ref) {
+  T* dialog = ref.release();
+  PostRelease([dialog] { delete dialog; });
+}

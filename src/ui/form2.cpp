@@ -1,0 +1,124 @@
+#include "ui/form2.h"
+
+#include "base/numtext.h"
+#include "platform/dialog.h"
+
+TForm2::TForm2(TForm2Host host)
+    : TForm("Form2", ::Sjis("環境設定"), 434, 324), ShowMessage(platform::ShowMessageBox), host_(std::move(host)) {
+  GroupBox1.Spec().TabOrder = 0;
+  GroupBox2.Spec().TabOrder = 1;
+  Edit3.Spec().Password = true;
+  Edit5.Spec().Password = true;
+  Button1.OnClick = [this](TObject* s) { Button1Click(s); };
+  Button10.OnClick = [this](TObject* s) { Button10Click(s); };
+  Button2.OnClick = [this](TObject* s) { Button2Click(s); };
+  Button3.OnClick = [this](TObject* s) { Button3Click(s); };
+  Button4.OnClick = [this](TObject* s) { Button4Click(s); };
+  Edit9.OnChange = [this](TObject* s) { Edit9Change(s); };
+  GroupBox2.OnMouseDown = [this](TObject* s, int x, int y) { GroupBox2MouseDown(s, x, y); };
+  OnCloseQuery = [this](TObject* s) { return FormCloseQuery(s); };
+  OnClose = [this](TObject* s) { FormClose(s); };
+  subscription_ = host_.Clients.Subscribe([this] { ClientsChanged(); });
+  ClientsChanged();
+  RunEventHandler([this] { FormCreate(); });
+}
+
+TForm2::~TForm2() { host_.Clients.Unsubscribe(subscription_); }
+
+void TForm2::FormCreate() {
+  const TSettings& s = host_.Settings;
+  Edit1.SetText(s.Pop3Host);
+  Edit2.SetText(s.Pop3User);
+  Edit3.SetText(s.Pop3Pass);
+  Edit4.SetText(IntToStr(s.Pop3Port));
+  Edit5.SetText(s.FtpPass);
+  Edit6.SetText(s.FtpHost);
+  Edit7.SetText(s.FtpUser);
+  Edit8.SetText(IntToStr(s.FtpPort));
+  Edit9.SetText(s.Target);
+}
+
+void TForm2::Button1Click(TObject*) {
+  TSettings& s = host_.Settings;
+  s.Pop3Host = Edit1.Text();
+  s.Pop3User = Edit2.Text();
+  s.Pop3Pass = Edit3.Text();
+  s.Pop3Port = StrToInt(Edit4.Text());
+}
+
+void TForm2::Button2Click(TObject*) {
+  TSettings& s = host_.Settings;
+  s.FtpHost = Edit6.Text();
+  s.FtpUser = Edit7.Text();
+  s.FtpPass = Edit5.Text();
+  s.FtpPort = StrToInt(Edit8.Text());
+}
+
+void TForm2::TestConnection(TNetTCPClient& client, const std::function<void()>& open) {
+  bool ok = false;
+  try {
+    open();
+    ok = true;
+  } catch (const std::exception&) {
+    // Whatever went wrong, the owner is asked to check the settings; the cause is not shown.
+  }
+  try {
+    ShowMessage(ok ? ::Sjis("接続を確認しました") : ::Sjis("接続エラー！ 設定を見直して下さい！"));
+  } catch (...) {
+    if (client.IsOpen()) client.CloseConnection();
+    throw;
+  }
+  if (client.IsOpen()) {
+    try {
+      client.CloseConnection();
+    } catch (const std::exception&) {
+      // The server may already have gone; the connection is closed either way.
+    }
+  }
+}
+
+void TForm2::Button10Click(TObject*) {
+  // The button is disabled while a poll cycle uses the client; a click that still arrives
+  // then does nothing.
+  auto lease = host_.Clients.TryTake(TNetClientKind::Mailbox);
+  if (!lease) return;
+  TNetPOP3& pop3 = host_.NetPOP31;
+  // The values last applied with "設定完了" (or loaded at start-up), as the poll cycle uses them.
+  pop3.Host = host_.Settings.Pop3Host;
+  pop3.Port = host_.Settings.Pop3Port;
+  pop3.UserId = host_.Settings.Pop3User;
+  pop3.Password = host_.Settings.Pop3Pass;
+  TestConnection(pop3, [&] { pop3.OpenConnection(); });
+}
+
+void TForm2::Button3Click(TObject*) {
+  auto lease = host_.Clients.TryTake(TNetClientKind::Ftp);
+  if (!lease) return;
+  TNetFTP& ftp = host_.NetFTP1;
+  ftp.Host = host_.Settings.FtpHost;
+  ftp.Port = host_.Settings.FtpPort;
+  ftp.User = host_.Settings.FtpUser;
+  ftp.Password = host_.Settings.FtpPass;
+  TestConnection(ftp, [&] { ftp.OpenAndLogIn(true); });
+}
+
+void TForm2::Button4Click(TObject*) {
+  if (host_.PublishPage) host_.PublishPage();
+}
+
+void TForm2::Edit9Change(TObject*) { host_.Settings.Target = Edit9.Text(); }
+
+bool TForm2::FormCloseQuery(TObject*) {
+  host_.SaveSettings();
+  return true;
+}
+
+void TForm2::FormClose(TObject*) {}
+
+void TForm2::ClientsChanged() {
+  bool mailboxFree = !host_.Clients.Busy(TNetClientKind::Mailbox);
+  bool ftpFree = !host_.Clients.Busy(TNetClientKind::Ftp);
+  Button10.SetEnabled(mailboxFree);
+  Button3.SetEnabled(ftpFree);
+  Button4.SetEnabled(ftpFree);
+}
