@@ -72,6 +72,9 @@ class TNetTCPConnection : public TNetComponent, public TNetLineReader {
   // the peer's close is not delivered: ENetConnClosedGracefully comes instead.
   std::string ReadLine(const std::string& terminator = "", int timeoutMs = kNoTimeLimit);
   std::string_view ReadLn() override;
+  // Complete lines are taken straight out of the receive queue, many at a time: runs of
+  // lines that end in CR LF are appended with one copy.
+  bool ReadDotLines(std::string& text, size_t limit) override;
   void ReadExact(void* destination, int64_t count);
   // count -1 (and not untilClose): the count comes first as a 4-byte network-order number.
   void ReadIntoStream(std::ostream& stream, int64_t count = -1, bool untilClose = false);
