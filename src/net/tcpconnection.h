@@ -109,6 +109,10 @@ class TNetTCPConnection : public TNetComponent, public TNetLineReader {
   // followed after a broken limit.
   [[noreturn]] void FailLimit(const std::string& text);
 
+  // One socket read of up to size bytes into the queue (block null) or into block (bytes
+  // reported as read work).
+  size_t Receive(char* block, size_t size, bool report, int timeoutMs);
+
   TNetSocketHandle binding_;
   TNetBuffer receiveQueue_;
   bool closedByPeer_ = false;
@@ -121,8 +125,6 @@ class TNetTCPConnection : public TNetComponent, public TNetLineReader {
   };
   [[noreturn]] void FailTimedOut();
   [[noreturn]] void FailLineTooLong();
-  // One socket read of up to size bytes into the queue (block null) or into block.
-  size_t Receive(char* block, size_t size, bool report, int timeoutMs);
   // ReadLine's work, the line left in the receive queue (valid until the queue next fills).
   std::string_view TakeLine(std::string_view terminator, int timeoutMs);
   std::string ReadReplyLine(size_t& total);
