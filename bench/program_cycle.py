@@ -4,8 +4,9 @@ dovecot and vsftpd under VDL_BINARY_DIR/servers):
 
   cycle    time from a poll cycle's start (the program connects to the mailbox) to the page
            stored on the FTP server (the server's 226 after the store), for mails of three
-           items looked up on the local mall; beside it curl doing the same network work
-           (retrieve and delete the mail, the same mall requests, store the same page);
+           items looked up on the local mall; curl doing the same network work (retrieve
+           and delete the mail, the same mall requests, store the same page) takes its
+           turn after each of the program's cycles, so both meet the same machine load;
   idle     the program's CPU time (utime + stime from /proc) over 60 s with an empty mailbox;
   memory   its peak resident set (VmHWM) after the cycles and the idle minute.
 
@@ -127,7 +128,52 @@ def summary(times):
         ms[0], statistics.median(ms), ms[-1], len(ms))
 
 
-def run_program(args, pop3, ftp, mall, folder):
+class CurlCycle:
+    """The same network work with curl: one curl process per cycle, its transfers in order,
+    through relays like the program's."""
+
+    def __init__(self, pop3, ftp, mall):
+        self.pop3 = pop3
+        self.pop3_relay = Relay(pop3["port"])
+        self.ftp_relay = Relay(ftp["port"], watch=(b"226",))
+        lookup = expected.Lookup(harness.CATALOGUE, "http://" + mall.host, mall.host)
+        _, requests = expected.order_rows(ORDER, lookup)
+        self.request_count = len(requests)
+        self.page_file = tempfile.NamedTemporaryFile(suffix=".html")
+        pop3_url = "pop3://%s:%s@127.0.0.1:%d/1" % (pop3["user"], pop3["password"], self.pop3_relay.port)
+        self.command = ["curl", "-s", "-o", "/dev/null", pop3_url,
+                        "--next", "-s", "-X", "DELE", "-I", pop3_url]
+        for target, version in requests:
+            self.command += ["--next", "-s", "-o", "/dev/null",
+                             "--http1.0" if version == "HTTP/1.0" else "--http1.1",
+                             "http://%s%s" % (mall.host, target)]
+        self.command += ["--next", "-s", "--ftp-pasv", "-T", self.page_file.name,
+                         "ftp://%s:%s@127.0.0.1:%d/bench-curl.html" % (ftp["user"], ftp["password"],
+                                                                     self.ftp_relay.port)]
+        self.times = []
+
+    def run(self, mail, page):
+        self.page_file.seek(0)
+        self.page_file.truncate()
+        self.page_file.write(page)
+        self.page_file.flush()
+        self.pop3["maildir"].put(mail)
+        stored = len(self.ftp_relay.seen)
+        started = time.monotonic()
+        subprocess.run(self.command, check=True)
+        harness.wait_for(lambda: len(self.ftp_relay.seen) > stored, 5, step=0.001)
+        self.times.append(self.ftp_relay.seen[stored] - started)
+
+    def close(self):
+        self.pop3_relay.close()
+        self.ftp_relay.close()
+        self.page_file.close()
+
+
+def run_alternating(args, pop3, ftp, mall, folder):
+    """The program takes one mail per poll cycle; after each of its cycles (page stored,
+    mailbox closed) curl does the same transfers once, before the program's next cycle:
+    program, curl, program, curl, ... so that both meet the same machine load."""
     pop3_relay = Relay(pop3["port"])
     ftp_relay = Relay(ftp["port"], watch=(b"226",))
     account = dict(pop3, port=pop3_relay.port)
@@ -135,17 +181,25 @@ def run_program(args, pop3, ftp, mall, folder):
     folder.write("Vendlume.ini", harness.ini_text(harness.settings(
         account, ftp_account, "bench-program", mall.host, html={"Review": 1})))
     mail = harness.ordermail.order_mail(ORDER, "jis7")
-    for _ in range(args.mails):
-        pop3["maildir"].put(mail)
+    curl = CurlCycle(pop3, ftp, mall)
+    pop3["maildir"].put(mail)
 
     program = harness.Program(folder.path)
     pid = program.process.pid
     try:
-        done = harness.wait_for(lambda: len(ftp_relay.seen) >= args.mails, 15 + 5 * args.mails + 30)
-        if not done:
-            raise RuntimeError("only %d of %d pages were stored" % (len(ftp_relay.seen), args.mails))
+        for cycle in range(args.mails):
+            # One cycle every 15 s; the first 15 s after start.
+            if not harness.wait_for(lambda: len(ftp_relay.seen) > cycle, 15 + 30):
+                raise RuntimeError("only %d of %d pages were stored" % (len(ftp_relay.seen), args.mails))
+            # The deletion is committed when the program closes the mailbox after the upload.
+            if not harness.wait_for(lambda: pop3["maildir"].count() == 0, 10, step=0.005):
+                raise RuntimeError("the program left its mail in the mailbox")
+            curl.run(mail, program.file("item.html"))
+            if not harness.wait_for(lambda: pop3["maildir"].count() == 0, 10, step=0.005):
+                raise RuntimeError("curl left its mail in the mailbox")
+            if cycle + 1 < args.mails:
+                pop3["maildir"].put(mail)
         busy_cpu = cpu_seconds(pid)
-        time.sleep(1)  # the last cycle closes the mailbox
         idle_start, idle_cpu, idle_run = time.monotonic(), cpu_seconds(pid), run_seconds(pid)
         cycles_before = len(pop3_relay.accepted)
         time.sleep(args.idle)
@@ -158,50 +212,24 @@ def run_program(args, pop3, ftp, mall, folder):
         status = program.stop()
         pop3_relay.close()
         ftp_relay.close()
+        curl.close()
     if status != 0:
         raise RuntimeError("the program ended with %s: %s" % (status, program.stderr()))
     cycles = [stored - began for began, stored in zip(pop3_relay.accepted, ftp_relay.seen)]
     uploads = [stored - began for began, stored in zip(ftp_relay.accepted, ftp_relay.seen)]
     return {"cycles": cycles, "uploads": uploads, "busy_cpu": busy_cpu, "idle_cpu": idle_used, "idle_run": idle_run,
-            "idle_wall": idle_wall,
-            "idle_cycles": idle_cycles, "peak_kb": peak_kb, "rss_kb": rss_kb,
-            "page": program.file("item.html")}
+            "idle_wall": idle_wall, "idle_cycles": idle_cycles, "peak_kb": peak_kb, "rss_kb": rss_kb,
+            "curl": curl.times, "request_count": curl.request_count}
 
 
-def run_curl(args, pop3, ftp, mall, page):
-    """The same network work with curl: one curl process per cycle, its transfers in order."""
-    pop3_relay = Relay(pop3["port"])
-    ftp_relay = Relay(ftp["port"], watch=(b"226",))
-    lookup = expected.Lookup(harness.CATALOGUE, "http://" + mall.host, mall.host)
-    _, requests = expected.order_rows(ORDER, lookup)
-    mail = harness.ordermail.order_mail(ORDER, "jis7")
-    pop3_url = "pop3://%s:%s@127.0.0.1:%d/1" % (pop3["user"], pop3["password"], pop3_relay.port)
-    with tempfile.NamedTemporaryFile(suffix=".html") as page_file:
-        page_file.write(page)
-        page_file.flush()
-        command = ["curl", "-s", "-o", "/dev/null", pop3_url,
-                   "--next", "-s", "-X", "DELE", "-I", pop3_url]
-        for target, version in requests:
-            command += ["--next", "-s", "-o", "/dev/null", "--http1.0" if version == "HTTP/1.0" else "--http1.1",
-                        "http://%s%s" % (mall.host, target)]
-        command += ["--next", "-s", "--ftp-pasv", "-T", page_file.name,
-                    "ftp://%s:%s@127.0.0.1:%d/bench-curl.html" % (ftp["user"], ftp["password"], ftp_relay.port)]
-        times = []
-        for _ in range(args.mails):
-            pop3["maildir"].put(mail)
-            stored = len(ftp_relay.seen)
-            started = time.monotonic()
-            subprocess.run(command, check=True)
-            harness.wait_for(lambda: len(ftp_relay.seen) > stored, 5, step=0.001)
-            times.append(ftp_relay.seen[stored] - started)
-    pop3_relay.close()
-    ftp_relay.close()
-    return times, len(requests)
+def load():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--mails", type=int, default=5, help="mails, one per cycle")
+    parser.add_argument("--mails", type=int, default=7, help="mails, one per cycle (at least 7 for a ratio)")
     parser.add_argument("--idle", type=float, default=60, help="seconds of idling measured")
     args = parser.parse_args()
 
@@ -209,19 +237,25 @@ def main():
     pop3["maildir"].clear()
     folder = harness.WorkFolder("bench")
     mall = harness.Mall(folder.path)
+    print("load average at start: %s   (cycles of each: %d, alternating)" % (load(), args.mails), flush=True)
     try:
-        program = run_program(args, pop3, ftp, mall, folder)
-        curl, request_count = run_curl(args, pop3, ftp, mall, program["page"])
+        program = run_alternating(args, pop3, ftp, mall, folder)
     finally:
         mall.stop()
         pop3["maildir"].clear()
         folder.remove()
 
     print("Whole program against local dovecot, vsftpd and mall (mail of 3 items, %d mall requests each):"
-          % request_count)
+          % program["request_count"])
     print("  cycle start to page stored  vendlume: %s" % summary(program["cycles"]))
     print("    of which the FTP upload   vendlume: %s" % summary(program["uploads"]))
-    print("                              curl:     %s  (same transfers, one process)" % summary(curl))
+    print("                              curl:     %s  (same transfers, one process)" % summary(program["curl"]))
+    if args.mails >= 7:
+        print("  ratio vendlume/curl                   best %.2fx, median %.2fx"
+              % (min(program["cycles"]) / min(program["curl"]),
+                 statistics.median(program["cycles"]) / statistics.median(program["curl"])))
+    else:
+        print("  ratio vendlume/curl                   (no ratio from fewer than 7 cycles)")
     tick_ms = 1000 / os.sysconf("SC_CLK_TCK")
     print("  CPU time while idle         vendlume: utime+stime %.0f ms (ticks of %.0f ms), scheduler %.2f ms,"
           " over %.1f s (%.4f%% of one core; %d empty polls)"
@@ -231,6 +265,7 @@ def main():
           % (program["busy_cpu"] * 1000, args.mails))
     print("  peak resident memory        vendlume: VmHWM %d kB (VmRSS at the end %d kB)"
           % (program["peak_kb"], program["rss_kb"]))
+    print("load average at end: %s" % load())
 
 
 if __name__ == "__main__":

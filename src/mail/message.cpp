@@ -290,12 +290,7 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
     piece.clear();
   };
   try {
-    for (std::string_view line = reader.ReadLn(); line != "."; line = reader.ReadLn()) {
-      if (line.starts_with("..")) line.remove_prefix(1);
-      piece.append(line);
-      piece.append("\r\n");
-      if (piece.size() >= kPieceSize) feed();
-    }
+    while (!reader.ReadDotLines(piece, kPieceSize)) feed();
   } catch (...) {
     feed();  // what was read before the failure still reaches the parts
     throw;

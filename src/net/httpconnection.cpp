@@ -87,14 +87,40 @@ void TNetHTTPConnection::TakeQueued(TNetMemoryStream& stream, size_t count) {
   DoWork(wmRead, static_cast<int64_t>(count));
 }
 
+size_t TNetHTTPConnection::ReceiveInto(TNetMemoryStream& stream, size_t count, bool report) {
+  int timeoutMs = kNoTimeLimit;
+  if (deadline_) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now()).count();
+    if (left <= 0) FailTimedOut();
+    timeoutMs = static_cast<int>(std::min<int64_t>(left, InactivityTimeout));
+  }
+  char* room = stream.Room(count);
+  size_t got = 0;
+  try {
+    got = Receive(room, count, report, timeoutMs);
+  } catch (...) {
+    stream.Commit(0);
+    throw;
+  }
+  stream.Commit(got);
+  if (got == 0 && deadline_ && IsOpen()) FailTimedOut();
+  return got;
+}
+
 void TNetHTTPConnection::ReadCount(TNetMemoryStream& stream, uint64_t count) {
   if (!stream.Fits(count)) FailLimit(TooLarge("Body", stream.MaxSize()));
   stream.Reserve(static_cast<size_t>(count));
+  const size_t queued = static_cast<size_t>(std::min<uint64_t>(receiveQueue_.Size(), count));
+  TakeQueued(stream, queued);
+  count -= queued;
+  // The rest goes from the socket straight into the stream, never past the body's end.
+  const size_t block = static_cast<size_t>(std::max(RecvBufferSize, 1));
   while (count > 0) {
-    if (receiveQueue_.Empty() && Fill(true) == 0) throw ENetConnClosedGracefully();
-    const size_t take = static_cast<size_t>(std::min<uint64_t>(receiveQueue_.Size(), count));
-    TakeQueued(stream, take);
-    count -= take;
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(count, block));
+    const size_t got = ReceiveInto(stream, want, true);
+    if (got == 0) throw ENetConnClosedGracefully();
+    count -= got;
   }
 }
 
@@ -120,10 +146,18 @@ void TNetHTTPConnection::ReadChunks(TNetMemoryStream& stream) {
 }
 
 void TNetHTTPConnection::ReadUntilClose(TNetMemoryStream& stream) {
-  do {
-    if (!stream.Fits(receiveQueue_.Size())) FailLimit(TooLarge("Body", stream.MaxSize()));
-    TakeQueued(stream, receiveQueue_.Size());
-  } while (Fill(false) > 0);
+  if (!stream.Fits(receiveQueue_.Size())) FailLimit(TooLarge("Body", stream.MaxSize()));
+  TakeQueued(stream, receiveQueue_.Size());
+  const size_t block = static_cast<size_t>(std::max(RecvBufferSize, 1));
+  for (;;) {
+    const size_t room = std::min(block, stream.MaxSize() - stream.Position());
+    if (room == 0) {
+      // The stream is full: the body may only end here.
+      if (Fill(false) == 0) return;
+      FailLimit(TooLarge("Body", stream.MaxSize()));
+    }
+    if (ReceiveInto(stream, room, false) == 0) return;
+  }
 }
 
 void TNetHTTPConnection::ReadBody(const THttpBodyFraming& framing, TNetMemoryStream& stream) {

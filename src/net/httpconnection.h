@@ -62,4 +62,7 @@ class TNetHTTPConnection : public TNetTCPClient {
   void ReadUntilClose(TNetMemoryStream& stream);
   // Moves count queued bytes into the stream.
   void TakeQueued(TNetMemoryStream& stream, size_t count);
+  // One socket read of up to count bytes straight into the stream at its position, bounded
+  // as Fill is; 0 only when the peer has closed.
+  size_t ReceiveInto(TNetMemoryStream& stream, size_t count, bool report);
 };

@@ -4,6 +4,7 @@
 
 #include "base/numtext.h"
 #include "base/netexceptions.h"
+#include "platform/memoryadvice.h"
 
 std::string TNetMemoryStream::TakeBytes() {
   std::string bytes = std::move(bytes_);
@@ -16,8 +17,17 @@ void TNetMemoryStream::SetPosition(size_t position) {
   position_ = std::min(position, bytes_.size());
 }
 
+void TNetMemoryStream::AdviseIfGrown(size_t oldCapacity) {
+  // Only large bodies gain from the hint (and the storage is fresh only when it moved).
+  if (bytes_.capacity() != oldCapacity && bytes_.capacity() >= kLargeFill)
+    platform::AdviseLargeFill(bytes_.data(), bytes_.capacity());
+}
+
 void TNetMemoryStream::Reserve(size_t count) {
-  if (Fits(count)) bytes_.reserve(position_ + count);
+  if (!Fits(count)) return;
+  const size_t capacity = bytes_.capacity();
+  bytes_.reserve(position_ + count);
+  AdviseIfGrown(capacity);
 }
 
 void TNetMemoryStream::Write(std::string_view bytes) {
@@ -27,4 +37,23 @@ void TNetMemoryStream::Write(std::string_view bytes) {
   const size_t over = std::min(bytes.size(), bytes_.size() - position_);
   bytes_.replace(position_, over, bytes);
   position_ += bytes.size();
+}
+
+char* TNetMemoryStream::Room(size_t count) {
+  if (!Fits(count))
+    throw ENetLimitExceeded("Body larger than " + IntToStr(static_cast<int64_t>(maxSize_)) +
+                            " bytes.");
+  sizeBeforeRoom_ = bytes_.size();
+  // The storage grows by doubling (or as reserved): appending room after room stays linear.
+  if (position_ + count > bytes_.size()) {
+    const size_t capacity = bytes_.capacity();
+    bytes_.resize(position_ + count);
+    AdviseIfGrown(capacity);
+  }
+  return bytes_.data() + position_;
+}
+
+void TNetMemoryStream::Commit(size_t used) {
+  position_ += used;
+  bytes_.resize(std::max(sizeBeforeRoom_, position_));
 }

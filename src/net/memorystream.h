@@ -29,11 +29,21 @@ class TNetMemoryStream {
   void Reserve(size_t count);
   // Writes over and past the bytes at the position and moves the position after them.
   void Write(std::string_view bytes);
+  // Room for up to count bytes at the position, for the caller to fill (a socket read
+  // straight into the stream); Commit then keeps the first used of them, as Write would
+  // have, and drops the rest. The room must fit (Fits).
+  char* Room(size_t count);
+  void Commit(size_t used);
   // Cuts the stream after its position.
   void Truncate() { bytes_.resize(position_); }
 
  private:
+  // Storage of this size and more is fresh memory that the body will fill.
+  static constexpr size_t kLargeFill = size_t{4} << 20;
+  void AdviseIfGrown(size_t oldCapacity);
+
   std::string bytes_;
   size_t position_ = 0;
   size_t maxSize_;
+  size_t sizeBeforeRoom_ = 0;  // the size before the last Room
 };

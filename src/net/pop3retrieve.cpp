@@ -18,6 +18,15 @@ class TNetPOP3::MessageReader : public TNetLineReader {
     return line;
   }
 
+  bool ReadDotLines(std::string& text, size_t limit) override {
+    const size_t before = text.size();
+    const bool ended = pop_.ReadDotLines(text, limit);
+    read_ += text.size() - before + (ended ? 3 : 0);
+    if (read_ > kMaxMessageSize)
+      pop_.FailLimit("Message larger than " + IntToStr(kMaxMessageSize) + " bytes.");
+    return ended;
+  }
+
  private:
   TNetPOP3& pop_;
   size_t read_ = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <istream>
 #include <ostream>
 
@@ -163,6 +164,56 @@ std::string_view TNetTCPConnection::TakeLine(std::string_view terminator, int ti
   return line;
 }
 
+bool TNetTCPConnection::ReadDotLines(std::string& text, size_t limit) {
+  const size_t stop = text.size() + limit;
+  for (;;) {
+    // The complete lines already queued.
+    const std::string_view queued = receiveQueue_.View();
+    const char* const bytes = queued.data();
+    size_t pos = 0;     // start of the next line
+    size_t copied = 0;  // the queued bytes before this are in text, or dropped
+    bool ended = false;
+    while (text.size() + (pos - copied) < stop) {
+      const void* hit = std::memchr(bytes + pos, '\n', queued.size() - pos);
+      if (!hit) break;
+      const size_t lf = static_cast<size_t>(static_cast<const char*>(hit) - bytes);
+      const size_t lineEnd = lf > pos && bytes[lf - 1] == '\r' ? lf - 1 : lf;
+      if (lineEnd - pos > kMaxLineLength) FailLineTooLong();
+      if (bytes[pos] == '.') {
+        if (lineEnd - pos == 1) {
+          text.append(bytes + copied, pos - copied);
+          copied = pos = lf + 1;
+          ended = true;
+          break;
+        }
+        if (lineEnd - pos >= 2 && bytes[pos + 1] == '.') {
+          text.append(bytes + copied, pos - copied);
+          copied = pos + 1;
+        }
+      }
+      if (lineEnd == lf) {  // LF alone: the line still ends in CR LF
+        text.append(bytes + copied, lf - copied);
+        text.append("\r\n");
+        copied = lf + 1;
+      }
+      pos = lf + 1;
+    }
+    text.append(bytes + copied, pos - copied);
+    receiveQueue_.Remove(pos);
+    if (pos) DoWork(wmRead, static_cast<int64_t>(pos));
+    if (ended) return true;
+    if (text.size() >= stop) return false;
+
+    // No complete line is queued: one line the ordinary way, which waits for it.
+    std::string_view line = TakeLine({}, kNoTimeLimit);
+    if (line == ".") return true;
+    if (line.starts_with("..")) line.remove_prefix(1);
+    text.append(line);
+    text.append("\r\n");
+    if (text.size() >= stop) return false;
+  }
+}
+
 void TNetTCPConnection::ReadExact(void* destination, int64_t count) {
   if (count <= 0) return;
   while (receiveQueue_.Size() < static_cast<uint64_t>(count)) {
@@ -256,13 +307,13 @@ void TNetTCPConnection::CaptureLines(std::vector<std::string>* destination,
   WorkScope work(*this, wmRead, 0);
   size_t total = 0;
   for (;;) {
-    std::string line = ReadLine();
+    std::string_view line = TakeLine({}, kNoTimeLimit);
     if (line == endLine) break;
     total += line.size() + 2;
     if (total > kMaxMessageSize)
       FailLimit("Answer larger than " + IntToStr(kMaxMessageSize) + " bytes.");
-    if (mailMode && line.compare(0, 2, "..") == 0) line.erase(0, 1);
-    if (destination) destination->push_back(std::move(line));
+    if (mailMode && line.starts_with("..")) line.remove_prefix(1);
+    if (destination) destination->emplace_back(line);
   }
 }
 

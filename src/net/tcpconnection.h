@@ -72,6 +72,9 @@ class TNetTCPConnection : public TNetComponent, public TNetLineReader {
   // the peer's close is not delivered: ENetConnClosedGracefully comes instead.
   std::string ReadLine(const std::string& terminator = "", int timeoutMs = kNoTimeLimit);
   std::string_view ReadLn() override;
+  // Complete lines are taken straight out of the receive queue, many at a time: runs of
+  // lines that end in CR LF are appended with one copy.
+  bool ReadDotLines(std::string& text, size_t limit) override;
   void ReadExact(void* destination, int64_t count);
   // count -1 (and not untilClose): the count comes first as a 4-byte network-order number.
   void ReadIntoStream(std::ostream& stream, int64_t count = -1, bool untilClose = false);
@@ -106,6 +109,10 @@ class TNetTCPConnection : public TNetComponent, public TNetLineReader {
   // followed after a broken limit.
   [[noreturn]] void FailLimit(const std::string& text);
 
+  // One socket read of up to size bytes into the queue (block null) or into block (bytes
+  // reported as read work).
+  size_t Receive(char* block, size_t size, bool report, int timeoutMs);
+
   TNetSocketHandle binding_;
   TNetBuffer receiveQueue_;
   bool closedByPeer_ = false;
@@ -118,8 +125,6 @@ class TNetTCPConnection : public TNetComponent, public TNetLineReader {
   };
   [[noreturn]] void FailTimedOut();
   [[noreturn]] void FailLineTooLong();
-  // One socket read of up to size bytes into the queue (block null) or into block.
-  size_t Receive(char* block, size_t size, bool report, int timeoutMs);
   // ReadLine's work, the line left in the receive queue (valid until the queue next fills).
   std::string_view TakeLine(std::string_view terminator, int timeoutMs);
   std::string ReadReplyLine(size_t& total);

@@ -460,6 +460,26 @@ TEST_F(HttpBodyTest, ReceivedBodyBeyondTheLimitFails) {
   }
 }
 
+// A body of exactly the stream's maximum fits, however it is framed.
+TEST_F(HttpBodyTest, BodyOfExactlyTheLimitFits) {
+  const std::string hundred(100, 'h');
+  const std::string replies[] = {
+      "HTTP/1.1 200 OK\r\n\r\n" + hundred,
+      "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + hundred,
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n64\r\n" + hundred + "\r\n0\r\n\r\n",
+  };
+  for (const std::string& reply : replies) {
+    ScriptedServer s;
+    ExpectGet(s, "/");
+    s.Send(reply).Close();
+    s.Start();
+    TNetMemoryStream small(100);
+    http.GetToStream(Url(s, "/"), small);
+    EXPECT_EQ(small.Bytes(), hundred) << reply;
+    ExpectScriptRan(s);
+  }
+}
+
 TEST_F(HttpExchangeTest, EndlessHeaderBlockFails) {
   ScriptedServer s;
   ExpectGet(s, "/");
