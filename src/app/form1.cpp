@@ -142,8 +142,8 @@ void TForm1::Exit1Click(TObject*) {
 
 void TForm1::AbandonWait() {
   // Until the list is saved, the mailbox session is dropped without "Quit": the server
-  // keeps the mail the cycle was told to delete, and the next start takes it again. Once
-  // saved, the cycle's own "Quit" (already on its way) commits the deletion.
+  // keeps the mail, and the next start takes it again. Once saved, the mail's key beside
+  // the list makes the next start only delete it.
   if (!savedThisCycle_ && NetPOP31->IsOpen()) NetPOP31->TNetTCPClient::CloseConnection();
   throw EAbort();
 }
@@ -171,12 +171,6 @@ void TForm1::Timer1Timer(TObject*) {
 void TForm1::WriteLog(int code) {
   if (closing_) return;  // the abandoned cycle's steps did not fail
   ::WriteLog(code, HouseMachine, platform::FileInCurrentDirectory(kLogFileName));
-}
-
-void TForm1::SaveRecentOrders() {
-  if (Abandoning()) return;
-  ::SaveRecentOrders(RecentOrders, platform::FileInCurrentDirectory(RecentOrdersFileName));
-  savedThisCycle_ = true;
 }
 
 void TForm1::RenderStatusPage() {

@@ -69,7 +69,6 @@ class TForm1 : public TObject {
   void PollMailbox();
   void WriteLog(int code);
 
-  void SaveRecentOrders();
   void RenderStatusPage();
   // Uploads item.html as Target + ".html" to the shop's web space. Silent: a failure ends
   // the publication without a message or a log line, and the next one starts afresh.

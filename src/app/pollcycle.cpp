@@ -208,8 +208,15 @@ void TForm1::TakeFirstMail(TNetPOP3& pop3) {
     TTransactionLookup lookup(*Lookup);
     TItemStage stage(list, lookup, Settings);
     for (const TItemBlock& block : mail.itemBlocks) stage.AddItemBlock(block.section, block.orderTime, block.prefecture);
+    if (Abandoning()) {
+      // The owner quit (or the session ended) while a lookup waited, and the lookup took
+      // the abandoned wait for a failed search: nothing is stored, the mail stays.
+      pop3.TNetTCPClient::CloseConnection();
+      return;
+    }
     NoteMailSaved(savedMails, key, list);
     ::SaveRecentOrders(list, platform::FileInCurrentDirectory(RecentOrdersFileName));
+    savedThisCycle_ = true;
   } catch (const std::exception& failure) {
     if (!dynamic_cast<const EReviewLookupFailed*>(&failure) && MailCannotBeParsed(failure)) GiveUpMail(pop3, pop3.RawMessage);
     else FailedTry(pop3, key, pop3.RawMessage);

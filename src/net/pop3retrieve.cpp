@@ -22,6 +22,7 @@ class TNetPOP3::MessageReader : public TNetLineReader {
     const size_t before = text.size();
     const bool ended = pop_.ReadDotLines(text, limit);
     read_ += text.size() - before + (ended ? 3 : 0);
+    pop_.RawMessage.append(text, before);
     if (read_ > kMaxMessageSize)
       pop_.FailLimit("Message larger than " + IntToStr(kMaxMessageSize) + " bytes.");
     return ended;
