@@ -3,13 +3,14 @@
 // the work is linear, 64 when it is quadratic) and the peak memory the run added per input
 // byte. Linux only (fork, /proc).
 //
-//   bench_scaling [case]     cases: words, nesting, names, sections, headers, convert
+//   bench_scaling [case [n]]     cases: words, nesting, names, sections, headers, convert
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -166,13 +167,15 @@ const Case kCases[] = {
 
 int main(int argc, char** argv) {
   const char* only = argc > 1 ? argv[1] : nullptr;
+  const size_t n = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 0;
   std::printf("%-9s %-40s %10s %10s %10s %7s %8s %8s\n", "case", "input", "n bytes", "t(n) s",
               "t(8n) s", "ratio", "mem/B n", "mem/B 8n");
   for (const Case& c : kCases) {
     if (only && std::strcmp(only, c.name) != 0) continue;
-    const Result small = Measure(c.make, c.work, c.n);
-    const Result large = Measure(c.make, c.work, 8 * c.n);
-    std::printf("%-9s %-40s %10zu %10.4f %10.4f %7.1f %8.2f %8.2f\n", c.name, c.what, c.n,
+    const size_t size = n ? n : c.n;
+    const Result small = Measure(c.make, c.work, size);
+    const Result large = Measure(c.make, c.work, 8 * size);
+    std::printf("%-9s %-40s %10zu %10.4f %10.4f %7.1f %8.2f %8.2f\n", c.name, c.what, size,
                 small.seconds, large.seconds,
                 small.seconds > 0 ? large.seconds / small.seconds : 0.0, small.bytesPerByte,
                 large.bytesPerByte);

@@ -115,7 +115,7 @@ class TNetPartDispatcher {
     message_.Parts.push_back(std::move(part0));
   }
 
-  void Dispatch(std::vector<TNetDecoderItem> items) {
+  void Dispatch(std::vector<TNetDecoderItem>& items) {
     for (TNetDecoderItem& item : items) {
       if (full_) return;  // sections past the part cap are read and dropped
       switch (item.Code) {
@@ -278,6 +278,7 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
 
   TNetMimeDecoder decoder;
   TNetPartDispatcher dispatcher(message);
+  std::vector<TNetDecoderItem> batch;
   // After a decoding failure the rest of the message is still read (and dropped), so that
   // the connection is left at the start of the next reply.
   std::exception_ptr failure;
@@ -293,7 +294,8 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
   guarded([&] {
     decoder.Write("Content-Type: " + message.ContentType +
                   "\r\nContent-Transfer-Encoding: " + message.ContentTransferEncoding + "\r\n\r\n");
-    dispatcher.Dispatch(decoder.TakeItems());
+    decoder.TakeItems(batch);
+    dispatcher.Dispatch(batch);
   });
   // The lines go to the decoder in pieces of many lines, which it takes as it would take
   // them one by one, but with far less work per line.
@@ -302,7 +304,8 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
   auto feed = [&] {
     guarded([&] {
       decoder.Write(piece);
-      dispatcher.Dispatch(decoder.TakeItems());
+      decoder.TakeItems(batch);
+      dispatcher.Dispatch(batch);
     });
     piece.clear();
   };
@@ -320,7 +323,8 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
   feed();
   guarded([&] {
     decoder.Finish();
-    dispatcher.Dispatch(decoder.TakeItems());
+    decoder.TakeItems(batch);
+    dispatcher.Dispatch(batch);
     dispatcher.Finish();
   });
   if (failure) std::rethrow_exception(failure);

@@ -36,6 +36,11 @@ std::vector<TNetDecoderItem> TNetMimeDecoder::TakeItems() {
   return taken;
 }
 
+void TNetMimeDecoder::TakeItems(std::vector<TNetDecoderItem>& into) {
+  into.clear();
+  into.swap(items_);
+}
+
 void TNetMimeDecoder::Emit(int code, std::string text) {
   items_.push_back({code, std::move(text)});
 }

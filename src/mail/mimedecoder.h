@@ -56,6 +56,9 @@ class TNetMimeDecoder {
   void Finish();
   // The items finished so far, handed over in order.
   std::vector<TNetDecoderItem> TakeItems();
+  // The same into a vector whose storage is then reused for the next items, so that a
+  // long body does not allocate (and fault in) a fresh list for every piece.
+  void TakeItems(std::vector<TNetDecoderItem>& into);
 
  private:
   enum class TState { Header, Content, Epilogue };
