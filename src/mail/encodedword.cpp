@@ -1,10 +1,7 @@
 #include "mail/encodedword.h"
 
-#include <optional>
-
 #include "text/jis.h"
 #include "text/asciitext.h"
-#include "base/netexceptions.h"
 #include "mail/transferdecoders.h"
 
 namespace {
@@ -26,60 +23,73 @@ std::string DecodeQ(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> DecodeB(std::string_view text) {
+std::string DecodeB(std::string_view text) {
   std::string out;
   TNetBase64Decoder decoder;
-  try {
-    decoder.Decode(text, out);
-    decoder.Finish(out);
-  } catch (const ENetTableNotFound&) {
-    return std::nullopt;
-  }
+  decoder.Decode(text, out);
+  decoder.Finish(out);
   return out;
 }
 
-struct EncodedWord {
-  size_t end = 0;  // just past the closing "?="
-  std::string text;
+// Where the encoded word that starts at pos ("=?") ends, in one look ahead that never goes
+// past the next "=?" for the charset and never past the first "?=" for the text.
+struct WordShape {
+  size_t q1 = 0;     // the "?" after the charset
+  size_t close = 0;  // the closing "?="
 };
 
-// The encoded word that starts at pos ("=?"), decoded, or nothing when it is malformed.
-std::optional<EncodedWord> ReadEncodedWord(std::string_view value, size_t pos) {
-  size_t q1 = value.find('?', pos + 2);
-  if (q1 == std::string_view::npos || q1 + 2 >= value.size() || value[q1 + 2] != '?')
-    return std::nullopt;
-  char encoding = AsciiLower(value[q1 + 1]);
-  size_t start = q1 + 3;
-  size_t close = value.find("?=", start);
-  if (close == std::string_view::npos) return std::nullopt;
-  std::string_view charset = value.substr(pos + 2, q1 - pos - 2);
-  std::string_view text = value.substr(start, close - start);
+enum class Shape { kWord, kMalformed, kUnclosed };
 
-  std::optional<std::string> decoded;
-  if (encoding == 'q') decoded = DecodeQ(text);
-  else if (encoding == 'b') decoded = DecodeB(text);
-  if (!decoded) return std::nullopt;
-  if (EqualsNoCase(charset, "ISO-2022-JP")) *decoded = JisToSjis(*decoded);
-  return EncodedWord{close + 2, std::move(*decoded)};
+Shape FindWord(std::string_view value, size_t pos, WordShape& shape) {
+  shape.q1 = value.find('?', pos + 2);
+  if (shape.q1 == std::string_view::npos) return Shape::kUnclosed;
+  if (shape.q1 + 2 >= value.size() || value[shape.q1 + 2] != '?') return Shape::kMalformed;
+  shape.close = value.find("?=", shape.q1 + 3);
+  return shape.close == std::string_view::npos ? Shape::kUnclosed : Shape::kWord;
+}
+
+// The text of a "Q" or "B" word.
+std::string DecodeWord(std::string_view value, size_t pos, const WordShape& shape) {
+  const char encoding = AsciiLower(value[shape.q1 + 1]);
+  std::string_view charset = value.substr(pos + 2, shape.q1 - pos - 2);
+  std::string_view text = value.substr(shape.q1 + 3, shape.close - shape.q1 - 3);
+  std::string decoded = encoding == 'q' ? DecodeQ(text) : DecodeB(text);
+  if (EqualsNoCase(charset, "ISO-2022-JP")) decoded = JisToSjis(decoded);
+  return decoded;
 }
 
 }  // namespace
 
 std::string DecodeEncodedWords(std::string_view value) {
   if (AsciiUpperCase(value).find("=?ISO") == std::string::npos) return std::string(value);
+  // One pass: every byte is looked at a bounded number of times. A word without its "?="
+  // means no later word can close either, so the rest is copied as it is.
   std::string out;
   size_t pos = 0;
   bool afterWord = false;
   while (pos < value.size()) {
-    size_t start = value.find("=?", pos);
+    const size_t start = value.find("=?", pos);
     if (start == std::string_view::npos) {
       out.append(value.substr(pos));
       break;
     }
-    std::optional<EncodedWord> word = ReadEncodedWord(value, start);
-    if (!word) {
+    WordShape shape;
+    const Shape found = FindWord(value, start, shape);
+    if (found == Shape::kUnclosed) {
+      out.append(value.substr(pos));
+      break;
+    }
+    if (found == Shape::kMalformed) {
       out.append(value.substr(pos, start + 2 - pos));
       pos = start + 2;
+      afterWord = false;
+      continue;
+    }
+    const char encoding = AsciiLower(value[shape.q1 + 1]);
+    if (encoding != 'q' && encoding != 'b') {
+      // An unknown encoding: the word stays as written.
+      out.append(value.substr(pos, shape.close + 2 - pos));
+      pos = shape.close + 2;
       afterWord = false;
       continue;
     }
@@ -87,8 +97,8 @@ std::string DecodeEncodedWords(std::string_view value) {
     // Blanks between two encoded words only separate them (RFC 2047 section 6.2).
     if (!(afterWord && between.find_first_not_of(" \t\r\n") == std::string_view::npos))
       out.append(between);
-    out += word->text;
-    pos = word->end;
+    out += DecodeWord(value, start, shape);
+    pos = shape.close + 2;
     afterWord = true;
   }
   return out;

@@ -8,5 +8,6 @@
 // a space and "=" with two hexadecimal digits that byte; "B": base64) and text around the
 // words is kept, except blanks between two adjacent encoded words. Words in ISO-2022-JP
 // (any case) are converted from JIS to Shift-JIS; other charsets keep their decoded bytes.
-// A malformed word (no closing "?=", an unknown encoding letter, bad base64) stays as written.
+// A malformed word (no closing "?=", an unknown encoding letter) stays as written; base64
+// skips characters outside its alphabet. Linear in the value's length.
 std::string DecodeEncodedWords(std::string_view value);

@@ -75,9 +75,12 @@ TNetAttachment::~TNetAttachment() {
   if (!StoredPathName.empty()) std::remove(StoredPathName.c_str());
 }
 
-void TNetAttachment::WriteData(std::string_view bytes) {
+bool TNetAttachment::WriteData(std::string_view bytes, bool mayCreate) {
+  if (bytes.empty()) return false;
+  bool made = false;
   if (!file_) {
-    if (!StoredPathName.empty()) return;  // the file was closed: the part is complete
+    // A closed file means the part is complete; a mail past its file cap keeps no data.
+    if (!StoredPathName.empty() || !mayCreate) return false;
     file_ = std::make_unique<platform::TempFile>("Vdl");
     if (!file_->IsOpen()) {
       std::string tried = file_->Path();
@@ -85,8 +88,10 @@ void TNetAttachment::WriteData(std::string_view bytes) {
       ThrowFileCreateError(tried);
     }
     StoredPathName = file_->Path();
+    made = true;
   }
   if (!file_->Write(bytes)) ThrowStreamWriteError();
+  return made;
 }
 
 void TNetAttachment::CloseFile() {
@@ -110,8 +115,9 @@ class TNetPartDispatcher {
     message_.Parts.push_back(std::move(part0));
   }
 
-  void Dispatch(std::vector<TNetDecoderItem> items) {
+  void Dispatch(std::vector<TNetDecoderItem>& items) {
     for (TNetDecoderItem& item : items) {
+      if (full_) return;  // sections past the part cap are read and dropped
       switch (item.Code) {
         case kItemData:
           Data(item.Text);
@@ -136,10 +142,15 @@ class TNetPartDispatcher {
   // Completes the current part: a text's pieces become its one body entry (a long body
   // must not be cut inside a line); an attachment's file is closed.
   void Finish() {
-    if (auto* text = dynamic_cast<TNetText*>(Current()))
+    TNetMessagePart& part = *Current();
+    part.Headers.Lines.shrink_to_fit();
+    if (auto* text = dynamic_cast<TNetText*>(&part)) {
       JoinBody(*text);
-    else
-      static_cast<TNetAttachment*>(Current())->CloseFile();
+      for (std::string& piece : text->Body) piece.shrink_to_fit();
+      text->Body.shrink_to_fit();
+    } else {
+      static_cast<TNetAttachment&>(part).CloseFile();
+    }
   }
 
  private:
@@ -151,7 +162,8 @@ class TNetPartDispatcher {
       // is copied once instead of at every growth.
       text->Body.push_back(std::move(bytes));
     } else {
-      static_cast<TNetAttachment*>(Current())->WriteData(bytes);
+      auto* attachment = static_cast<TNetAttachment*>(Current());
+      if (attachment->WriteData(bytes, filesMade_ < kMaxAttachmentFiles)) ++filesMade_;
     }
   }
 
@@ -176,7 +188,6 @@ class TNetPartDispatcher {
     }
     auto* attachment = static_cast<TNetAttachment*>(Current());
     attachment->FileName = DecodeEncodedWords(name);
-    attachment->WriteData({});  // the file exists from here on, even if no data follows
   }
 
   void HeaderEnded() {
@@ -199,6 +210,10 @@ class TNetPartDispatcher {
 
   void NewSectionPart(std::unique_ptr<TNetMessagePart> part) {
     Finish();
+    if (message_.Parts.size() >= kMaxMessageParts) {
+      full_ = true;
+      return;
+    }
     part->Headers = std::move(sectionHeaders_);
     sectionHeaders_ = {};
     message_.Parts.push_back(std::move(part));
@@ -206,6 +221,8 @@ class TNetPartDispatcher {
   }
 
   TNetMessage& message_;
+  bool full_ = false;              // kMaxMessageParts parts are made: the rest is dropped
+  size_t filesMade_ = 0;           // attachment files created for this mail
   bool inSections_ = false;        // the message's own header block has ended
   bool partMade_ = false;          // the current section has its part
   TNetHeaderList sectionHeaders_;  // lines of a section whose part is not made yet
@@ -261,6 +278,7 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
 
   TNetMimeDecoder decoder;
   TNetPartDispatcher dispatcher(message);
+  std::vector<TNetDecoderItem> batch;
   // After a decoding failure the rest of the message is still read (and dropped), so that
   // the connection is left at the start of the next reply.
   std::exception_ptr failure;
@@ -276,7 +294,8 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
   guarded([&] {
     decoder.Write("Content-Type: " + message.ContentType +
                   "\r\nContent-Transfer-Encoding: " + message.ContentTransferEncoding + "\r\n\r\n");
-    dispatcher.Dispatch(decoder.TakeItems());
+    decoder.TakeItems(batch);
+    dispatcher.Dispatch(batch);
   });
   // The lines go to the decoder in pieces of many lines, which it takes as it would take
   // them one by one, but with far less work per line.
@@ -285,7 +304,8 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
   auto feed = [&] {
     guarded([&] {
       decoder.Write(piece);
-      dispatcher.Dispatch(decoder.TakeItems());
+      decoder.TakeItems(batch);
+      dispatcher.Dispatch(batch);
     });
     piece.clear();
   };
@@ -298,7 +318,8 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
   feed();
   guarded([&] {
     decoder.Finish();
-    dispatcher.Dispatch(decoder.TakeItems());
+    decoder.TakeItems(batch);
+    dispatcher.Dispatch(batch);
     dispatcher.Finish();
   });
   if (failure) std::rethrow_exception(failure);

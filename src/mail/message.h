@@ -15,6 +15,11 @@ namespace platform {
 class TempFile;
 }
 
+// Limits on what one mail can make, whatever its size: parts (the sections after these are
+// read and dropped) and attachment files (attachments after these keep no data).
+constexpr size_t kMaxMessageParts = 1000;
+constexpr size_t kMaxAttachmentFiles = 100;
+
 enum class TNetMessagePriority { Highest, High, Normal, Low, Lowest };
 
 // One part of a decoded mail: a TNetText or a TNetAttachment.
@@ -47,12 +52,15 @@ class TNetAttachment : public TNetMessagePart {
   std::string FileName;            // encoded words decoded
   std::string ContentDisposition;  // its "Content-Disposition" value
   // The temporary file (name prefix "Vdl", in the system's temporary folder) that holds
-  // the decoded data; empty when the part had neither a file name nor data.
+  // the decoded data, made when the first data arrives; empty when the part had no data
+  // or the mail already had kMaxAttachmentFiles files.
   std::string StoredPathName;
 
  private:
   friend class TNetPartDispatcher;
-  void WriteData(std::string_view bytes);
+  // Writes to the file, creating it first when there is none and mayCreate; true when it
+  // was created now.
+  bool WriteData(std::string_view bytes, bool mayCreate);
   void CloseFile();
   std::unique_ptr<platform::TempFile> file_;
 };
@@ -95,7 +103,7 @@ void ApplyHeaders(TNetMessage& message);
 // Reads the body lines up to the line that holds only "." (consumed; ".." at a line start
 // loses one "."). With NoDecode the lines go to message.Body; otherwise message.Parts is
 // rebuilt by decoding the body as the mail's content type and transfer encoding say.
-// A decoding failure (bad base64: ENetTableNotFound; a temporary file that cannot be
+// A decoding failure (a temporary file that cannot be
 // created or written) is raised only after the rest of the message has been read, so the
 // connection stays in step; read failures of the reader come through at once.
 void ReadMessageBody(TNetLineReader& reader, TNetMessage& message);

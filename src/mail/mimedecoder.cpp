@@ -36,6 +36,11 @@ std::vector<TNetDecoderItem> TNetMimeDecoder::TakeItems() {
   return taken;
 }
 
+void TNetMimeDecoder::TakeItems(std::vector<TNetDecoderItem>& into) {
+  into.clear();
+  into.swap(items_);
+}
+
 void TNetMimeDecoder::Emit(int code, std::string text) {
   items_.push_back({code, std::move(text)});
 }
@@ -151,7 +156,7 @@ void TNetMimeDecoder::ExamineHeaderLine(std::string_view line) {
     transferEncoding_ = value;
   } else if (StartsWithNoCase(line, "content-type")) {
     auto boundary = Parameter(value, "boundary");
-    if (boundary && !boundary->empty()) boundaries_.insert(boundaries_.begin(), *boundary);
+    if (boundary && !boundary->empty()) AddBoundary(*boundary);
     if (auto name = Parameter(value, "name")) Emit(kItemFileName, *name);
   } else if (StartsWithNoCase(line, "content-disposition")) {
     if (auto name = Parameter(value, "filename")) Emit(kItemFileName, *name);
@@ -171,32 +176,50 @@ void TNetMimeDecoder::ContentLine(std::string_view line) {
   heldLineEnd_.assign(line.substr(length));
 }
 
-bool TNetMimeDecoder::IsBoundaryLine(std::string_view content) {
-  if (content.size() < 2 || content[0] != '-' || content[1] != '-') return false;
-  content.remove_prefix(2);
-  for (size_t k = 0; k < boundaries_.size(); ++k) {
-    const std::string& boundary = boundaries_[k];
-    if (content.substr(0, boundary.size()) != boundary) continue;
-    std::string_view rest = content.substr(boundary.size());
-    bool closing = rest.substr(0, 2) == "--";
-    if (!closing && !Trimmed(rest).empty()) continue;
+void TNetMimeDecoder::AddBoundary(const std::string& boundary) {
+  if (boundaries_.size() >= kMaxMultipartDepth || boundaryDepth_.count(boundary)) return;
+  // Reserved up front, so that the views the set holds never move.
+  if (boundaries_.empty()) boundaries_.reserve(kMaxMultipartDepth);
+  boundaries_.push_back(boundary);
+  boundaryDepth_.emplace(boundaries_.back(), boundaries_.size() - 1);
+}
 
-    // The line end before the boundary line is part of the boundary, not of the content.
-    heldLineEnd_.clear();
-    if (state_ == TState::Content) FlushDecoder();
-    transfer_ = std::make_unique<TNetCoder>();
-    std::string met = boundary;
-    // A boundary of an enclosing multipart also ends the inner ones still open.
-    auto last = boundaries_.begin() + static_cast<std::ptrdiff_t>(closing ? k + 1 : k);
-    boundaries_.erase(boundaries_.begin(), last);
-    if (closing) {
-      state_ = TState::Epilogue;
-    } else {
-      Emit(kItemBoundary, std::move(met));
-      state_ = TState::Header;
-      transferEncoding_.clear();
-    }
-    return true;
+void TNetMimeDecoder::CloseBoundaries(size_t depth) {
+  while (boundaries_.size() > depth) {
+    boundaryDepth_.erase(boundaries_.back());
+    boundaries_.pop_back();
   }
-  return false;
+}
+
+bool TNetMimeDecoder::IsBoundaryLine(std::string_view content) {
+  if (content.size() < 3 || content[0] != '-' || content[1] != '-' || boundaries_.empty())
+    return false;
+  content.remove_prefix(2);
+  // "--" boundary, then blanks (an opening line) or "--" and blanks (a closing one).
+  const std::string_view text = content.substr(0, content.find_last_not_of(" \t") + 1);
+  auto found = boundaryDepth_.find(text);
+  bool closing = false;
+  if (found == boundaryDepth_.end()) {
+    if (!text.ends_with("--")) return false;
+    found = boundaryDepth_.find(text.substr(0, text.size() - 2));
+    if (found == boundaryDepth_.end()) return false;
+    closing = true;
+  }
+  const size_t depth = found->second;
+  std::string met = boundaries_[depth];
+
+  // The line end before the boundary line is part of the boundary, not of the content.
+  heldLineEnd_.clear();
+  if (state_ == TState::Content) FlushDecoder();
+  transfer_ = std::make_unique<TNetCoder>();
+  // A boundary of an enclosing multipart also ends the inner ones still open.
+  CloseBoundaries(closing ? depth : depth + 1);
+  if (closing) {
+    state_ = TState::Epilogue;
+  } else {
+    Emit(kItemBoundary, std::move(met));
+    state_ = TState::Header;
+    transferEncoding_.clear();
+  }
+  return true;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "mail/transferdecoders.h"
@@ -40,8 +41,13 @@ struct TNetDecoderItem {
 // opening boundary line flushes the transfer decoder, gives a boundary item and starts a
 // new header block; a closing one ends its multipart (and any inner one still open), and
 // the epilogue after it is dropped up to the next boundary line of an enclosing multipart.
+// At most kMaxMultipartDepth multiparts are open at once; a boundary beyond that, or one
+// already open, is not added (its lines stay content). Open boundaries are looked up in a
+// set, so a boundary line costs the same however many are open.
 class TNetMimeDecoder {
  public:
+  static constexpr size_t kMaxMultipartDepth = 100;
+
   TNetMimeDecoder();
   ~TNetMimeDecoder();
 
@@ -50,6 +56,9 @@ class TNetMimeDecoder {
   void Finish();
   // The items finished so far, handed over in order.
   std::vector<TNetDecoderItem> TakeItems();
+  // The same into a vector whose storage is then reused for the next items, so that a
+  // long body does not allocate (and fault in) a fresh list for every piece.
+  void TakeItems(std::vector<TNetDecoderItem>& into);
 
  private:
   enum class TState { Header, Content, Epilogue };
@@ -60,6 +69,9 @@ class TNetMimeDecoder {
   void ExamineHeaderLine(std::string_view line);
   void ContentLine(std::string_view line);
   bool IsBoundaryLine(std::string_view content);
+  void AddBoundary(const std::string& boundary);
+  // Ends the multiparts from depth on (the innermost ones).
+  void CloseBoundaries(size_t depth);
   void Decode(std::string_view bytes);
   void FlushDecoder();
   void Emit(int code, std::string text);
@@ -71,7 +83,8 @@ class TNetMimeDecoder {
   std::string header_;   // the header line being unfolded
   bool haveHeader_ = false;
   std::string transferEncoding_;
-  std::vector<std::string> boundaries_;  // innermost first
+  std::vector<std::string> boundaries_;  // outermost first
+  std::unordered_map<std::string_view, size_t> boundaryDepth_;  // into boundaries_
   std::unique_ptr<TNetCoder> transfer_;
   std::string heldLineEnd_;  // the last content line's end, until the next line shows
                              // whether it belongs to a boundary

@@ -3,7 +3,6 @@
 #include <array>
 
 #include "text/asciitext.h"
-#include "base/netexceptions.h"
 
 namespace {
 
@@ -21,14 +20,16 @@ constexpr auto kBase64 = MakeBase64Table();
 
 void TNetBase64Decoder::Decode(std::string_view in, std::string& out) {
   for (char c : in) {
-    if (c == '\r' || c == '\n') continue;
     if (c == '=') {
-      padded_ = true;
+      // Padding ends a group: what it holds is complete, and data after it (pieces
+      // encoded one by one and joined) starts a new one.
+      Finish(out);
       continue;
     }
     int v = kBase64[static_cast<unsigned char>(c)];
-    // Padding may only end the data.
-    if (v < 0 || padded_) throw ENetTableNotFound();
+    // Characters outside the alphabet (line ends, blanks, stray bytes) are ignored
+    // (RFC 2045 section 6.8).
+    if (v < 0) continue;
     group_ = (group_ << 6) | static_cast<unsigned>(v);
     if (++count_ == 4) {
       out += static_cast<char>(group_ >> 16);
@@ -49,7 +50,6 @@ void TNetBase64Decoder::Finish(std::string& out) {
   }
   group_ = 0;
   count_ = 0;
-  padded_ = false;
 }
 
 void TNetQuotedPrintableDecoder::Decode(std::string_view in, std::string& out) {

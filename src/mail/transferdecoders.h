@@ -16,10 +16,9 @@ class TNetCoder {
   virtual void Finish(std::string& /*out*/) {}
 };
 
-// Base64 (RFC 2045 section 6.8). CR and LF are skipped; four characters give three bytes;
-// at the end, "=" padding is dropped and a last group of two or three characters gives one
-// or two bytes. Any other character, and any character after an "=", throws
-// ENetTableNotFound ("Coding table entry not found.").
+// Base64 (RFC 2045 section 6.8). Four characters of the alphabet give three bytes; every
+// other character (CR, LF, blanks, stray bytes) is skipped. "=" ends a group: a group of
+// two or three characters gives one or two bytes, there and at the end. Never fails.
 class TNetBase64Decoder : public TNetCoder {
  public:
   void Decode(std::string_view in, std::string& out) override;
@@ -28,7 +27,6 @@ class TNetBase64Decoder : public TNetCoder {
  private:
   unsigned group_ = 0;  // the 6-bit values of the group so far, in order
   int count_ = 0;       // characters in the group so far
-  bool padded_ = false; // an "=" was seen
 };
 
 // Quoted-printable (RFC 2045 section 6.7). "=" and two hexadecimal digits (either case)

@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "base/sjisliteral.h"
 #include "net/ftpparse.h"
+#include "net/netstack.h"
 #include "base/netexceptions.h"
 #include "net/simpleserver.h"
 
@@ -32,6 +33,8 @@ void TNetFTP::SendTransferType() {
 
 void TNetFTP::OpenAndLogIn(bool logIn) {
   try {
+    RefuseLineBreaks("User", User);
+    RefuseLineBreaks("Password", Password);
     OpenConnection();
     ReadReply({220});
     if (!logIn) return;
@@ -66,6 +69,7 @@ void TNetFTP::UploadFile(const std::string& localPath, const std::string& remote
 }
 
 void TNetFTP::UploadStream(std::istream& stream, const std::string& remoteName, bool append) {
+  RefuseLineBreaks("File name", remoteName);
   const std::string command = remoteName.empty() ? "STOU "
                               : append           ? "APPE " + remoteName
                                                  : "STOR " + remoteName;
@@ -94,11 +98,15 @@ Connection& TNetFTP::NewTransferConnection() {
 void TNetFTP::TransferPassive(std::istream& stream, const std::string& command) {
   SendCommand("PASV", 227);
   const TFtpDataAddress address = ParsePassiveReply(LastReplyLine());
+  // Only the port is taken from the reply: the data connection goes to the host the control
+  // connection reached. An address in the reply could send the upload anywhere, and behind
+  // NAT the server names an address the client cannot reach.
+  const std::string host = Binding().PeerIP;
   // The server answers the transfer command only once the data connection is up, so the
   // reply is read after connecting.
   WriteLine(command);
   TNetTCPClient& data = NewTransferConnection<TNetTCPClient>();
-  data.Host = address.Host;
+  data.Host = host;
   data.Port = address.Port;
   data.OpenConnection();
   try {

@@ -4,6 +4,10 @@
 // line and number. Commands are sent in lower case ("user ", "pass ", "type ", "syst") except
 // PASV, PORT and the transfer commands.
 //
+// Passive mode connects to the control connection's peer at the port the PASV reply names
+// (the reply's address is not used). User, password and file names with CR or LF are
+// refused with ENetException before they are sent.
+//
 // Every wait, on the control connection and on the data connection (connect, send, the
 // active-mode wait for the server's connection), gives up after InactivityTimeout ms without
 // progress with ENetSocketError 10060, like the connection layer's own waits.

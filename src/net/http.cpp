@@ -17,6 +17,7 @@ std::string TNetHTTP::UseAddress(const THttpAddress& address) {
   if (EqualsNoCase(protocol, "https")) throw ENetException("Intercept value is not valid");
   // A relative address keeps host, port and connection.
   if (address.Host.empty()) return protocol;
+  CheckRequestHost(address.Host);
   // A missing port (-1) never equals Port: such an address always gets a new connection.
   const int port = address.Port();
   if ((!EqualsNoCase(address.Host, Host) || port != Port) && IsOpen()) CloseConnection();
@@ -35,7 +36,7 @@ void TNetHTTP::SendRequest(TNetHTTPMethod method, const std::string& target,
     Request.ContentLength = static_cast<int64_t>(source->tellg());
   }
   // The whole head goes out in one write.
-  std::string head = std::string(kMethods[method]) + " " + target + " HTTP/" +
+  std::string head = std::string(kMethods[method]) + " " + RequestTarget(target) + " HTTP/" +
                      (ProtocolVersion == pv1_0 ? "1.0" : "1.1") + "\r\n";
   head += "Host: " + Host + "\r\n";
   for (const std::string& line : RequestHeaderLines(Request)) head += line + "\r\n";
@@ -78,9 +79,12 @@ void TNetHTTP::PerformRequest(TNetHTTPMethod method, const std::string& address,
     TNetMemoryStream* response;
     ~CallEnd() {
       http.requestCount_ = 0;
+      http.deadline_.reset();
       if (response) response->Truncate();
     }
   } callEnd{*this, response};
+  // One deadline for the whole call, every redirect included.
+  if (CallTimeout > 0) deadline_ = Clock::now() + std::chrono::milliseconds(CallTimeout);
 
   std::string next = address;
   for (;;) {

@@ -24,6 +24,9 @@ class TNetHTTP : public TNetHTTPConnection {
   // The most requests one call makes: the answer to the last is taken as it is, also when
   // it is a redirect.
   int RedirectMaximum = 15;
+  // ms for one PerformRequest, every redirect, connect and lookup included (0: only
+  // InactivityTimeout bounds each wait). Reaching it fails with ENetSocketError 10060.
+  int CallTimeout = 120000;
   TNetHTTPProtocolVersion ProtocolVersion = pv1_1;
   // Asked before a redirect is followed, with the absolute address it leads to: may change
   // the address, and the decision, which starts as HandleRedirects.

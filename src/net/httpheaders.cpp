@@ -26,26 +26,24 @@ std::string Base64(std::string_view bytes) {
   return out;
 }
 
-bool NameIs(const std::string& line, std::string_view name) {
-  const size_t colon = line.find(':');
-  return colon != std::string::npos && EqualsNoCase(std::string_view(line).substr(0, colon), name);
-}
+// The fields ResponseHeaderInfo takes out of the lines, in a fixed order.
+enum Field {
+  kLocation, kServer, kConnection, kContentVersion, kContentEncoding, kContentLanguage,
+  kContentType, kContentLength, kContentRange, kDate, kLastModified, kExpires,
+  kProxyAuthenticate, kFieldCount
+};
+constexpr std::string_view kFieldNames[kFieldCount] = {
+    "Location", "Server", "Connection", "Content-Version", "Content-Encoding",
+    "Content-Language", "Content-Type", "Content-Length", "Content-Range", "Date",
+    "Last-Modified", "Expires", "Proxy-Authenticate"};
 
-// The header's value (the first of that name, unfolded); every line of that name goes from
-// the list with its continuation lines.
-std::string Take(TNetHeaderList& headers, std::string_view name) {
-  std::string value = headers.Value(name);
-  std::vector<std::string>& lines = headers.Lines;
-  for (size_t i = 0; i < lines.size();) {
-    if (!NameIs(lines[i], name)) {
-      ++i;
-      continue;
-    }
-    size_t end = i + 1;
-    while (end < lines.size() && !lines[end].empty() && IsBlank(lines[end][0])) ++end;
-    lines.erase(lines.begin() + static_cast<ptrdiff_t>(i), lines.begin() + static_cast<ptrdiff_t>(end));
-  }
-  return value;
+int FieldOf(std::string_view line) {
+  const size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return -1;
+  const std::string_view name = line.substr(0, colon);
+  for (int f = 0; f < kFieldCount; ++f)
+    if (EqualsNoCase(name, kFieldNames[f])) return f;
+  return -1;
 }
 
 }  // namespace
@@ -81,16 +79,43 @@ std::vector<std::string> RequestHeaderLines(const TNetHeaderInfo& r) {
 }
 
 TNetHeaderInfo ResponseHeaderInfo(TNetHeaderList headers) {
+  // One pass: each header (a line and its continuation lines) is either a named field,
+  // whose first occurrence gives the value, or stays as it is among the extra lines.
+  std::string values[kFieldCount];
+  bool seen[kFieldCount] = {};
+  std::vector<std::string> extra;
+  std::vector<std::string>& lines = headers.Lines;
+  for (size_t i = 0; i < lines.size();) {
+    size_t end = i + 1;
+    while (end < lines.size() && !lines[end].empty() && IsBlank(lines[end][0])) ++end;
+    const int field = FieldOf(lines[i]);
+    if (field < 0) {
+      for (size_t k = i; k < end; ++k) extra.push_back(std::move(lines[k]));
+    } else if (!seen[field]) {
+      seen[field] = true;
+      std::string& value = values[field];
+      value = lines[i].substr(lines[i].find(':') + 1);
+      for (size_t k = i + 1; k < end; ++k) {
+        const size_t start = lines[k].find_first_not_of(" \t");
+        if (!value.empty() && !IsBlank(value.back())) value += ' ';
+        if (start != std::string::npos) value.append(lines[k], start);
+      }
+      value.erase(0, value.find_first_not_of(" \t"));
+    }
+    i = end;
+  }
+  lines = std::move(extra);
+
   TNetHeaderInfo info;
-  info.Location = Take(headers, "Location");
-  info.Server = Take(headers, "Server");
-  info.Connection = Take(headers, "Connection");
-  info.ContentVersion = Take(headers, "Content-Version");
-  info.ContentEncoding = Take(headers, "Content-Encoding");
-  info.ContentLanguage = Take(headers, "Content-Language");
-  info.ContentType = Take(headers, "Content-Type");
-  info.ContentLength = ParseDecimal(Take(headers, "Content-Length")).value_or(0);
-  const std::string range = Take(headers, "Content-Range");
+  info.Location = values[kLocation];
+  info.Server = values[kServer];
+  info.Connection = values[kConnection];
+  info.ContentVersion = values[kContentVersion];
+  info.ContentEncoding = values[kContentEncoding];
+  info.ContentLanguage = values[kContentLanguage];
+  info.ContentType = values[kContentType];
+  info.ContentLength = ParseDecimal(values[kContentLength]).value_or(0);
+  const std::string& range = values[kContentRange];
   if (!range.empty()) {
     // "bytes 0-499/1234": after the unit, the numbers before "-" and before "/".
     std::string_view numbers(range);
@@ -102,10 +127,10 @@ TNetHeaderInfo ResponseHeaderInfo(TNetHeaderList headers) {
       info.ContentRangeEnd = ParseDecimal(end.substr(0, end.find('/'))).value_or(0);
     }
   }
-  info.Date = ParseHttpDate(Take(headers, "Date"));
-  info.LastModified = ParseHttpDate(Take(headers, "Last-Modified"));
-  info.Expires = ParseHttpDate(Take(headers, "Expires"));
-  info.ProxyAuthenticate = Take(headers, "Proxy-Authenticate");
+  info.Date = ParseHttpDate(values[kDate]);
+  info.LastModified = ParseHttpDate(values[kLastModified]);
+  info.Expires = ParseHttpDate(values[kExpires]);
+  info.ProxyAuthenticate = values[kProxyAuthenticate];
   info.ExtraHeaders = std::move(headers);
   return info;
 }

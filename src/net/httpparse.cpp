@@ -1,7 +1,9 @@
 #include "net/httpparse.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "base/netexceptions.h"
 #include "base/numtext.h"
 #include "base/sjisliteral.h"
 #include "text/asciitext.h"
@@ -51,7 +53,7 @@ std::string RemoveDotSegments(const std::string& reference) {
 
 int THttpAddress::Port() const {
   auto port = ParseDecimal(PortText);
-  return port && *port <= 65535 ? static_cast<int>(*port) : -1;
+  return port ? static_cast<int>(std::min<int64_t>(*port, int64_t{1} << 30)) : -1;
 }
 
 THttpAddress SplitHttpAddress(std::string_view address) {
@@ -103,6 +105,35 @@ std::string ResolveLocation(std::string_view base, std::string_view location) {
   if (ref[0] == '?') return origin + targetPath + ref;
   if (ref[0] == '/') return origin + RemoveDotSegments(ref);
   return origin + RemoveDotSegments(targetPath.substr(0, targetPath.rfind('/') + 1) + ref);
+}
+
+namespace {
+bool IsControlOrBlank(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return u <= 0x20 || u == 0x7F;
+}
+}  // namespace
+
+std::string RequestTarget(std::string_view target) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(target.size());
+  for (char c : target) {
+    if (!IsControlOrBlank(c)) {
+      out += c;
+      continue;
+    }
+    const unsigned char u = static_cast<unsigned char>(c);
+    out += '%';
+    out += kHex[u >> 4];
+    out += kHex[u & 15];
+  }
+  return out;
+}
+
+void CheckRequestHost(std::string_view host) {
+  if (host.empty() || std::any_of(host.begin(), host.end(), IsControlOrBlank))
+    throw ENetException("Invalid host name \"" + RequestTarget(host) + "\".");
 }
 
 THttpStatusLine ParseStatusLine(const std::string& line) {

@@ -18,7 +18,8 @@ struct THttpAddress {
   std::string Document;  // after the last "/", query included
   std::string Fragment;  // after the first "#", never sent
 
-  // The port text as a number, -1 when absent or not a number.
+  // The port text as a number (also one out of the port range, which the connect refuses),
+  // -1 when absent or not a number.
   int Port() const;
   std::string Target() const { return Path + Document; }
 };
@@ -33,6 +34,15 @@ THttpAddress SplitHttpAddress(std::string_view address);
 // "//host..." with the base's protocol; "/path", "?query" and relative paths on the base's
 // host and port, with "." and ".." segments removed).
 std::string ResolveLocation(std::string_view base, std::string_view location);
+
+// The request target as it goes on the request line: bytes up to 0x20 (controls, CR, LF,
+// the blank) and 0x7F percent-encoded, so that no address (nor a Location sent by a
+// server) can end the request line or add header lines.
+std::string RequestTarget(std::string_view target);
+
+// Throws ENetException ("Invalid host name ...") when the host is empty or holds a byte up
+// to 0x20 or 0x7F, before anything is sent.
+void CheckRequestHost(std::string_view host);
 
 struct THttpStatusLine {
   bool Http10 = false;     // characters 6 to 8 of the line are "1.0"

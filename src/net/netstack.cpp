@@ -1,5 +1,11 @@
 #include "net/netstack.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 #include "base/numtext.h"
 #include "base/netexceptions.h"
 #include "platform/socket.h"
@@ -69,13 +75,48 @@ std::string SocketErrorText(int code) {
 
 void RaiseSocketError(int code) { throw ENetSocketError(code, SocketErrorText(code)); }
 
-std::string LookUpHost(const std::string& host) {
+std::string LookUpHost(const std::string& host, int timeoutMs) {
   if (EqualsNoCase(host, "LOCALHOST")) return "127.0.0.1";
   if (IsDottedQuad(host)) return host;
   if (!platform::StartSocketService()) throw ENetStackInitializationFailed();
-  std::string dotted;
-  if (!platform::ResolveHostName(host, dotted)) RaiseSocketError(platform::LastSocketError());
-  return dotted;
+  if (timeoutMs <= 0) {
+    std::string dotted;
+    if (!platform::ResolveHostName(host, dotted)) RaiseSocketError(platform::LastSocketError());
+    return dotted;
+  }
+  // The system's lookup cannot be interrupted: it runs in a thread of its own, which the
+  // caller stops waiting for at the limit. The shared state outlives whichever ends last.
+  struct Lookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool ok = false;
+    int error = 0;
+    std::string dotted;
+  };
+  auto lookup = std::make_shared<Lookup>();
+  std::thread([lookup, host] {
+    std::string dotted;
+    const bool ok = platform::ResolveHostName(host, dotted);
+    const int error = ok ? 0 : platform::LastSocketError();
+    std::lock_guard<std::mutex> lock(lookup->mutex);
+    lookup->ok = ok;
+    lookup->error = error;
+    lookup->dotted = std::move(dotted);
+    lookup->finished = true;
+    lookup->done.notify_all();
+  }).detach();
+  std::unique_lock<std::mutex> lock(lookup->mutex);
+  if (!lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return lookup->finished; }))
+    RaiseSocketError(platform::kSocketErrorTimedOut);
+  if (!lookup->ok) RaiseSocketError(lookup->error);
+  return lookup->dotted;
+}
+
+void RefuseLineBreaks(const char* what, const std::string& text) {
+  if (text.find_first_of("\r\n") != std::string::npos)
+    throw ENetException(std::string(what) + " contains a line break.");
 }
 
 bool IsDottedQuad(const std::string& text) {

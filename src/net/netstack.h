@@ -11,7 +11,13 @@ std::string SocketErrorText(int code);
 // "LOCALHOST" (any case) is 127.0.0.1 and a dotted address is itself, both without a
 // lookup; any other name is resolved to the dotted text of its first address. A failed
 // lookup throws the socket error of the service.
-std::string LookUpHost(const std::string& host);
+// The lookup gives up after timeoutMs (when positive) with ENetSocketError 10060; the
+// system's own lookup may then still run to its end in the background.
+std::string LookUpHost(const std::string& host, int timeoutMs = -1);
+
+// Throws ENetException ("<what> contains a line break.") when the text holds a CR or LF:
+// inside a command argument it would end the command and begin another.
+void RefuseLineBreaks(const char* what, const std::string& text);
 
 // Four pieces split at the first three "." characters, each a whole number from 0 to 255.
 bool IsDottedQuad(const std::string& text);

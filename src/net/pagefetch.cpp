@@ -37,11 +37,12 @@ std::string TNetPageHTTP::Get(const std::string& url) {
   for (int request = 1;; ++request) {
     const THttpAddress target = SplitHttpAddress(address);
     if (EqualsNoCase(target.Protocol, "https")) throw ENetException("HTTP Secure Socket is not supported");
+    CheckRequestHost(target.Host);
     CloseConnection();
     Host = target.Host;
     Port = target.Port() >= 0 ? target.Port() : 80;
     Connect();
-    WriteText("GET " + target.Target() + " HTTP/1.0\r\n"
+    WriteText("GET " + RequestTarget(target.Target()) + " HTTP/1.0\r\n"
               "Host: " + Host + "\r\n"
               "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
               "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"

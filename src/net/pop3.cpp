@@ -1,10 +1,13 @@
 #include "net/pop3.h"
 
 #include "base/numtext.h"
+#include "net/netstack.h"
 
 TNetPOP3::TNetPOP3() { Port = 110; }
 
 void TNetPOP3::OpenConnection() {
+  RefuseLineBreaks("User", UserId);
+  RefuseLineBreaks("Password", Password);
   TNetTCPClient::OpenConnection();
   try {
     ReadReply({1});

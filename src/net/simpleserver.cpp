@@ -50,17 +50,24 @@ void TNetSimpleServer::AcceptPeer() {
     left -= std::max<int64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - before).count(), 1);
     PumpIdleMessages(ready == 0, false);
-    if (ready == 1) break;
+    if (ready == 1) {
+      // Without waiting: a connection reset between the wait and here is gone, and a
+      // blocking accept would wait for the next one without any limit.
+      binding_.Socket = listener_.AcceptPending();
+      if (binding_.Allocated()) break;
+      const int error = platform::LastSocketError();
+      // 10053/10054: the pending connection was aborted or reset before it was taken.
+      if (error != platform::kSocketErrorWouldBlock && error != 10053 && error != 10054) {
+        listener_.Close();
+        RaiseSocketError(error);
+      }
+    }
     if (left <= 0) {
       listener_.Close();
       RaiseSocketError(platform::kSocketErrorTimedOut);
     }
   }
-
-  binding_.Socket = listener_.Accept();
-  const int error = binding_.Allocated() ? 0 : platform::LastSocketError();
   listener_.Close();
-  if (error) RaiseSocketError(error);
   if (!binding_.Socket.SetSendTimeout(InactivityTimeout) ||
       !binding_.Socket.LocalAddress(binding_.IP, binding_.Port) ||
       !binding_.Socket.PeerAddress(binding_.PeerIP, binding_.PeerPort)) {

@@ -1,9 +1,14 @@
 #include "net/tcpclient.h"
 
 #include "base/netexceptions.h"
+#include "base/numtext.h"
+#include "net/netstack.h"
 
 void TNetTCPClient::OpenConnection() {
   if (binding_.Allocated()) throw ENetAlreadyConnected();
+  // Checked here, not cut to 16 bits by the socket call.
+  if (Port < 1 || Port > 65535)
+    throw ENetException("Port " + IntToStr(Port) + " is out of range (1 to 65535).");
   if (!platform::StartSocketService()) throw ENetStackInitializationFailed();
   binding_.Reset();
   receiveQueue_.Clear();
@@ -18,7 +23,7 @@ void TNetTCPClient::OpenConnection() {
       RaiseSocketError(error);
     }
     if (!IsDottedQuad(Host)) DoStatus(nsResolving, Host);
-    binding_.PeerIP = LookUpHost(Host);
+    binding_.PeerIP = LookUpHost(Host, InactivityTimeout);
     binding_.PeerPort = Port;
     if (!UseNagle && !binding_.Socket.SetNoDelay()) RaiseSocketError(platform::LastSocketError());
     DoStatus(nsConnecting, binding_.PeerIP);

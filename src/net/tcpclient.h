@@ -15,7 +15,9 @@ class TNetTCPClient : public TNetTCPConnection {
 
   std::function<void(TNetComponent* Sender)> OnConnected;
 
-  // Connects to Host:Port. Throws ENetAlreadyConnected while open, ENetInvalidSocket,
+  // Connects to Host:Port. A port outside 1..65535 fails with ENetException before
+  // anything is done; the name lookup and the connect each end after InactivityTimeout.
+  // Throws ENetAlreadyConnected while open, ENetInvalidSocket,
   // ENetCouldNotBindSocket, or ENetSocketError (lookup, refused, timed out); a failure
   // leaves the connection closed.
   virtual void OpenConnection();

@@ -10,6 +10,7 @@ namespace platform {
 
 // Error codes the callers act on.
 constexpr int kSocketErrorInvalidArgument = 10022;
+constexpr int kSocketErrorWouldBlock = 10035;
 constexpr int kSocketErrorAddressInUse = 10048;
 constexpr int kSocketErrorShutdown = 10058;
 constexpr int kSocketErrorTimedOut = 10060;
@@ -48,6 +49,10 @@ class TcpSocket {
   bool Listen(int backlog);
   // Waits for one incoming connection; an owner of none on failure.
   TcpSocket Accept();
+  // Takes a pending connection without waiting: an owner of none when there is none (code
+  // kSocketErrorWouldBlock; a connection reset after a wait said it was there) or on
+  // failure. The connection it gives is blocking.
+  TcpSocket AcceptPending();
   // Connects to a dotted address; gives up with kSocketErrorTimedOut when the peer has not
   // answered within timeoutMs (negative: as long as the system waits).
   bool Connect(const std::string& ip, int port, int timeoutMs);

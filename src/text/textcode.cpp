@@ -9,26 +9,29 @@ bool In(unsigned char c, unsigned char lo, unsigned char hi) { return c >= lo &&
 bool IsBinaryByte(unsigned char c) { return c < 0x08 || c == 0xFF; }
 
 std::string EucToSjis(std::string_view euc) {
-  std::string out;
-  out.reserve(euc.size());
-  const size_t n = euc.size();
-  size_t i = 0;
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(euc[i]);
+  // Never longer than the input: written in place, then cut to its length.
+  std::string out(euc.size(), '\0');
+  char* o = out.data();
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(euc.data());
+  const unsigned char* const end = p + euc.size();
+  while (p < end) {
+    const unsigned char c = *p;
     if (c <= 0x80 || c == 0xFF) {
-      out += static_cast<char>(c);
-      ++i;
-    } else if (i + 1 >= n) {
+      *o++ = static_cast<char>(c);
+      ++p;
+    } else if (p + 1 >= end) {
       break;  // a lead byte without its follower
     } else if (c == 0x8E) {
       // Single shift 2: half-width katakana have the same byte in Shift-JIS.
-      out += euc[i + 1];
-      i += 2;
+      *o++ = static_cast<char>(p[1]);
+      p += 2;
     } else {
-      AppendJisPairAsSjis(out, c & 0x7F, static_cast<unsigned char>(euc[i + 1]) & 0x7F);
-      i += 2;
+      PutJisPairAsSjis(o, c & 0x7F, p[1] & 0x7F);
+      o += 2;
+      p += 2;
     }
   }
+  out.resize(static_cast<size_t>(o - out.data()));
   return out;
 }
 

@@ -446,4 +446,89 @@ TEST(FtpLimits, ActiveModeWaitsForTheServerOnlyAsLongAsTheLimit) {
   EXPECT_GT(address.Port, 0);
 }
 
+// --- Hostile servers and arguments ---
+
+TEST(FtpPassive, DataGoesToTheControlPeerWhateverAddressThePasvReplyNames) {
+  FtpSession s;
+  // The scripted data server listens on 127.0.0.1 only: a connection to 127.0.0.2 fails.
+  const std::string port = std::to_string(s.data.Port() / 256) + "," + std::to_string(s.data.Port() % 256);
+  s.ScriptPassive("227 Entering Passive Mode (127,0,0,2," + port + ")", "STOR page")
+      .Send("226 ok\r\n")
+      .HoldUntilClientCloses();
+  s.data.HoldUntilClientCloses();
+  s.data.Start();
+  s.Open();
+  std::istringstream stream("the page");
+  s.ftp.UploadStream(stream, "page", false);
+  s.Finish();
+  EXPECT_EQ(s.data.Received(), "the page");
+}
+
+TEST(FtpArguments, LineBreaksAreRefusedBeforeTheyAreSent) {
+  for (const char* bad : {"a\r\nDELE x", "a\nb", "a\rb"}) {
+    for (int field = 0; field < 3; ++field) {
+      FtpSession s;
+      if (field == 2) {
+        ScriptLogin(s.control).HoldUntilClientCloses();
+      } else {
+        s.control.Send("220 ready\r\n").HoldUntilClientCloses();
+        (field == 0 ? s.ftp.User : s.ftp.Password) = bad;
+      }
+      s.control.Start();
+      s.ftp.Port = s.control.Port();
+      if (field < 2) {
+        auto e = Thrown<ENetException>([&] { s.ftp.OpenAndLogIn(true); });
+        ASSERT_TRUE(e) << field;
+        EXPECT_NE(std::string(e->what()).find("line break"), std::string::npos);
+        EXPECT_FALSE(s.ftp.IsOpen());
+      } else {
+        s.ftp.OpenAndLogIn(true);
+        std::istringstream stream("x");
+        EXPECT_TRUE(Thrown<ENetException>([&] { s.ftp.UploadStream(stream, bad, false); }));
+        s.ftp.CloseConnection();
+      }
+      s.control.Join();
+      s.data.Join();
+      // Nothing after the login reached the server, and no line of the bad text.
+      EXPECT_EQ(s.control.Received().find("DELE"), std::string::npos);
+      EXPECT_EQ(s.control.Received().find("STOR"), std::string::npos);
+    }
+  }
+}
+
+TEST(FtpArguments, PortsOutsideTheRangeFailAtConnect) {
+  for (int port : {0, -1, 65536, 70000}) {
+    TNetFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = port;
+    auto e = Thrown<ENetException>([&] { ftp.OpenAndLogIn(false); });
+    ASSERT_TRUE(e) << port;
+    EXPECT_EQ(std::string(e->what()),
+              "Port " + std::to_string(port) + " is out of range (1 to 65535).");
+  }
+}
+
+TEST(FtpPassive, PasvReplyWithPortZeroFailsClearly) {
+  FtpSession s;
+  ScriptLogin(s.control).Expect("PASV").Send("227 Entering Passive Mode (127,0,0,1,0,0)\r\n")
+      .HoldUntilClientCloses();
+  s.Open();
+  std::istringstream stream("x");
+  auto e = Thrown<ENetException>([&] { s.ftp.UploadStream(stream, "page", false); });
+  ASSERT_TRUE(e);
+  EXPECT_NE(std::string(e->what()).find("out of range"), std::string::npos);
+  s.ftp.CloseConnection();
+  s.control.Join();
+}
+
+TEST(FtpActive, AcceptWithNothingPendingReturnsAtOnce) {
+  ASSERT_TRUE(platform::StartSocketService());
+  platform::TcpSocket listener = platform::TcpSocket::Create();
+  ASSERT_TRUE(listener.Bind("127.0.0.1", 0));
+  ASSERT_TRUE(listener.Listen(1));
+  platform::TcpSocket none = listener.AcceptPending();
+  EXPECT_FALSE(none.Valid());
+  EXPECT_EQ(platform::LastSocketError(), platform::kSocketErrorWouldBlock);
+}
+
 }  // namespace

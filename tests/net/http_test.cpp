@@ -552,4 +552,53 @@ TEST_F(HttpExchangeTest, FetchPageReturnsTheBodyOrRaises) {
   ExpectScriptRan(s);
 }
 
+// ---- hostile servers and addresses ----
+
+TEST_F(HttpRedirectTest, CarriageReturnInLocationCannotAddAHeaderLine) {
+  ScriptedServer s;
+  ExpectGet(s, "/start")
+      .Send("HTTP/1.1 302 Found\r\nLocation: /next\rX-Injected: 1\r\nContent-Length: 0\r\n\r\n");
+  ExpectGet(s, "/next%0DX-Injected:%201").Send(WithLength("HTTP/1.1 200 OK", "done"));
+  s.Start();
+  http.HandleRedirects = true;
+  http.GetToStream(Url(s, "/start"), stream);
+  EXPECT_EQ(stream.Bytes(), "done");
+  http.CloseConnection();
+  ExpectScriptRan(s);
+  EXPECT_EQ(s.Received().find("\rX-Injected"), std::string::npos);
+}
+
+TEST_F(HttpExchangeTest, ControlBytesInTargetAreEncodedAndInHostRefused) {
+  ScriptedServer s;
+  ExpectGet(s, "/a%20b%09c%7F%0D%0Ad").Send(WithLength("HTTP/1.1 200 OK", "ok"));
+  s.Start();
+  http.GetToStream(Url(s, "/a b\tc\x7F\r\nd"), stream);
+  http.CloseConnection();
+  ExpectScriptRan(s);
+  for (const char* host : {"127.0.0.1\r\nX: y", "a b", "h\x7F"}) {
+    auto e = Thrown<ENetException>([&] { http.GetToStream(std::string("http://") + host + "/", stream); });
+    ASSERT_TRUE(e) << host;
+    EXPECT_NE(std::string(e->what()).find("Invalid host name"), std::string::npos);
+  }
+}
+
+TEST_F(HttpExchangeTest, OneDeadlineForTheWholeCallWithItsRedirects) {
+  ScriptedServer s;
+  // Every answer comes well within the inactivity limit, but together they take longer
+  // than the call may.
+  for (int i = 0; i < 15; ++i) {
+    s.ReadLine().ReadLine().ReadLine().ReadLine().ReadLine().Pause(300)
+        .Send("HTTP/1.1 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n");
+  }
+  s.HoldUntilClientCloses();
+  s.Start();
+  http.HandleRedirects = true;
+  http.CallTimeout = 1000;
+  auto e = Thrown<ENetSocketError>([&] { http.GetToStream(Url(s, "/again"), stream); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->Code, 10060);
+  http.CloseConnection();
+  s.Join();
+}
+
 }  // namespace

@@ -60,7 +60,9 @@ TEST(HttpAddress, PortTextThatIsNotAPortIsAbsent) {
   EXPECT_EQ(SplitHttpAddress("http://h/").Port(), -1);
   EXPECT_EQ(SplitHttpAddress("http://h:abc/").Port(), -1);
   EXPECT_EQ(SplitHttpAddress("http://h:/").Port(), -1);
-  EXPECT_EQ(SplitHttpAddress("http://h:70000/").Port(), -1);
+  // A number out of the port range is kept, so that the connect fails instead of quietly
+  // going to port 80.
+  EXPECT_EQ(SplitHttpAddress("http://h:70000/").Port(), 70000);
 }
 
 TEST(HttpLocation, ResolvesAgainstTheAddressThatAnswered) {

@@ -163,4 +163,18 @@ TEST(Pop3, DisconnectFiresAlsoWhenQuitCannotBeSent) {
   EXPECT_EQ(disconnects, 1);
 }
 
+TEST(Pop3, LineBreakInUserOrPasswordIsRefusedBeforeConnecting) {
+  for (int field = 0; field < 2; ++field) {
+    TNetPOP3 pop;
+    pop.Host = "127.0.0.1";
+    pop.Port = 1;  // never reached: the check comes first
+    pop.UserId = field == 0 ? "shop\r\nDELE 1" : "shop";
+    pop.Password = field == 1 ? "pw\nDELE 1" : "pw";
+    auto e = Thrown<ENetException>([&] { pop.OpenConnection(); });
+    ASSERT_TRUE(e) << field;
+    EXPECT_NE(std::string(e->what()).find("line break"), std::string::npos) << e->what();
+    EXPECT_FALSE(pop.IsOpen());
+  }
+}
+
 }  // namespace

@@ -142,6 +142,28 @@ bool TcpSocket::Listen(int backlog) {
   return listen(static_cast<int>(handle_), backlog) == 0 || FailErrno();
 }
 
+TcpSocket TcpSocket::AcceptPending() {
+  const int listener = static_cast<int>(handle_);
+  if (!SetBlocking(listener, false)) {
+    FailErrno();
+    return TcpSocket();
+  }
+  // On Linux the accepted socket does not inherit O_NONBLOCK; it is set blocking anyway.
+  int fd = accept(listener, nullptr, nullptr);
+  const int err = errno;
+  SetBlocking(listener, true);
+  if (fd < 0) {
+    Fail(err == EAGAIN || err == EWOULDBLOCK ? kSocketErrorWouldBlock : WinsockCode(err));
+    return TcpSocket();
+  }
+  TcpSocket accepted(fd);
+  if (!SetBlocking(fd, true)) {
+    FailErrno();
+    return TcpSocket();
+  }
+  return accepted;
+}
+
 TcpSocket TcpSocket::Accept() {
   int fd = accept(static_cast<int>(handle_), nullptr, nullptr);
   if (fd < 0) FailErrno();

@@ -13,7 +13,10 @@ TempFile::TempFile(const std::string& prefix) {
   int fd = mkstemp(path_.data());
   if (fd < 0) return;
   file_ = fdopen(fd, "wb");
-  if (!file_) close(fd);
+  if (!file_) {
+    close(fd);
+    unlink(path_.c_str());  // a file the caller cannot use must not stay behind
+  }
 }
 
 }  // namespace platform

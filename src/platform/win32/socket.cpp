@@ -95,6 +95,28 @@ bool TcpSocket::Bind(const std::string& ip, int port) {
 
 bool TcpSocket::Listen(int backlog) { return listen(Handle(handle_), backlog) == 0 || FailWsa(); }
 
+TcpSocket TcpSocket::AcceptPending() {
+  const SOCKET listener = Handle(handle_);
+  if (!SetBlocking(listener, false)) {
+    FailWsa();
+    return TcpSocket();
+  }
+  SOCKET s = accept(listener, nullptr, nullptr);
+  const int err = s == INVALID_SOCKET ? WSAGetLastError() : 0;
+  SetBlocking(listener, true);
+  if (s == INVALID_SOCKET) {
+    Fail(err);  // WSAEWOULDBLOCK is 10035
+    return TcpSocket();
+  }
+  // A socket accepted from a non-blocking listener is non-blocking too on Windows.
+  TcpSocket accepted(static_cast<intptr_t>(s));
+  if (!SetBlocking(s, true)) {
+    FailWsa();
+    return TcpSocket();
+  }
+  return accepted;
+}
+
 TcpSocket TcpSocket::Accept() {
   SOCKET s = accept(Handle(handle_), nullptr, nullptr);
   if (s == INVALID_SOCKET) {

@@ -14,6 +14,7 @@ TempFile::TempFile(const std::string& prefix) {
   if (GetTempFileNameA(folder, prefix.c_str(), 0, name) == 0) return;
   path_ = name;
   file_ = std::fopen(name, "wb");
+  if (!file_) DeleteFileA(name);  // a file the caller cannot use must not stay behind
 }
 
 }  // namespace platform
