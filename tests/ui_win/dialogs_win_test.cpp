@@ -216,6 +216,11 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   });
   CheckTabOrder(H(f), {&f.Edit1, &f.Edit2, &f.Edit3, &f.Edit4, &f.Button1, &f.Button10, &f.Edit6, &f.Edit7,
                        &f.Edit5, &f.Edit8, &f.Edit9, &f.Button2, &f.Button3, &f.Button4});
+  // The Tab key walks that order through the program's own message loop.
+  SetFocus(H(f.Edit1));
+  PostMessageW(H(f.Edit1), WM_KEYDOWN, VK_TAB, 0);
+  Pump();
+  EXPECT_EQ(GetFocus(), H(f.Edit2));
   CheckFont(f.Edit1, 12);
   EXPECT_EQ(SendMessageW(H(f.Edit3), EM_GETPASSWORDCHAR, 0, 0), L'*');
   EXPECT_EQ(SendMessageW(H(f.Edit5), EM_GETPASSWORDCHAR, 0, 0), L'*');

@@ -50,6 +50,16 @@ void RunPosted() {
   }
 }
 
+// Tab and Shift+Tab move between the controls of a settings window (a top-level window
+// with WS_EX_CONTROLPARENT), as in a dialog box. Other keys, Enter in an edit box among
+// them, still reach the control itself.
+bool MovedFocusByTab(MSG& msg) {
+  if ((msg.message != WM_KEYDOWN && msg.message != WM_CHAR) || msg.wParam != VK_TAB || !msg.hwnd) return false;
+  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  if (!root || !(GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT)) return false;
+  return IsDialogMessageW(root, &msg);
+}
+
 // One message: posted work runs here; everything else goes to its window or timer procedure.
 void Handle(MSG& msg) {
   if (msg.message == WM_QUIT) {
@@ -60,6 +70,7 @@ void Handle(MSG& msg) {
     RunPosted();
     return;
   }
+  if (MovedFocusByTab(msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
 }
