@@ -6,7 +6,7 @@ set(VDL_TLS_CERTS ${CMAKE_BINARY_DIR}/servers/tls-certs)
 if(VDL_TESTS AND TEST net)
   add_test(NAME tls_certs COMMAND ${CMAKE_SOURCE_DIR}/scripts/servers/tls-certs ${VDL_TLS_CERTS})
   set_tests_properties(tls_certs PROPERTIES FIXTURES_SETUP tls_certs)
-  foreach(server dovecot-tls vsftpd-tls)
+  foreach(server dovecot-tls vsftpd-tls nginx-tls)
     set(state ${CMAKE_BINARY_DIR}/servers/${server})
     add_test(NAME ${server}_start
              COMMAND ${CMAKE_SOURCE_DIR}/scripts/servers/${server} start ${state} ${VDL_TLS_CERTS})
