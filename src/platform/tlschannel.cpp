@@ -50,6 +50,10 @@ TlsOutcome TlsChannel::Handshake(const TlsPeer& peer) {
     if (got == 0) return {TlsFailure::kHandshake, "the server closed the connection", 0};
     raw_.append(block, static_cast<size_t>(got));
   }
+  // Bytes behind the handshake's last message may already hold the server's first words.
+  if (!engine_->Decrypt(raw_, plain_, closed_, out) || (!out.empty() && !SendAll(out)))
+    return {TlsFailure::kHandshake, "the first records after the handshake are broken", 0};
+  out.clear();
   if (!peer.PinnedSha256.empty()) {
     // A pin names the one certificate to accept: trust and name are not asked.
     const std::string pin = NormalizeFingerprint(peer.PinnedSha256);

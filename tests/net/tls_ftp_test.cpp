@@ -83,7 +83,7 @@ TEST_F(TlsVsftpd, ActiveModeIsNotOfferedOverTls) {
   ftp.CloseConnection();
 }
 
-TEST_F(TlsVsftpd, ACertificateFromAnUnknownIssuerIsRefused) {
+TEST_F(TlsVsftpd, AnotherCertificatesPinOrAnotherNameIsRefused) {
   // The pin of another certificate, then no pin and a name the certificate lacks.
   TNetFTP ftp;
   Configure(ftp, tlsExplicit);
