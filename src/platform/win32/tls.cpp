@@ -11,6 +11,7 @@
 #include <security.h>
 #include <sspi.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -121,6 +122,18 @@ class SChannelEngine : public TlsEngine {
                                  &chain)) {
       CertFreeCertificateContext(cert);
       return {TlsFailure::kNotTrusted, "no chain", 0};
+    }
+    // The chain's own verdict first: Wine's SSL policy lets a chain that stops at an
+    // unknown issuer (a partial chain) pass, so no error bit may be left to the policy.
+    const DWORD chainErrors = chain->TrustStatus.dwErrorStatus &
+                              ~(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION);
+    if (chainErrors != 0) {
+      CertFreeCertificateChain(chain);
+      CertFreeCertificateContext(cert);
+      char bits[32];
+      std::snprintf(bits, sizeof bits, "chain status 0x%08lX", static_cast<unsigned long>(chainErrors));
+      if (chainErrors == CERT_TRUST_IS_NOT_TIME_VALID) return {TlsFailure::kExpired, bits, 0};
+      return {TlsFailure::kNotTrusted, bits, 0};
     }
     std::wstring name = Wide(host_);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
