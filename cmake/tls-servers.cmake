@@ -19,3 +19,4 @@ if(VDL_TESTS AND TEST net)
     set_property(TEST net APPEND PROPERTY ENVIRONMENT "SSL_CERT_FILE=${VDL_TLS_CERTS}/ca.pem")
   endif()
 endif()
+
