@@ -90,7 +90,9 @@ class SChannelEngine : public TlsEngine {
           &credentials_->handle, haveContext_ ? &context_ : nullptr,
           const_cast<char*>(host_.c_str()), kRequest, 0, 0, haveContext_ ? &inDesc : nullptr, 0,
           &context_, &outDesc, &attributes, nullptr);
-      haveContext_ = true;
+      // A first call that fails leaves no context to delete.
+      if (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED || status == SEC_E_INCOMPLETE_MESSAGE)
+        haveContext_ = true;
       if (outBuffers[0].pvBuffer) {
         out.append(static_cast<char*>(outBuffers[0].pvBuffer), outBuffers[0].cbBuffer);
         FreeContextBuffer(outBuffers[0].pvBuffer);
@@ -193,7 +195,6 @@ class SChannelEngine : public TlsEngine {
         // A message of the handshake protocol after the handshake (TLS 1.3 tickets, key
         // updates): the context takes it, and may answer.
         std::string detail;
-        haveContext_ = true;
         if (Handshake(in, out, detail) < 0) return false;
       }
     }
