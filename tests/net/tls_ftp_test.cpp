@@ -11,6 +11,7 @@
 
 #include "base/netexceptions.h"
 #include "net/ftp.h"
+#include "support/scripted_server.h"
 #include "support/server_env.h"
 #include "support/test_ca.h"
 #include "support/testing.h"
@@ -113,6 +114,25 @@ TEST_F(TlsVsftpd, AnotherCertificatesPinOrAnotherNameIsRefused) {
   ASSERT_TRUE(named);
   EXPECT_NE(std::string(named->what()).find("name mismatch"), std::string::npos);
   EXPECT_FALSE(ftp.IsOpen());
+}
+
+TEST(FtpAuthTls, AServerWithoutAuthTlsNeverGetsTheLogin) {
+  testing_support::ScriptedServer s;
+  s.Send("220 ready\r\n").Expect("AUTH TLS").Send("500 AUTH not understood\r\n").HoldUntilClientCloses();
+  s.Start();
+  TNetFTP ftp;
+  ftp.Host = "127.0.0.1";
+  ftp.Port = s.Port();
+  ftp.User = "web";
+  ftp.Password = "secret";
+  ftp.UseTLS = tlsExplicit;
+  auto e = Thrown<ENetTLSError>([&] { ftp.OpenAndLogIn(); });
+  s.Join();
+  ASSERT_TRUE(e);
+  EXPECT_NE(std::string(e->what()).find("does not offer AUTH TLS"), std::string::npos) << e->what();
+  EXPECT_FALSE(ftp.IsOpen());
+  EXPECT_EQ(s.Lines(), std::vector<std::string>{"AUTH TLS"});
+  EXPECT_EQ(s.Received().find("secret"), std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // scripted server.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <map>
 
