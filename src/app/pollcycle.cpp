@@ -127,6 +127,8 @@ void TForm1::PollMailbox() {
     pop3.Port = Settings.Pop3Port;
     pop3.UserId = Settings.Pop3User;
     pop3.Password = Settings.Pop3Pass;
+    pop3.UseTLS = static_cast<TNetTLSMode>(Settings.Pop3Tls);
+    pop3.TLSFingerprint = Settings.Pop3Fingerprint;
     try {
       pop3.OpenConnection();
     } catch (const std::exception&) {

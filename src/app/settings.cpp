@@ -50,6 +50,11 @@ class SettingsReader {
   bool Boolean(const char* section, const char* key, bool def) const {
     return Integer(section, key, def ? 1 : 0) != 0;
   }
+  // A TLS choice outside 0 to 2 is malformed: the default stays.
+  int TlsMode(const char* section, int def) const {
+    const int mode = Integer(section, "TLS", def);
+    return mode >= 0 && mode <= kTlsSettingMost ? mode : def;
+  }
   // A host left empty names no host: the default stays.
   std::string Host(const char* key, const std::string& def) const {
     std::string host = String("Mall", key, def);
@@ -112,6 +117,11 @@ void LoadSettings(TSettings& s, const std::string& iniPath) {
   s.GazouSize = in.Integer("HTML", "Gazou_Size", def.GazouSize);
   s.AddText = UnescapeLineBreaks(in.String("HTML", "AddText", def.AddText));
 
+  s.Pop3Tls = in.TlsMode("POP3", def.Pop3Tls);
+  s.Pop3Fingerprint = in.String("POP3", "Fingerprint", def.Pop3Fingerprint);
+  s.FtpTls = in.TlsMode("FTP", def.FtpTls);
+  s.FtpFingerprint = in.String("FTP", "Fingerprint", def.FtpFingerprint);
+
   s.Mall.SearchHost = in.Host("SearchHost", def.Mall.SearchHost);
   s.Mall.ThumbnailHost = in.Host("ThumbnailHost", def.Mall.ThumbnailHost);
   s.Mall.ScriptHost = in.Host("ScriptHost", def.Mall.ScriptHost);
@@ -144,4 +154,9 @@ void SaveSettings(const TSettings& s, const std::string& iniPath) {
   out.Integer("HTML", "Hin_Len", s.HinLen);
   out.Integer("HTML", "Gazou_Size", s.GazouSize);
   out.String("HTML", "AddText", EscapeLineBreaks(s.AddText));
+
+  out.Integer("POP3", "TLS", s.Pop3Tls);
+  out.String("POP3", "Fingerprint", s.Pop3Fingerprint);
+  out.Integer("FTP", "TLS", s.FtpTls);
+  out.String("FTP", "Fingerprint", s.FtpFingerprint);
 }

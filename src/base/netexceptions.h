@@ -38,6 +38,19 @@ struct ENetLimitExceeded : ENetException {
   using ENetException::ENetException;
 };
 
+// TLS could not be started, or the server's certificate was refused. The text says which:
+// "certificate not trusted", "name mismatch", "expired", "fingerprint mismatch", "handshake
+// failed", or a server that does not offer TLS.
+struct ENetTLSError : ENetException {
+  using ENetException::ENetException;
+};
+
+// The server's certificate was refused: the owner has to act (install the issuer, correct
+// the host name, pin the fingerprint), so the settings dialog says so in its own words.
+struct ENetCertificateError : ENetTLSError {
+  using ENetTLSError::ENetTLSError;
+};
+
 #define VDL_NET_ERROR(Name, Text)                    \
   struct Name : ENetException {                      \
     Name() : ENetException(Text) {}                  \

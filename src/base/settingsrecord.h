@@ -43,4 +43,15 @@ struct TSettings {
   std::string AddText; // extra HTML for the page head; may hold CR LF
 
   TMallHosts Mall;
+
+  // TLS per account, after the keys above in the file ([POP3] and [FTP] "TLS" and
+  // "Fingerprint"): 0 none (the default), 1 from the first byte (POP3 995, FTPS 990),
+  // 2 started by the protocol (STLS, AUTH TLS). The fingerprint, the SHA-256 of a
+  // self-signed server certificate in hex, is the one certificate then accepted.
+  int Pop3Tls = 0;
+  std::string Pop3Fingerprint;
+  int FtpTls = 0;
+  std::string FtpFingerprint;
 };
+
+constexpr int kTlsSettingMost = 2;

@@ -37,9 +37,11 @@ void TNetFTP::OpenAndLogIn(bool logIn) {
     RefuseLineBreaks("Password", Password);
     OpenConnection();
     ReadReply({220});
+    if (UseTLS == tlsExplicit) SecureControlConnection();
     if (!logIn) return;
     WriteLine("user " + User);
     if (ReadReply({230, 331}) == 331) SendCommand("pass " + Password, 230);
+    if (UseTLS != tlsNone) ProtectDataConnections();
     SendTransferType();
     WriteLine("syst");
     if (ReadReply({200, 215, 500}) == 500) {
@@ -52,6 +54,29 @@ void TNetFTP::OpenAndLogIn(bool logIn) {
     CloseConnection();
     throw;
   }
+}
+
+void TNetFTP::SecureControlConnection() {
+  // RFC 4217: "AUTH TLS" answered 234, then the handshake; the login follows encrypted.
+  if (SendCommand("AUTH TLS") != 234)
+    throw ENetTLSError("TLS: the FTP server does not offer AUTH TLS (" + LastReplyLine() +
+                       "); the password was not sent.");
+  StartTLS();
+}
+
+void TNetFTP::ProtectDataConnections() {
+  // No buffer size for a stream protocol, then private data connections (RFC 4217).
+  SendCommand("PBSZ 0", 200);
+  SendCommand("PROT P", 200);
+}
+
+void TNetFTP::SecureDataConnection(TNetTCPClient& data) {
+  // The data connection goes to the address of the PASV reply, but the certificate is the
+  // control connection's server's; and servers want the control connection's session
+  // again, the proof that both connections come from the same client.
+  data.TLSHostName = TLSHostName.empty() ? Host : TLSHostName;
+  data.TLSFingerprint = TLSFingerprint;
+  data.StartTLS(TLSResumeTicket());
 }
 
 void TNetFTP::UploadFile(const std::string& localPath, const std::string& remoteName,
@@ -110,6 +135,7 @@ void TNetFTP::TransferPassive(std::istream& stream, const std::string& command) 
   data.Port = address.Port;
   data.OpenConnection();
   try {
+    if (Secure()) SecureDataConnection(data);
     ReadReply({110, 125, 150});
     try {
       data.WriteFromStream(stream, false, false);
@@ -126,6 +152,8 @@ void TNetFTP::TransferPassive(std::istream& stream, const std::string& command) 
 }
 
 void TNetFTP::TransferActive(std::istream& stream, const std::string& command) {
+  // The server would connect to us, yet we would still have to be the TLS client: not done.
+  if (Secure()) throw ENetTLSError("TLS: encrypted FTP transfers need passive mode.");
   TNetSimpleServer& data = NewTransferConnection<TNetSimpleServer>();
   data.BoundIP = Binding().IP;
   data.BoundPort = 0;

@@ -45,6 +45,10 @@ class TNetFTP : public TNetTCPClient {
   // (230 ends the login there, 331 asks for "pass " + Password, which must be answered 230),
   // the transfer type and "syst". On any failure, "Already connected." included, the
   // connection is closed and the failure passed on.
+  // With UseTLS the control connection is encrypted before the login (tlsImplicit from the
+  // start, port 990; tlsExplicit after "AUTH TLS", which must be answered 234), and after
+  // the login "PBSZ 0" and "PROT P" make the data connections encrypted as well; they
+  // offer the control connection's TLS session again. Encrypted transfers are passive only.
   void OpenAndLogIn(bool logIn = true);
 
   // Stores the local file under remoteName (see UploadStream). A file that cannot be opened
@@ -61,6 +65,9 @@ class TNetFTP : public TNetTCPClient {
   void SendTransferType();
 
  private:
+  void SecureControlConnection();
+  void ProtectDataConnections();
+  void SecureDataConnection(TNetTCPClient& data);
   // Opens the data connection as the mode wants, sends the transfer command and the bytes.
   void TransferPassive(std::istream& stream, const std::string& command);
   void TransferActive(std::istream& stream, const std::string& command);

@@ -14,16 +14,16 @@ void TNetHTTP::GetToStream(const std::string& address, TNetMemoryStream& stream)
 
 std::string TNetHTTP::UseAddress(const THttpAddress& address) {
   const std::string protocol = address.Host.empty() ? lastProtocol_ : address.Protocol;
-  if (EqualsNoCase(protocol, "https")) throw ENetException("Intercept value is not valid");
   // A relative address keeps host, port and connection.
   if (address.Host.empty()) return protocol;
   CheckRequestHost(address.Host);
   // A missing port (-1) never equals Port: such an address always gets a new connection.
   const int port = address.Port();
+  const int schemePort = UseScheme(protocol);
   if ((!EqualsNoCase(address.Host, Host) || port != Port) && IsOpen()) CloseConnection();
   Host = address.Host;
   lastProtocol_ = address.Protocol;
-  Port = port >= 0 ? port : 80;
+  Port = port >= 0 ? port : schemePort;
   return protocol;
 }
 

@@ -49,7 +49,9 @@ class TNetHTTP : public TNetHTTPConnection {
   // (a 3xx other than 304, or any answer with "Location") is followed, when
   // HandleRedirects or OnRedirect say so, to the address the Location resolves to;
   // otherwise it is an unsuccessful answer, unless only RedirectMaximum stopped it.
-  // An "https" address fails with "Intercept value is not valid" (there is no TLS).
+  // An "https" address goes over TLS (port 443 unless it names one), so a redirect from
+  // http to https is followed; the server's certificate must be trusted and issued for
+  // the host (ENetCertificateError otherwise).
   void PerformRequest(TNetHTTPMethod method, const std::string& address,
                       TNetMemoryStream* response, std::istream* source);
 

@@ -37,6 +37,9 @@ class TNetHTTPConnection : public TNetTCPClient {
 
   // OpenConnection, with the connect also ending at the deadline.
   void Connect();
+  // "https" (in any case) means TLS from the first byte, any other scheme none; an open
+  // connection of the other kind is closed. The scheme's port: 443 or 80.
+  int UseScheme(const std::string& protocol);
   // Whether the open connection can carry another request: nothing unread is queued, and
   // the server has neither sent more nor closed it. A connection that cannot is closed.
   bool ReusableConnection();

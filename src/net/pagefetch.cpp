@@ -36,11 +36,11 @@ std::string TNetPageHTTP::Get(const std::string& url) {
   std::string address = url.find("://") == std::string::npos ? "http://" + url : url;
   for (int request = 1;; ++request) {
     const THttpAddress target = SplitHttpAddress(address);
-    if (EqualsNoCase(target.Protocol, "https")) throw ENetException("HTTP Secure Socket is not supported");
     CheckRequestHost(target.Host);
     CloseConnection();
+    const int schemePort = UseScheme(target.Protocol);
     Host = target.Host;
-    Port = target.Port() >= 0 ? target.Port() : 80;
+    Port = target.Port() >= 0 ? target.Port() : schemePort;
     Connect();
     WriteText("GET " + RequestTarget(target.Target()) + " HTTP/1.0\r\n"
               "Host: " + Host + "\r\n"

@@ -16,8 +16,8 @@ class TNetPageHTTP : public TNetHTTPConnection {
   // The request is these lines and an empty line: "GET <path> HTTP/1.0" (the path from the
   // first "/" after the host, "/" when there is none), "Host: <host>", two "Accept:" lines
   // and "Content-type: application/x-www-form-urlencoded"; port 80 unless the address
-  // names one, over a new connection each time. An empty address fails with "Empty URL",
-  // an "https" address with "HTTP Secure Socket is not supported".
+  // names one (443 for "https", which goes over TLS), over a new connection each time. An
+  // empty address fails with "Empty URL".
   std::string Get(const std::string& url);
 
   // Of the last answer: the second word of its status line, and its "Location".

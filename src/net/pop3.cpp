@@ -1,5 +1,6 @@
 #include "net/pop3.h"
 
+#include "base/netexceptions.h"
 #include "base/numtext.h"
 #include "net/netstack.h"
 
@@ -11,13 +12,25 @@ void TNetPOP3::OpenConnection() {
   TNetTCPClient::OpenConnection();
   try {
     ReadReply({1});
+    if (UseTLS == tlsExplicit) StartPOP3TLS();
     SendCommand("USER " + UserId, 1);
     SendCommand("PASS " + Password, 1);
   } catch (...) {
+    // A failed TLS start has closed the connection already: its reason is passed on, not
+    // replaced by the closed connection's refusal of the goodbye.
+    if (UseTLS != tlsNone && !Secure() && !binding_.Allocated()) throw;
     // A failing goodbye replaces the first failure.
     CloseConnection();
     throw;
   }
+}
+
+void TNetPOP3::StartPOP3TLS() {
+  // RFC 2595: a server without STLS answers -ERR; the password must not go out in clear.
+  if (SendCommand("STLS") != 1)
+    throw ENetTLSError("TLS: the POP3 server does not offer STLS (" + LastReplyLine() +
+                       "); the password was not sent.");
+  StartTLS();
 }
 
 int TNetPOP3::CountMessages() {

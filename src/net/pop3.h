@@ -16,7 +16,9 @@ class TNetPOP3 : public TNetTCPClient {
   std::string Password;
 
   // Connects, reads the greeting and logs in with "USER " and "PASS "; each must be
-  // answered +OK. After a failure the connection is closed (with "Quit") and the failure
+  // answered +OK. With UseTLS the connection is encrypted before the login: from the start
+  // (tlsImplicit, port 995) or after "STLS" (tlsExplicit; a server that refuses it gets no
+  // password, ENetTLSError). After a failure the connection is closed (with "Quit") and the failure
   // passed on.
   void OpenConnection() override;
   // "STAT": the number of messages in the mailbox.
@@ -37,4 +39,6 @@ class TNetPOP3 : public TNetTCPClient {
 
  private:
   class MessageReader;
+  // "STLS" and the handshake, before the login (UseTLS tlsExplicit).
+  void StartPOP3TLS();
 };

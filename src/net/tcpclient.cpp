@@ -32,6 +32,7 @@ void TNetTCPClient::OpenConnection() {
         !binding_.Socket.LocalAddress(binding_.IP, binding_.Port) ||
         !binding_.Socket.PeerAddress(binding_.PeerIP, binding_.PeerPort))
       RaiseSocketError(platform::LastSocketError());
+    if (UseTLS == tlsImplicit) StartTLS();
   } catch (...) {
     // Nothing was exchanged yet, so no client goodbye is due: the socket is just closed.
     TNetTCPConnection::CloseConnection();

@@ -2,9 +2,14 @@
 // the connection layer.
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "net/tcpconnection.h"
+
+// TLS for a client: none (the default), from the first byte (POP3 on 995, FTPS on 990,
+// "https"), or started by the protocol's own command (STLS, AUTH TLS).
+enum TNetTLSMode { tlsNone, tlsImplicit, tlsExplicit };
 
 class TNetTCPClient : public TNetTCPConnection {
  public:
@@ -21,4 +26,25 @@ class TNetTCPClient : public TNetTCPConnection {
   // ENetCouldNotBindSocket, or ENetSocketError (lookup, refused, timed out); a failure
   // leaves the connection closed.
   virtual void OpenConnection();
+
+  TNetTLSMode UseTLS = tlsNone;  // tlsImplicit: OpenConnection starts TLS itself
+  // The SHA-256 fingerprint (hex) of the one certificate to accept instead of checking
+  // trust and name: the way to a server with a self-signed certificate. Empty: the system's
+  // trust store and the host name decide.
+  std::string TLSFingerprint;
+  // The name the certificate must carry; empty: Host.
+  std::string TLSHostName;
+
+  // Runs the TLS handshake on the open connection and checks the server's certificate;
+  // from then on every read and write is encrypted. resume (may be null) is the session of
+  // another connection to the same server to offer again. Bytes the server sent before
+  // the handshake are refused, not read as if they were protected. A failure closes the
+  // connection and throws ENetCertificateError (trust, name, expiry, fingerprint),
+  // ENetTLSError (handshake), or ENetSocketError (10060 when the server stays silent for
+  // InactivityTimeout).
+  void StartTLS(const std::shared_ptr<platform::TlsResumeTicket>& resume = nullptr);
+  bool Secure() const { return binding_.Socket.Secure(); }
+  std::shared_ptr<platform::TlsResumeTicket> TLSResumeTicket() const {
+    return binding_.Socket.ResumeTicket();
+  }
 };

@@ -4,7 +4,10 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "platform/tls.h"
 
 namespace platform {
 
@@ -22,6 +25,9 @@ bool StartSocketService();
 
 // The code of the calling thread's last failed socket call.
 int LastSocketError();
+void SetLastSocketError(int code);
+
+class TlsChannel;
 
 // The first IPv4 address of a host name as four dotted decimal numbers; false (and the
 // error code set) when the name cannot be resolved.
@@ -31,7 +37,7 @@ bool ResolveHostName(const std::string& name, std::string& dotted);
 // Calls return false (or -1) on failure, with LastSocketError() telling why.
 class TcpSocket {
  public:
-  TcpSocket() = default;
+  TcpSocket();
   ~TcpSocket();
   TcpSocket(TcpSocket&& other) noexcept;
   TcpSocket& operator=(TcpSocket&& other) noexcept;
@@ -63,22 +69,43 @@ class TcpSocket {
   bool SetSendTimeout(int timeoutMs);
 
   // Bytes sent or received (0 from Receive: the peer closed), or -1.
+  // Once TLS is started they carry the session's plaintext, and ShutdownSend sends the
+  // session's close notice first.
   long Send(const char* data, size_t count);
   long Receive(char* data, size_t count);
   bool ShutdownSend();
 
   // 1 when data (or a close) can be read, 0 when timeoutMs passed first (negative: no
-  // limit), -1 on failure.
+  // limit), -1 on failure. With TLS, "data" means decrypted bytes.
   int WaitReadable(int timeoutMs);
+
+  // Runs a TLS client handshake on the connected socket and checks the server's
+  // certificate; a wait of timeoutMs without a byte from the server ends it. resume (may
+  // be null) is a session of an earlier connection to offer again. False with the reason
+  // in outcome; the socket should then be closed.
+  bool StartTls(const TlsPeer& peer, int timeoutMs,
+                const std::shared_ptr<TlsResumeTicket>& resume, TlsOutcome& outcome);
+  bool Secure() const { return tls_ != nullptr; }
+  // The session to offer again on a further connection; null without TLS.
+  std::shared_ptr<TlsResumeTicket> ResumeTicket() const;
 
   // Local and remote address as dotted text and port.
   bool LocalAddress(std::string& ip, int& port) const;
   bool PeerAddress(std::string& ip, int& port) const;
 
  private:
+  friend class TlsChannel;
   static constexpr intptr_t kNone = -1;
-  explicit TcpSocket(intptr_t handle) : handle_(handle) {}
+  explicit TcpSocket(intptr_t handle);
+  // The socket itself, under the TLS session (each system's own).
+  long SendRaw(const char* data, size_t count);
+  long ReceiveRaw(char* data, size_t count);
+  bool ShutdownSendRaw();
+  int WaitReadableRaw(int timeoutMs);
+  void CloseRaw();
+
   intptr_t handle_ = kNone;
+  std::unique_ptr<TlsChannel> tls_;
 };
 
 }  // namespace platform

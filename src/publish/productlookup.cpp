@@ -155,15 +155,20 @@ TMallLookup::TMallLookup(TPageFetch pageFetch, TPageFetch netFetch, TWriteLog wr
       shopName_(shopName),
       hosts_(hosts) {}
 
+std::string MallAddress(const std::string& host) {
+  if (host.find("://") == std::string::npos) return "http://" + host;
+  return host.ends_with('/') ? host.substr(0, host.size() - 1) : host;
+}
+
 void TMallLookup::ClearReviewPageUrl() { reviewPageUrl_.clear(); }
 
 std::string TMallLookup::SearchUrl(const std::string& keyword) const {
-  return "http://" + hosts_.SearchHost + "/search/mall/" + UrlEncode(SjisToUtf8(shopName_)) + "+" +
+  return MallAddress(hosts_.SearchHost) + "/search/mall/" + UrlEncode(SjisToUtf8(shopName_)) + "+" +
          UrlEncode(SjisToUtf8(keyword)) + "/?f=0";
 }
 
 std::string TMallLookup::NoPictureTag() const {
-  return "<img border=0 src='http://" + hosts_.ThumbnailHost +
+  return "<img border=0 src='" + MallAddress(hosts_.ThumbnailHost) +
          "/@0_mall/com/css/c/pc/img/nopicture/nopicture.gif?_ex=48x48'>";
 }
 

@@ -13,6 +13,10 @@
 #include "base/settingsrecord.h"
 #include "intake/itemlookup.h"
 
+// The base address of a mall host setting: the setting itself when it names its scheme
+// ("https://search.example.jp"; a trailing "/" dropped), else "http://" + the setting.
+std::string MallAddress(const std::string& host);
+
 class TMallLookup : public TProductLookup {
  public:
   // A GET of the address: the page body, or an exception when the page cannot be had.

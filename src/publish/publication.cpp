@@ -8,6 +8,8 @@ void PublishPageFile(TNetFTP& ftp, const TSettings& settings, const std::string&
     ftp.Port = settings.FtpPort;
     ftp.User = settings.FtpUser;
     ftp.Password = settings.FtpPass;
+    ftp.UseTLS = static_cast<TNetTLSMode>(settings.FtpTls);
+    ftp.TLSFingerprint = settings.FtpFingerprint;
     ftp.OpenAndLogIn();
     awaitStatus(kLoggedIn);
     ftp.UploadFile(pagePath, settings.Target + ".html", false);

@@ -9,6 +9,7 @@
 #include "platform/codepage.h"
 #include "platform/locale.h"
 #include "publish/colortext.h"
+#include "publish/productlookup.h"
 #include "publish/rowsplit.h"
 #include "text/sjissearch.h"
 
@@ -132,8 +133,9 @@ std::string BuildStatusPage(const std::vector<std::string>& rows, const TSetting
       R"(<html><head><meta http-equiv="Content-Type" content="text/html; charset=shift_jis">)"
       R"(<script type="text/javascript">(function(){var t = setInterval(function(){location.reload(true);}, 40000);})();</script>)"
       R"(<style type=text/css><!--table {  border:solid 1px #ccc;}td, th{   font-size : 12px;  line-height: 1.3;  padding: 2px; border:solid 1px #ccc;}--></style>)");
-  lines.push_back(R"(<script language="JavaScript" type="text/javascript" src="http://)" +
-                  settings.Mall.ScriptHost + R"(/com/js/d/common/jquery-1.4.2.min.js" ></script>)");
+  lines.push_back(R"(<script language="JavaScript" type="text/javascript" src=")" +
+                  MallAddress(settings.Mall.ScriptHost) +
+                  R"(/com/js/d/common/jquery-1.4.2.min.js" ></script>)");
 
   if (settings.LineLink) {
     lines.push_back(

@@ -37,7 +37,8 @@ auto Fields(const TSettings& s) {
                          s.FtpPass, s.FtpPort, s.Target, s.Font, s.Back, s.HoverFont,
                          s.HoverBack, s.Date, s.Code, s.Review, s.LineLink, s.FadeIn, s.Table,
                          s.Count, s.HinLen, s.GazouSize, Show(s.AddText), s.Mall.SearchHost,
-                         s.Mall.ThumbnailHost, s.Mall.ScriptHost);
+                         s.Mall.ThumbnailHost, s.Mall.ScriptHost, s.Pop3Tls, s.Pop3Fingerprint,
+                         s.FtpTls, s.FtpFingerprint);
 }
 
 // Every value different from its default.
@@ -66,12 +67,17 @@ TSettings Changed() {
   s.HinLen = 30;
   s.GazouSize = 64;
   s.AddText = Sjis("<p>ようこそ</p>\r\n<p>ソ表</p>");
+  s.Pop3Tls = 1;
+  s.Pop3Fingerprint = "AB:CD";
+  s.FtpTls = 2;
+  s.FtpFingerprint = "ef01";
   return s;
 }
 
 const char kDefaultFile[] =
-    "[POP3]\r\nHost=NONE\r\nUser=NONE\r\nPass=NONE\r\nPort=110\r\n"
+    "[POP3]\r\nHost=NONE\r\nUser=NONE\r\nPass=NONE\r\nPort=110\r\nTLS=0\r\nFingerprint=\r\n"
     "[FTP]\r\nHost=NONE\r\nUser=NONE\r\nPass=NONE\r\nPort=16910\r\nTarget=Recent\r\n"
+    "TLS=0\r\nFingerprint=\r\n"
     "[HTML]\r\nFont=$00FFFFFF\r\nBack=$00000000\r\nHoverFont=$00000000\r\n"
     "HoverBack=$00FFFFFF\r\nDate=1\r\nCode=1\r\nReview=0\r\nLineLink=0\r\nFadeIn=0\r\n"
     "TABLE=600\r\nCount=20\r\nHin_Len=60\r\nGazou_Size=48\r\nAddText=\r\n";
@@ -132,6 +138,23 @@ TEST(SaveSettings, ChangesOnlyWhatChangedInAnEditedFile) {
   EXPECT_EQ(Loaded().Mall.SearchHost, "127.0.0.1:8080");
 }
 
+TEST(LoadSettings, TlsChoicesOutsideTheThreeKindsAreOff) {
+  ScopedTempDir dir;
+  const struct {
+    const char* value;
+    int mode;
+  } cases[] = {{"0", 0}, {"1", 1}, {"2", 2}, {"0x2", 2}, {"3", 0}, {"-1", 0}, {"yes", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    const TSettings s = LoadedFrom(std::string("[POP3]\r\nTLS=") + c.value + "\r\n[FTP]\r\nTLS=" +
+                                   c.value + "\r\nFingerprint= AB:CD \r\n");
+    EXPECT_EQ(s.Pop3Tls, c.mode);
+    EXPECT_EQ(s.FtpTls, c.mode);
+    EXPECT_EQ(s.FtpFingerprint, "AB:CD");
+    EXPECT_EQ(s.Pop3Fingerprint, "");
+  }
+}
+
 TEST(LoadSettings, NumbersFollowTheWholeNumberRule) {
   ScopedTempDir dir;
   TSettings s = LoadedFrom("[POP3]\r\nPort=0x6E\r\n[FTP]\r\nPort=$6E\r\n"
@@ -172,7 +195,8 @@ TEST(LoadSettings, NamesMatchInAnyCase) {
   SaveSettings(s, IniPath());
   const std::string saved = ReadAll(IniPath());
   EXPECT_EQ(saved.substr(0, saved.find("[html]")),
-            "[pop3]\r\nhost=pop.example.jp\r\nPORT=25\r\nUser=NONE\r\nPass=NONE\r\n");
+            "[pop3]\r\nhost=pop.example.jp\r\nPORT=25\r\nUser=NONE\r\nPass=NONE\r\n"
+            "TLS=0\r\nFingerprint=\r\n");
   EXPECT_NE(saved.find("[html]\r\ntable=0\r\nHIN_LEN=10\r\nFont="), std::string::npos);
   EXPECT_EQ(saved.find("[POP3]"), std::string::npos);
   EXPECT_EQ(saved.find("[HTML]"), std::string::npos);

@@ -360,11 +360,18 @@ TEST_F(HttpStatusTest, NonNumericStatusCodeIsTheConversionFailure) {
   EXPECT_EQ(std::string(e->what()), Sjis("'abc' は整数ではありません"));
 }
 
-TEST_F(HttpStatusTest, HttpsWithoutTlsFails) {
-  auto e = Thrown<ENetException>([&] { http.GetToStream("https://127.0.0.1:1/", stream); });
+TEST_F(HttpStatusTest, HttpsToAPlainServerFailsInTheHandshake) {
+  // "https" means TLS from the first byte: a server that answers in plain HTTP is no
+  // TLS server, and nothing of its answer reaches the stream.
+  ScriptedServer s;
+  s.Pause(100).Send("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n").Close();
+  s.Start();
+  auto e = Thrown<ENetTLSError>(
+      [&] { http.GetToStream("https://127.0.0.1:" + std::to_string(s.Port()) + "/", stream); });
   ASSERT_TRUE(e);
-  EXPECT_STREQ(e->what(), "Intercept value is not valid");
+  EXPECT_NE(std::string(e->what()).find("TLS handshake failed"), std::string::npos) << e->what();
   EXPECT_FALSE(http.IsOpen());
+  EXPECT_EQ(stream.Size(), 0u);
 }
 
 TEST_F(HttpBodyTest, CloseInsideABodyIsAGracefulCloseFailure) {

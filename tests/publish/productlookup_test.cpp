@@ -291,3 +291,17 @@ TEST_F(MallLookup, ReviewFetchFailureReachesTheCaller) {
 }
 
 }  // namespace
+
+TEST(MallAddress, AHostSettingMayNameItsScheme) {
+  const struct {
+    const char* setting;
+    const char* address;
+  } cases[] = {
+      {"search.rakuten.co.jp", "http://search.rakuten.co.jp"},
+      {"127.0.0.1:8080", "http://127.0.0.1:8080"},
+      {"https://search.example.jp", "https://search.example.jp"},
+      {"https://search.example.jp:8443/", "https://search.example.jp:8443"},
+      {"http://127.0.0.1:81", "http://127.0.0.1:81"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MallAddress(c.setting), c.address) << c.setting;
+}

@@ -101,6 +101,8 @@ bool StartSocketService() { return true; }
 
 int LastSocketError() { return lastError; }
 
+void SetLastSocketError(int code) { lastError = code; }
+
 bool ResolveHostName(const std::string& name, std::string& dotted) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
@@ -125,7 +127,7 @@ TcpSocket TcpSocket::Create() {
   return TcpSocket(fd);
 }
 
-void TcpSocket::Close() {
+void TcpSocket::CloseRaw() {
   if (handle_ != kNone) ::close(static_cast<int>(handle_));
   handle_ = kNone;
 }
@@ -217,7 +219,7 @@ bool TcpSocket::SetSendTimeout(int timeoutMs) {
          FailErrno();
 }
 
-long TcpSocket::Send(const char* data, size_t count) {
+long TcpSocket::SendRaw(const char* data, size_t count) {
   // MSG_NOSIGNAL: a peer that went away is an error code, not a process-ending signal.
   ssize_t n;
   do n = send(static_cast<int>(handle_), data, count, MSG_NOSIGNAL);
@@ -230,7 +232,7 @@ long TcpSocket::Send(const char* data, size_t count) {
   return static_cast<long>(n);
 }
 
-long TcpSocket::Receive(char* data, size_t count) {
+long TcpSocket::ReceiveRaw(char* data, size_t count) {
   ssize_t n;
   do n = recv(static_cast<int>(handle_), data, count, 0);
   while (n < 0 && errno == EINTR);
@@ -241,11 +243,11 @@ long TcpSocket::Receive(char* data, size_t count) {
   return static_cast<long>(n);
 }
 
-bool TcpSocket::ShutdownSend() {
+bool TcpSocket::ShutdownSendRaw() {
   return shutdown(static_cast<int>(handle_), SHUT_WR) == 0 || FailErrno();
 }
 
-int TcpSocket::WaitReadable(int timeoutMs) {
+int TcpSocket::WaitReadableRaw(int timeoutMs) {
   pollfd p{static_cast<int>(handle_), POLLIN, 0};
   int ready = poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);
   // A signal ends the wait early; the caller waits again after handling it.

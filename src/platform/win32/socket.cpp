@@ -64,6 +64,8 @@ bool StartSocketService() {
 
 int LastSocketError() { return lastError; }
 
+void SetLastSocketError(int code) { lastError = code; }
+
 bool ResolveHostName(const std::string& name, std::string& dotted) {
   hostent* host = gethostbyname(name.c_str());
   if (!host || host->h_addrtype != AF_INET || !host->h_addr_list[0]) return FailWsa();
@@ -82,7 +84,7 @@ TcpSocket TcpSocket::Create() {
   return TcpSocket(static_cast<intptr_t>(s));
 }
 
-void TcpSocket::Close() {
+void TcpSocket::CloseRaw() {
   if (handle_ != kNone) closesocket(Handle(handle_));
   handle_ = kNone;
 }
@@ -178,7 +180,7 @@ bool TcpSocket::SetSendTimeout(int timeoutMs) {
          FailWsa();
 }
 
-long TcpSocket::Send(const char* data, size_t count) {
+long TcpSocket::SendRaw(const char* data, size_t count) {
   int n = send(Handle(handle_), data, static_cast<int>(count), 0);
   if (n == SOCKET_ERROR) {
     FailWsa();
@@ -187,7 +189,7 @@ long TcpSocket::Send(const char* data, size_t count) {
   return n;
 }
 
-long TcpSocket::Receive(char* data, size_t count) {
+long TcpSocket::ReceiveRaw(char* data, size_t count) {
   int n = recv(Handle(handle_), data, static_cast<int>(count), 0);
   if (n == SOCKET_ERROR) {
     FailWsa();
@@ -196,9 +198,9 @@ long TcpSocket::Receive(char* data, size_t count) {
   return n;
 }
 
-bool TcpSocket::ShutdownSend() { return shutdown(Handle(handle_), SD_SEND) == 0 || FailWsa(); }
+bool TcpSocket::ShutdownSendRaw() { return shutdown(Handle(handle_), SD_SEND) == 0 || FailWsa(); }
 
-int TcpSocket::WaitReadable(int timeoutMs) {
+int TcpSocket::WaitReadableRaw(int timeoutMs) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(Handle(handle_), &readable);

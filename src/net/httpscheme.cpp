@@ -1,0 +1,10 @@
+// The scheme of an address decides between a plain and an encrypted connection.
+#include "net/httpconnection.h"
+#include "text/asciitext.h"
+
+int TNetHTTPConnection::UseScheme(const std::string& protocol) {
+  const TNetTLSMode mode = EqualsNoCase(protocol, "https") ? tlsImplicit : tlsNone;
+  if (mode != UseTLS && IsOpen()) CloseConnection();
+  UseTLS = mode;
+  return mode == tlsImplicit ? 443 : 80;
+}

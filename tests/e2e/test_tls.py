@@ -1,0 +1,63 @@
+"""Every account over TLS: the mailbox on the dovecot that takes no password in clear
+(TLS from the first byte), the page stored on the vsftpd that refuses clear logins and
+transfers (AUTH TLS, PROT P, the session reused), the certificates those of the private CA
+the tests trust. One mail in, its row on the page, the mail gone from the mailbox."""
+
+import os
+import unittest
+
+import harness
+
+
+class EveryAccountOverTls(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        pop3_env = harness.server_env("dovecot-tls/pop3.env")
+        ftp_env = harness.server_env("vsftpd-tls/ftp.env")
+        cls.maildir = harness.Maildir(pop3_env["MAILDIR"])
+        cls.maildir.clear()
+        target = "e2e-tls-%d" % os.getpid()
+        remote = os.path.join(ftp_env["HOME"], target + ".html")
+        if os.path.exists(remote):
+            os.remove(remote)
+
+        cls.folder = harness.WorkFolder("tls")
+        cls.mall = harness.Mall(cls.folder.path)
+        pop3 = {"port": int(pop3_env["TLS_PORT"]), "user": pop3_env["USER"],
+                "password": pop3_env["PASSWORD"]}
+        ftp = {"port": int(ftp_env["PORT"]), "user": ftp_env["USER"],
+               "password": ftp_env["PASSWORD"]}
+        sections = harness.settings(pop3, ftp, target, cls.mall.host)
+        sections["POP3"].update({"Host": "localhost", "TLS": 1})
+        sections["FTP"].update({"Host": "localhost", "TLS": 2})
+        cls.folder.write("Vendlume.ini", harness.ini_text(sections))
+        cls.maildir.put(harness.mail_for("order-tokyo.json"))
+
+        cls.watcher = harness.PageWatcher(remote)
+        cls.program = harness.Program(cls.folder.path)
+        try:
+            cls.uploads = cls.watcher.wait_uploads(1, 15 + 10)
+            cls.mailbox_emptied = harness.wait_for(lambda: cls.maildir.count() == 0, 5)
+        finally:
+            cls.exit_status = cls.program.stop()
+            cls.watcher.stop()
+            cls.mall.stop()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.maildir.clear()
+        cls.folder.remove()
+
+    def test_the_mail_is_taken_and_its_page_published(self):
+        self.assertEqual(len(self.uploads), 1, self.program.stderr())
+        page = self.uploads[0][1].decode("cp932")
+        # Both items of the mail, with the buyer's prefecture.
+        self.assertIn("mug-001", page)
+        self.assertIn("glass-3.5", page)
+        self.assertIn("東京都", page)
+        self.assertTrue(self.mailbox_emptied)
+        self.assertEqual(self.exit_status, 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,174 @@
+// POP3 over TLS against the private dovecot that takes no password in clear (ssl =
+// required, scripts/servers/dovecot-tls), and the STLS exchange's edge cases against a
+// scripted server.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <map>
+
+#include "base/netexceptions.h"
+#include "mail/message.h"
+#include "net/pop3.h"
+#include "support/scripted_server.h"
+#include "support/server_env.h"
+#include "support/test_ca.h"
+#include "support/dovecot_mailbox.h"
+#include "thrown.h"
+
+using testing_support::ScriptedServer;
+
+namespace {
+
+class TlsDovecot : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    ASSERT_TRUE(testing_support::ReadServerEnv("dovecot-tls/pop3.env", env, why)) << why;
+    ASSERT_TRUE(testing_support::TrustTestCa(env["CA_FILE"], why)) << why;
+    box.Maildir = env["MAILDIR"];
+    box.Clear();
+  }
+
+  void Configure(TNetPOP3& pop, TNetTLSMode mode) {
+    // A name, not an address: Wine's SChannel matches only names against the certificate.
+    pop.Host = "localhost";
+    // dovecot counts a connection from its own address as secure and would take the
+    // password in clear: coming from another loopback address makes TLS necessary.
+    pop.BoundIP = "127.0.0.2";
+    pop.Port = std::atoi(env[mode == tlsImplicit ? "TLS_PORT" : "PORT"].c_str());
+    pop.UserId = env["USER"];
+    pop.Password = env["PASSWORD"];
+    pop.UseTLS = mode;
+    pop.InactivityTimeout = 10000;
+  }
+
+  std::map<std::string, std::string> env;
+  testing_support::DovecotMailbox box;
+};
+
+TEST_F(TlsDovecot, BothWaysLogInCountAndRetrieveOverTls) {
+  for (TNetTLSMode mode : {tlsImplicit, tlsExplicit}) {
+    SCOPED_TRACE(mode == tlsImplicit ? "implicit" : "STLS");
+    box.Clear();
+    box.Put("Subject: over TLS\r\n\r\nline one\r\n..dot\r\n");
+    TNetPOP3 pop;
+    Configure(pop, mode);
+    pop.OpenConnection();
+    EXPECT_TRUE(pop.Secure());
+    EXPECT_EQ(pop.CountMessages(), 1);
+    TNetMessage message;
+    ASSERT_TRUE(pop.RetrieveMessage(1, message));
+    EXPECT_EQ(message.Subject, "over TLS");
+    pop.CloseConnection();
+    EXPECT_FALSE(pop.IsOpen());
+  }
+}
+
+TEST_F(TlsDovecot, TheServerRefusesTheLoginInClear) {
+  // The proof that the tests above really needed TLS.
+  TNetPOP3 pop;
+  Configure(pop, tlsNone);
+  auto e = Thrown<ENetProtocolReplyError>([&] { pop.OpenConnection(); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->ReplyNumber, 0);
+}
+
+TEST_F(TlsDovecot, PinnedFingerprintDecidesAlone) {
+  struct Case {
+    const char* name;
+    std::string pin;
+    std::string hostName;
+    bool accepted;
+  } cases[] = {
+      // The right pin accepts even under a name the certificate does not carry.
+      {"matching pin, other name", env["SHA256_SERVER"], "mail.example", true},
+      {"matching pin, lower case without colons", [&] {
+         std::string pin;
+         for (char c : env["SHA256_SERVER"])
+           if (c != ':') pin += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+         return pin;
+       }(), "", true},
+      {"another certificate's pin", env["SHA256_SELFSIGNED"], "", false},
+      {"not a fingerprint", "C6:75", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TNetPOP3 pop;
+    Configure(pop, tlsImplicit);
+    pop.TLSFingerprint = c.pin;
+    pop.TLSHostName = c.hostName;
+    auto e = Thrown<ENetCertificateError>([&] { pop.OpenConnection(); });
+    EXPECT_EQ(!e, c.accepted);
+    if (e) {
+      EXPECT_NE(std::string(e->what()).find("pinned fingerprint"), std::string::npos) << e->what();
+      EXPECT_FALSE(pop.IsOpen());
+    } else {
+      EXPECT_EQ(pop.CountMessages(), 0);
+      pop.CloseConnection();
+    }
+  }
+}
+
+TEST_F(TlsDovecot, ACertificateForAnotherNameIsRefused) {
+  TNetPOP3 pop;
+  Configure(pop, tlsExplicit);
+  pop.TLSHostName = "mail.example";
+  auto e = Thrown<ENetCertificateError>([&] { pop.OpenConnection(); });
+  ASSERT_TRUE(e);
+  EXPECT_NE(std::string(e->what()).find("name mismatch"), std::string::npos) << e->what();
+  EXPECT_FALSE(pop.IsOpen());
+}
+
+TEST(Pop3Stls, AServerWithoutStlsNeverGetsThePassword) {
+  ScriptedServer s;
+  s.Send("+OK ready\r\n").Expect("STLS").Send("-ERR unknown command\r\n").ReadLine();
+  s.Start();
+  TNetPOP3 pop;
+  pop.Host = "127.0.0.1";
+  pop.Port = s.Port();
+  pop.UserId = "shop";
+  pop.Password = "secret";
+  pop.UseTLS = tlsExplicit;
+  auto e = Thrown<ENetTLSError>([&] { pop.OpenConnection(); });
+  s.Join();
+  ASSERT_TRUE(e);
+  EXPECT_NE(std::string(e->what()).find("does not offer STLS"), std::string::npos) << e->what();
+  EXPECT_EQ(s.Lines(), (std::vector<std::string>{"STLS", "Quit"}));
+  EXPECT_EQ(s.Received().find("secret"), std::string::npos);
+}
+
+TEST(Pop3Stls, AnswersSentAheadOfTheHandshakeAreRefused) {
+  // A second line behind "+OK" would be read as the first answer after the handshake.
+  ScriptedServer s;
+  s.Send("+OK ready\r\n").Expect("STLS").Send("+OK begin\r\n+OK injected\r\n").HoldUntilClientCloses();
+  s.Start();
+  TNetPOP3 pop;
+  pop.Host = "127.0.0.1";
+  pop.Port = s.Port();
+  pop.UseTLS = tlsExplicit;
+  auto e = Thrown<ENetTLSError>([&] { pop.OpenConnection(); });
+  ASSERT_TRUE(e);
+  EXPECT_NE(std::string(e->what()).find("before the handshake"), std::string::npos) << e->what();
+  EXPECT_FALSE(pop.IsOpen());
+}
+
+TEST(Pop3Stls, AHandshakeThatStallsEndsAtTheInactivityLimit) {
+  for (TNetTLSMode mode : {tlsImplicit, tlsExplicit}) {
+    ScriptedServer s;
+    if (mode == tlsExplicit) s.Send("+OK ready\r\n").Expect("STLS").Send("+OK begin\r\n");
+    s.HoldUntilClientCloses();
+    s.Start();
+    TNetPOP3 pop;
+    pop.Host = "127.0.0.1";
+    pop.Port = s.Port();
+    pop.UseTLS = mode;
+    pop.InactivityTimeout = 300;
+    auto e = Thrown<ENetSocketError>([&] { pop.OpenConnection(); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Code, 10060);
+    EXPECT_FALSE(pop.IsOpen());
+  }
+}
+
+}  // namespace
