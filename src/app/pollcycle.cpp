@@ -10,6 +10,7 @@
 #include "intake/mailjournal.h"
 #include "intake/orderparser.h"
 #include "mail/message.h"
+#include "net/accounts.h"
 #include "platform/system.h"
 #include "text/textcode.h"
 
@@ -123,12 +124,7 @@ void TForm1::PollMailbox() {
   try {
     TNetPOP3& pop3 = *NetPOP31;
     if (pop3.IsOpen()) pop3.CloseConnection();
-    pop3.Host = Settings.Pop3Host;
-    pop3.Port = Settings.Pop3Port;
-    pop3.UserId = Settings.Pop3User;
-    pop3.Password = Settings.Pop3Pass;
-    pop3.UseTLS = static_cast<TNetTLSMode>(Settings.Pop3Tls);
-    pop3.TLSFingerprint = Settings.Pop3Fingerprint;
+    ApplyMailboxAccount(pop3, Settings);
     try {
       pop3.OpenConnection();
     } catch (const std::exception&) {

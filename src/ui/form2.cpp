@@ -1,6 +1,8 @@
 #include "ui/form2.h"
 
+#include "base/netexceptions.h"
 #include "base/numtext.h"
+#include "net/accounts.h"
 #include "platform/dialog.h"
 
 TForm2::TForm2(TForm2Host host)
@@ -55,15 +57,19 @@ void TForm2::Button2Click(TObject*) {
 }
 
 void TForm2::TestConnection(TNetTCPClient& client, const std::function<void()>& open) {
-  bool ok = false;
+  std::string message = ::Sjis("接続を確認しました");
   try {
     open();
-    ok = true;
+  } catch (const ENetCertificateError& refused) {
+    // The settings are right but the server's certificate is refused: the owner has to
+    // install its issuer, correct the host name or pin the fingerprint, so this one says why.
+    message = ::Sjis("サーバーの証明書を確認できません。設定を見直して下さい！") + "\r\n" + refused.what();
   } catch (const std::exception&) {
-    // Whatever went wrong, the owner is asked to check the settings; the cause is not shown.
+    // Any other failure: the owner is asked to check the settings; the cause is not shown.
+    message = ::Sjis("接続エラー！ 設定を見直して下さい！");
   }
   try {
-    ShowMessage(ok ? ::Sjis("接続を確認しました") : ::Sjis("接続エラー！ 設定を見直して下さい！"));
+    ShowMessage(message);
   } catch (...) {
     if (client.IsOpen()) client.CloseConnection();
     throw;
@@ -84,10 +90,7 @@ void TForm2::Button10Click(TObject*) {
   if (!lease) return;
   TNetPOP3& pop3 = host_.NetPOP31;
   // The values last applied with "設定完了" (or loaded at start-up), as the poll cycle uses them.
-  pop3.Host = host_.Settings.Pop3Host;
-  pop3.Port = host_.Settings.Pop3Port;
-  pop3.UserId = host_.Settings.Pop3User;
-  pop3.Password = host_.Settings.Pop3Pass;
+  ApplyMailboxAccount(pop3, host_.Settings);
   TestConnection(pop3, [&] { pop3.OpenConnection(); });
 }
 
@@ -95,10 +98,7 @@ void TForm2::Button3Click(TObject*) {
   auto lease = host_.Clients.TryTake(TNetClientKind::Ftp);
   if (!lease) return;
   TNetFTP& ftp = host_.NetFTP1;
-  ftp.Host = host_.Settings.FtpHost;
-  ftp.Port = host_.Settings.FtpPort;
-  ftp.User = host_.Settings.FtpUser;
-  ftp.Password = host_.Settings.FtpPass;
+  ApplyFtpAccount(ftp, host_.Settings);
   TestConnection(ftp, [&] { ftp.OpenAndLogIn(true); });
 }
 

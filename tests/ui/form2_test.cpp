@@ -2,7 +2,9 @@
 // and vsftpd that CTest starts.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "app/settings.h"
 #include "dialog_support.h"
@@ -216,6 +218,41 @@ TEST_F(Form2Servers, ConnectionTestsUseTheAppliedAccountAndLeaveNoConnectionOpen
     EXPECT_FALSE(pop3.IsOpen());
     EXPECT_FALSE(ftp.IsOpen());
     EXPECT_TRUE(errors.messages.empty());
+    ASSERT_TRUE(f.Close());
+  }
+}
+
+TEST_F(Form2Test, ACertificateTheClientRefusesHasItsOwnMessageAndAMatchingPinIsConfirmed) {
+  std::map<std::string, std::string> env;
+  std::string why;
+  ASSERT_TRUE(testing_support::ReadServerEnv("dovecot-tls/pop3.env", env, why)) << why;
+  struct Case {
+    const char* what;
+    std::string pin;
+    bool confirmed;
+  } cases[] = {
+      {"pinned certificate", env["SHA256_SERVER"], true},
+      {"another certificate pinned", env["SHA256_EXPIRED"], false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    shown.clear();
+    settings.Pop3Host = "localhost";
+    settings.Pop3Port = std::atoi(env["TLS_PORT"].c_str());
+    settings.Pop3User = env["USER"];
+    settings.Pop3Pass = env["PASSWORD"];
+    settings.Pop3Tls = tlsImplicit;
+    settings.Pop3Fingerprint = c.pin;
+    TForm2& f = Open();
+    f.Button10.Click();
+    ASSERT_EQ(shown.size(), 1u);
+    if (c.confirmed) {
+      EXPECT_EQ(shown[0], kConfirmed);
+    } else {
+      EXPECT_EQ(shown[0].rfind(Sjis("サーバーの証明書を確認できません。"), 0), 0u) << shown[0];
+      EXPECT_NE(shown[0].find("fingerprint"), std::string::npos) << shown[0];
+    }
+    EXPECT_FALSE(pop3.IsOpen());
     ASSERT_TRUE(f.Close());
   }
 }

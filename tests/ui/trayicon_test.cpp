@@ -97,7 +97,9 @@ TEST(TrayIcon, CallbackMessagesOpenTheMenuOnlyForALeftPress) {
     icon.tray->Tray().Send(kTrayCallbackMessage, 1, c.event);
     Pump();
     EXPECT_EQ(popups, c.popups) << c.what;
-    if (c.popups) EXPECT_EQ(icon.menu.PopupComponent, icon.tray.get()) << c.what;
+    if (c.popups) {
+      EXPECT_EQ(icon.menu.PopupComponent, icon.tray.get()) << c.what;
+    }
   }
 }
 
