@@ -15,7 +15,7 @@ enum class ControlKind { Form, GroupBox, Label, Edit, Memo, Button, CheckBox, Be
 // Where a control sits and what it shows. Texts are Shift-JIS. Positions are relative to
 // the parent's client area (a group box's for the controls inside it); a form's Left/Top
 // of -1 centres it on the screen, its Width/Height are the outer size.
-struct ControlSpec {
+struct ControlSetup {
   ControlKind Kind = ControlKind::Label;
   std::string Caption;
   int Left = 0, Top = 0, Width = 0, Height = 0;
@@ -78,7 +78,7 @@ bool DialogsAvailable();
 void ShowMessageBox(const std::string& text);
 
 // A native peer for the control, or nullptr where the platform has no desktop.
-std::unique_ptr<NativeControl> CreateNativeControl(const ControlSpec& spec, NativeControl* parent,
+std::unique_ptr<NativeControl> CreateNativeControl(const ControlSetup& setup, NativeControl* parent,
                                                    ControlEvents events);
 
 }  // namespace platform

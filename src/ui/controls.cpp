@@ -42,12 +42,12 @@ void PostRelease(std::function<void()> release) { platform::PostWork(std::move(r
 TControl::TControl(TControl* parent, platform::ControlKind kind, std::string name, int left, int top,
                    int width, int height, std::string caption)
     : Name(std::move(name)), parent_(parent) {
-  spec_.Kind = kind;
-  spec_.Left = left;
-  spec_.Top = top;
-  spec_.Width = width;
-  spec_.Height = height;
-  spec_.Caption = std::move(caption);
+  setup_.Kind = kind;
+  setup_.Left = left;
+  setup_.Top = top;
+  setup_.Width = width;
+  setup_.Height = height;
+  setup_.Caption = std::move(caption);
   if (parent_) parent_->children_.push_back(this);
 }
 
@@ -66,7 +66,7 @@ void TControl::SetEnabled(bool enabled) {
 
 void TControl::CreateWindows() {
   if (!native_) {
-    native_ = platform::CreateNativeControl(spec_, parent_ ? parent_->native_.get() : nullptr, NativeEvents());
+    native_ = platform::CreateNativeControl(setup_, parent_ ? parent_->native_.get() : nullptr, NativeEvents());
     if (native_ && !enabled_) native_->SetEnabled(false);
     if (native_) ShowState();
   }
@@ -80,19 +80,19 @@ void TControl::CreateWindows() {
 
 TLabel::TLabel(TControl* parent, std::string name, int left, int top, std::string caption, bool bold)
     : TControl(parent, platform::ControlKind::Label, std::move(name), left, top, 0, 0, std::move(caption)) {
-  spec_.Bold = bold;
+  setup_.Bold = bold;
 }
 
 TBevel::TBevel(TControl* parent, std::string name, int l, int t, int w, int h)
     : TControl(parent, platform::ControlKind::Bevel, std::move(name), l, t, w, h) {
-  spec_.Vertical = h > w;
+  setup_.Vertical = h > w;
 }
 
 void TBevel::Paint(platform::PaintSurface& s) const {
   // A raised rule: the light line first (top or left), the shadow beside it.
   const uint32_t light = platform::SystemColor(20), dark = platform::SystemColor(16);
   platform::Rect r = s.ClientRect();
-  if (spec_.Vertical) {
+  if (setup_.Vertical) {
     s.VerticalLine(r.Left, r.Top, r.Bottom, light);
     s.VerticalLine(r.Left + 1, r.Top, r.Bottom, dark);
   } else {
@@ -110,7 +110,7 @@ platform::ControlEvents TBevel::NativeEvents() {
 TEdit::TEdit(TControl* parent, std::string name, int l, int t, int w, int h, int tabOrder,
              platform::ControlKind kind)
     : TControl(parent, kind, std::move(name), l, t, w, h) {
-  spec_.TabOrder = tabOrder;
+  setup_.TabOrder = tabOrder;
 }
 
 void TEdit::SetText(const std::string& text) {
@@ -145,7 +145,7 @@ platform::ControlEvents TEdit::NativeEvents() {
 
 TButton::TButton(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption, int tabOrder)
     : TControl(parent, platform::ControlKind::Button, std::move(name), l, t, w, h, std::move(caption)) {
-  spec_.TabOrder = tabOrder;
+  setup_.TabOrder = tabOrder;
 }
 
 void TButton::Click() {
@@ -162,7 +162,7 @@ platform::ControlEvents TButton::NativeEvents() {
 TCheckBox::TCheckBox(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption,
                      int tabOrder)
     : TControl(parent, platform::ControlKind::CheckBox, std::move(name), l, t, w, h, std::move(caption)) {
-  spec_.TabOrder = tabOrder;
+  setup_.TabOrder = tabOrder;
 }
 
 void TCheckBox::SetChecked(bool checked) {
@@ -182,8 +182,8 @@ std::function<void(TForm&)> TForm::ModalHook;
 
 TForm::TForm(std::string name, std::string caption, int width, int height, int left, int top)
     : TControl(nullptr, platform::ControlKind::Form, std::move(name), left, top, width, height, std::move(caption)) {
-  spec_.FontFace = kDialogFontFace;
-  spec_.FontHeight = 12;
+  setup_.FontFace = kDialogFontFace;
+  setup_.FontHeight = 12;
 }
 
 void TForm::Show() {

@@ -37,13 +37,13 @@ class TControl : public TObject {
 
   const std::string Name;
   TControl* Parent() const { return parent_; }
-  platform::ControlSpec& Spec() { return spec_; }
-  const platform::ControlSpec& Spec() const { return spec_; }
-  int Left() const { return spec_.Left; }
-  int Top() const { return spec_.Top; }
-  int Width() const { return spec_.Width; }
-  int Height() const { return spec_.Height; }
-  int TabOrder() const { return spec_.TabOrder; }
+  platform::ControlSetup& Setup() { return setup_; }
+  const platform::ControlSetup& Setup() const { return setup_; }
+  int Left() const { return setup_.Left; }
+  int Top() const { return setup_.Top; }
+  int Width() const { return setup_.Width; }
+  int Height() const { return setup_.Height; }
+  int TabOrder() const { return setup_.TabOrder; }
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
   platform::NativeControl* Native() const { return native_.get(); }
@@ -55,7 +55,7 @@ class TControl : public TObject {
   virtual platform::ControlEvents NativeEvents() { return {}; }
   // Shows the control's current state in a peer just made.
   virtual void ShowState() {}
-  platform::ControlSpec spec_;
+  platform::ControlSetup setup_;
   std::unique_ptr<platform::NativeControl> native_;
 
  private:
@@ -67,7 +67,7 @@ class TControl : public TObject {
 class TLabel : public TControl {
  public:
   TLabel(TControl* parent, std::string name, int left, int top, std::string caption, bool bold = false);
-  const std::string& Caption() const { return spec_.Caption; }
+  const std::string& Caption() const { return setup_.Caption; }
 };
 
 class TGroupBox : public TControl {
@@ -118,7 +118,7 @@ class TMemo : public TEdit {
 class TButton : public TControl {
  public:
   TButton(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption, int tabOrder);
-  const std::string& Caption() const { return spec_.Caption; }
+  const std::string& Caption() const { return setup_.Caption; }
   // A click by the user: ignored while the button is disabled.
   void Click();
   TNotifyEvent OnClick;
@@ -149,7 +149,7 @@ class TCheckBox : public TControl {
 class TForm : public TControl {
  public:
   TForm(std::string name, std::string caption, int width, int height, int left = -1, int top = -1);
-  const std::string& Caption() const { return spec_.Caption; }
+  const std::string& Caption() const { return setup_.Caption; }
   bool Visible() const { return visible_; }
   bool Modal() const { return modal_; }
   void Show();

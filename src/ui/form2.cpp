@@ -7,10 +7,10 @@
 
 TForm2::TForm2(TForm2Host host)
     : TForm("Form2", ::Sjis("環境設定"), 434, 324), ShowMessage(platform::ShowMessageBox), host_(std::move(host)) {
-  GroupBox1.Spec().TabOrder = 0;
-  GroupBox2.Spec().TabOrder = 1;
-  Edit3.Spec().Password = true;
-  Edit5.Spec().Password = true;
+  GroupBox1.Setup().TabOrder = 0;
+  GroupBox2.Setup().TabOrder = 1;
+  Edit3.Setup().Password = true;
+  Edit5.Setup().Password = true;
   Button1.OnClick = [this](TObject* s) { Button1Click(s); };
   Button10.OnClick = [this](TObject* s) { Button10Click(s); };
   Button2.OnClick = [this](TObject* s) { Button2Click(s); };

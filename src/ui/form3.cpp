@@ -6,7 +6,7 @@
 
 TForm3::TForm3(TForm3Host host)
     : TForm("Form3", Sjis("出力項目設定"), 264, 228), PickColor(platform::PickColor), host_(std::move(host)) {
-  Panel1.Spec().TabOrder = 11;
+  Panel1.Setup().TabOrder = 11;
   Panel1.SetCaption(Sjis("イメージ"));
   BitBtn1.OnClick = [this](TObject* s) { BitBtn1Click(s); };
   BitBtn2.OnClick = [this](TObject* s) { BitBtn2Click(s); };

@@ -40,8 +40,8 @@ void TTransPanel::Repaint() {
 }
 
 void TTransPanel::SetCaption(const std::string& caption) {
-  if (caption == spec_.Caption) return;
-  spec_.Caption = caption;
+  if (caption == setup_.Caption) return;
+  setup_.Caption = caption;
   Repaint();
 }
 
@@ -66,7 +66,7 @@ void TTransPanel::Paint(platform::PaintSurface& s) const {
   r.Top = (r.Top + r.Bottom - h) / 2;
   r.Bottom = r.Top + h;
   unsigned align = Alignment == TAlignment::Left ? kDtLeft : Alignment == TAlignment::Right ? kDtRight : kDtCenter;
-  s.DrawFormattedText(r, spec_.Caption, ColorToRGB(fontColor_), align | kDtExpandTabs | kDtVCenter);
+  s.DrawFormattedText(r, setup_.Caption, ColorToRGB(fontColor_), align | kDtExpandTabs | kDtVCenter);
 }
 
 void TTransPanel::MouseMove(int x, int y) {

@@ -21,7 +21,7 @@ class TTransPanel : public TControl {
   int BorderWidth = 0;
   bool Transparent = false;
 
-  const std::string& Caption() const { return spec_.Caption; }
+  const std::string& Caption() const { return setup_.Caption; }
   void SetCaption(const std::string& caption);
   // Colours (colour values: 0x00BBGGRR or a system colour 0x80000000 + n).
   int32_t Color() const { return color_; }

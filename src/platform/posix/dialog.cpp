@@ -5,7 +5,7 @@
 namespace platform {
 
 // No desktop here: the control layer keeps the state and tests drive it directly.
-std::unique_ptr<NativeControl> CreateNativeControl(const ControlSpec&, NativeControl*, ControlEvents) {
+std::unique_ptr<NativeControl> CreateNativeControl(const ControlSetup&, NativeControl*, ControlEvents) {
   return nullptr;
 }
 

@@ -91,8 +91,8 @@ Win32Control* PeerOf(HWND hwnd) { return reinterpret_cast<Win32Control*>(GetWind
 
 class Win32Control : public NativeControl {
  public:
-  Win32Control(const ControlSpec& spec, Win32Control* parent, ControlEvents events)
-      : spec_(spec), parent_(parent), events_(std::move(events)) {}
+  Win32Control(const ControlSetup& setup, Win32Control* parent, ControlEvents events)
+      : setup_(setup), parent_(parent), events_(std::move(events)) {}
   ~Win32Control() override {
     if (hwnd_) DestroyWindow(hwnd_);
     if (font_) DeleteObject(font_);
@@ -101,7 +101,7 @@ class Win32Control : public NativeControl {
   bool Create();
 
   void SetText(const std::string& text) override {
-    if (spec_.Kind == ControlKind::Panel) return Invalidate();
+    if (setup_.Kind == ControlKind::Panel) return Invalidate();
     settingText_ = true;
     std::wstring w = Wide(text);
     SetWindowTextW(hwnd_, w.c_str());
@@ -125,7 +125,7 @@ class Win32Control : public NativeControl {
 
   // A notification from the control itself (WM_COMMAND at its parent).
   void Command(WORD code) {
-    if (spec_.Kind == ControlKind::Edit || spec_.Kind == ControlKind::Memo) {
+    if (setup_.Kind == ControlKind::Edit || setup_.Kind == ControlKind::Memo) {
       if (code == EN_CHANGE && !settingText_ && events_.TextChanged) events_.TextChanged(Narrow(WindowText(hwnd_)));
     } else if (code == BN_CLICKED && events_.Clicked) {
       events_.Clicked();
@@ -138,7 +138,7 @@ class Win32Control : public NativeControl {
   static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM);
 
  private:
-  ControlSpec spec_;
+  ControlSetup setup_;
   Win32Control* parent_;
   ControlEvents events_;
   HWND hwnd_ = nullptr;
@@ -217,7 +217,7 @@ LRESULT CALLBACK Win32Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
   Win32Control* self = PeerOf(hwnd);
   LRESULT result;
   if (Common(hwnd, msg, wp, lp, result)) return result;
-  if (msg == WM_ERASEBKGND && self->spec_.Kind == ControlKind::GroupBox) {
+  if (msg == WM_ERASEBKGND && self->setup_.Kind == ControlKind::GroupBox) {
     // A group box paints only its frame; the face behind its controls is ours to fill.
     RECT r;
     GetClientRect(hwnd, &r);
@@ -258,29 +258,29 @@ void RegisterClasses() {
 bool Win32Control::Create() {
   RegisterClasses();
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  std::wstring caption = Wide(spec_.Caption);
-  if (!spec_.FontFace.empty()) font_ = MakeFont(spec_.FontFace, spec_.FontHeight, spec_.Bold);
-  else if (spec_.Bold && parent_) {
+  std::wstring caption = Wide(setup_.Caption);
+  if (!setup_.FontFace.empty()) font_ = MakeFont(setup_.FontFace, setup_.FontHeight, setup_.Bold);
+  else if (setup_.Bold && parent_) {
     LOGFONTW lf{};
     GetObjectW(parent_->Font(), sizeof lf, &lf);
     lf.lfWeight = FW_BOLD;
     font_ = CreateFontIndirectW(&lf);
   }
-  if (spec_.Kind == ControlKind::Form) {
-    int left = spec_.Left, top = spec_.Top;
+  if (setup_.Kind == ControlKind::Form) {
+    int left = setup_.Left, top = setup_.Top;
     if (left < 0 || top < 0) {
-      left = (GetSystemMetrics(SM_CXSCREEN) - spec_.Width) / 2;
-      top = (GetSystemMetrics(SM_CYSCREEN) - spec_.Height) / 2;
+      left = (GetSystemMetrics(SM_CXSCREEN) - setup_.Width) / 2;
+      top = (GetSystemMetrics(SM_CYSCREEN) - setup_.Height) / 2;
     }
     hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kFormClass, caption.c_str(),
-                            WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, left, top, spec_.Width,
-                            spec_.Height, nullptr, nullptr, instance, nullptr);
+                            WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, left, top, setup_.Width,
+                            setup_.Height, nullptr, nullptr, instance, nullptr);
   } else {
     const wchar_t* cls = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
-    int width = spec_.Width, height = spec_.Height;
-    switch (spec_.Kind) {
+    int width = setup_.Width, height = setup_.Height;
+    switch (setup_.Kind) {
       case ControlKind::GroupBox: cls = L"BUTTON"; style |= BS_GROUPBOX; break;
       case ControlKind::Label: {
         // Labels take the size of their text.
@@ -298,7 +298,7 @@ bool Win32Control::Create() {
       case ControlKind::Edit:
         cls = L"EDIT";
         exStyle = WS_EX_CLIENTEDGE;
-        style |= ES_AUTOHSCROLL | (spec_.Password ? ES_PASSWORD : 0);
+        style |= ES_AUTOHSCROLL | (setup_.Password ? ES_PASSWORD : 0);
         break;
       case ControlKind::Memo:
         cls = L"EDIT";
@@ -311,23 +311,23 @@ bool Win32Control::Create() {
       case ControlKind::Panel: cls = kPanelClass; break;
       case ControlKind::Form: break;
     }
-    bool focusable = spec_.Kind == ControlKind::Edit || spec_.Kind == ControlKind::Memo ||
-                     spec_.Kind == ControlKind::Button || spec_.Kind == ControlKind::CheckBox;
-    if (focusable && spec_.TabOrder >= 0) style |= WS_TABSTOP;
+    bool focusable = setup_.Kind == ControlKind::Edit || setup_.Kind == ControlKind::Memo ||
+                     setup_.Kind == ControlKind::Button || setup_.Kind == ControlKind::CheckBox;
+    if (focusable && setup_.TabOrder >= 0) style |= WS_TABSTOP;
     // Tab and the arrow keys walk into a group box's controls.
-    if (spec_.Kind == ControlKind::GroupBox) exStyle |= WS_EX_CONTROLPARENT;
-    hwnd_ = CreateWindowExW(exStyle, cls, caption.c_str(), style, spec_.Left, spec_.Top, width, height,
+    if (setup_.Kind == ControlKind::GroupBox) exStyle |= WS_EX_CONTROLPARENT;
+    hwnd_ = CreateWindowExW(exStyle, cls, caption.c_str(), style, setup_.Left, setup_.Top, width, height,
                             parent_->hwnd_, nullptr, instance, nullptr);
-    if (hwnd_ && spec_.Kind != ControlKind::Panel && spec_.Kind != ControlKind::Bevel) {
+    if (hwnd_ && setup_.Kind != ControlKind::Panel && setup_.Kind != ControlKind::Bevel) {
       SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
       original_ = reinterpret_cast<WNDPROC>(
           SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
     }
-    if (hwnd_ && spec_.Password) SendMessageW(hwnd_, EM_SETPASSWORDCHAR, L'*', 0);
+    if (hwnd_ && setup_.Password) SendMessageW(hwnd_, EM_SETPASSWORDCHAR, L'*', 0);
   }
   if (!hwnd_) return false;
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  if (spec_.Kind == ControlKind::Form) {
+  if (setup_.Kind == ControlKind::Form) {
     // Only the close box: no minimise or maximise entries in the system menu either.
     HMENU menu = GetSystemMenu(hwnd_, FALSE);
     DeleteMenu(menu, SC_MINIMIZE, MF_BYCOMMAND);
@@ -371,11 +371,11 @@ void ShowMessageBox(const std::string& text) {
   MessageBoxW(GetActiveWindow(), w.c_str(), L"Vendlume", MB_OK | MB_ICONINFORMATION);
 }
 
-std::unique_ptr<NativeControl> CreateNativeControl(const ControlSpec& spec, NativeControl* parent,
+std::unique_ptr<NativeControl> CreateNativeControl(const ControlSetup& setup, NativeControl* parent,
                                                    ControlEvents events) {
   auto* p = static_cast<Win32Control*>(parent);
-  if (spec.Kind != ControlKind::Form && !p) return nullptr;
-  auto control = std::make_unique<Win32Control>(spec, p, std::move(events));
+  if (setup.Kind != ControlKind::Form && !p) return nullptr;
+  auto control = std::make_unique<Win32Control>(setup, p, std::move(events));
   if (!control->Create()) return nullptr;  // no desktop (a console session): headless
   return control;
 }
