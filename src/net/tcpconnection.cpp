@@ -174,7 +174,8 @@ bool TNetTCPConnection::ReadDotLines(std::string& text, size_t limit) {
     size_t copied = 0;  // the queued bytes before this are in text, or dropped
     bool ended = false;
     while (text.size() + (pos - copied) < stop) {
-      const void* hit = std::memchr(bytes + pos, '\n', queued.size() - pos);
+      // An empty queue may have no storage at all: memchr must not see its null pointer.
+      const void* hit = pos < queued.size() ? std::memchr(bytes + pos, '\n', queued.size() - pos) : nullptr;
       if (!hit) break;
       const size_t lf = static_cast<size_t>(static_cast<const char*>(hit) - bytes);
       const size_t lineEnd = lf > pos && bytes[lf - 1] == '\r' ? lf - 1 : lf;
