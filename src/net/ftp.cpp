@@ -37,7 +37,8 @@ void TNetFTP::OpenAndLogIn(bool logIn) {
     RefuseLineBreaks("Password", Password);
     OpenConnection();
     ReadReply({220});
-    if (UseTLS == tlsExplicit) SecureControlConnection();
+    // RFC 4217: "AUTH TLS" answered 234, then the handshake; the login follows encrypted.
+    if (UseTLS == tlsExplicit) StartTLSAfter("AUTH TLS", 234, "FTP");
     if (!logIn) return;
     WriteLine("user " + User);
     if (ReadReply({230, 331}) == 331) SendCommand("pass " + Password, 230);
@@ -56,13 +57,6 @@ void TNetFTP::OpenAndLogIn(bool logIn) {
   }
 }
 
-void TNetFTP::SecureControlConnection() {
-  // RFC 4217: "AUTH TLS" answered 234, then the handshake; the login follows encrypted.
-  if (SendCommand("AUTH TLS") != 234)
-    throw ENetTLSError("TLS: the FTP server does not offer AUTH TLS (" + LastReplyLine() +
-                       "); the password was not sent.");
-  StartTLS();
-}
 
 void TNetFTP::ProtectDataConnections() {
   // No buffer size for a stream protocol, then private data connections (RFC 4217).

@@ -65,7 +65,6 @@ class TNetFTP : public TNetTCPClient {
   void SendTransferType();
 
  private:
-  void SecureControlConnection();
   void ProtectDataConnections();
   void SecureDataConnection(TNetTCPClient& data);
   // Opens the data connection as the mode wants, sends the transfer command and the bytes.

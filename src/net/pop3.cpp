@@ -12,7 +12,8 @@ void TNetPOP3::OpenConnection() {
   TNetTCPClient::OpenConnection();
   try {
     ReadReply({1});
-    if (UseTLS == tlsExplicit) StartPOP3TLS();
+    // RFC 2595: a server without STLS answers -ERR; the password must not go out in clear.
+    if (UseTLS == tlsExplicit) StartTLSAfter("STLS", 1, "POP3");
     SendCommand("USER " + UserId, 1);
     SendCommand("PASS " + Password, 1);
   } catch (...) {
@@ -25,13 +26,6 @@ void TNetPOP3::OpenConnection() {
   }
 }
 
-void TNetPOP3::StartPOP3TLS() {
-  // RFC 2595: a server without STLS answers -ERR; the password must not go out in clear.
-  if (SendCommand("STLS") != 1)
-    throw ENetTLSError("TLS: the POP3 server does not offer STLS (" + LastReplyLine() +
-                       "); the password was not sent.");
-  StartTLS();
-}
 
 int TNetPOP3::CountMessages() {
   SendCommand("STAT", 1);

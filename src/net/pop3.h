@@ -39,6 +39,4 @@ class TNetPOP3 : public TNetTCPClient {
 
  private:
   class MessageReader;
-  // "STLS" and the handshake, before the login (UseTLS tlsExplicit).
-  void StartPOP3TLS();
 };

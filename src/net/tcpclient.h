@@ -43,6 +43,10 @@ class TNetTCPClient : public TNetTCPConnection {
   // ENetTLSError (handshake), or ENetSocketError (10060 when the server stays silent for
   // InactivityTimeout).
   void StartTLS(const std::shared_ptr<platform::TlsResumeTicket>& resume = nullptr);
+  // The in-band upgrade of a line protocol ("STLS", "AUTH TLS"): sends the command and, when
+  // the reply is the accepted one, runs StartTLS. Any other reply means the server offers
+  // no TLS: ENetTLSError naming the server and its reply, and the password is never sent.
+  void StartTLSAfter(const std::string& command, int accepted, const std::string& server);
   bool Secure() const { return binding_.Socket.Secure(); }
   std::shared_ptr<platform::TlsResumeTicket> TLSResumeTicket() const {
     return binding_.Socket.ResumeTicket();

@@ -14,6 +14,13 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
+void TNetTCPClient::StartTLSAfter(const std::string& command, int accepted, const std::string& server) {
+  if (SendCommand(command) != accepted)
+    throw ENetTLSError("TLS: the " + server + " server does not offer " + command + " (" + LastReplyLine() +
+                       "); the password was not sent.");
+  StartTLS();
+}
+
 void TNetTCPClient::StartTLS(const std::shared_ptr<platform::TlsResumeTicket>& resume) {
   CheckPeerClosed(true, true);
   const std::string host = Lower(TLSHostName.empty() ? Host : TLSHostName);
