@@ -15,7 +15,7 @@ are told apart by path alone:
 Port 0 picks a free port. The port actually used is written to the port file (replaced
 whole, so a reader never sees half a number); nothing is printed. Every request appends one
 line "METHOD TARGET HOST VERSION" to the log ("-" when the request had no Host header).
-SIGTERM ends the server.
+SIGTERM ends the server. With --tls-cert and --tls-key the port speaks HTTPS only.
 
 Catalogue (JSON, UTF-8):
     {"shop": "桜商店",                 optional: searches must name this shop to hit
@@ -33,6 +33,7 @@ import html
 import json
 import os
 import signal
+import ssl
 import sys
 import threading
 import time
@@ -231,7 +232,9 @@ class MallHandler(BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def route(self):
-        base = f"http://127.0.0.1:{self.server.server_address[1]}"
+        port = self.server.server_address[1]
+        # Over TLS the links name the host the certificate is for.
+        base = f"https://localhost:{port}" if self.server.tls else f"http://127.0.0.1:{port}"
         path = urllib.parse.urlsplit(self.path).path
         catalogue = self.server.catalogue
         if path.startswith(SEARCH_PREFIX) and path.endswith("/"):
@@ -259,8 +262,10 @@ class MallHandler(BaseHTTPRequestHandler):
 class MallServer(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, catalogue, log_path, stalled_reviews=0, stall_seconds=2.0):
+    def __init__(self, port, catalogue, log_path, stalled_reviews=0, stall_seconds=2.0,
+                 tls=None):
         super().__init__(("127.0.0.1", port), MallHandler)
+        self.tls = tls
         self.catalogue = catalogue
         self.stalled_reviews = stalled_reviews
         self.stall_seconds = stall_seconds
@@ -275,6 +280,16 @@ class MallServer(ThreadingHTTPServer):
                 return False
             self.stalled_reviews -= 1
             return True
+
+    def finish_request(self, request, client_address):
+        # The handshake runs in the request's own thread, so one slow client holds up no other.
+        if self.tls is not None:
+            request.settimeout(10)
+            try:
+                request = self.tls.wrap_socket(request, server_side=True)
+            except (ssl.SSLError, OSError):
+                return
+        super().finish_request(request, client_address)
 
     def log_request_line(self, method, target, host, version):
         with self.log_lock:
@@ -302,10 +317,16 @@ def main():
     parser.add_argument("--stall-reviews", type=int, default=0,
                         help="the first N review requests stall, then close without an answer")
     parser.add_argument("--stall-seconds", type=float, default=2.0)
+    parser.add_argument("--tls-cert", help="PEM certificate: serve HTTPS instead of HTTP")
+    parser.add_argument("--tls-key", help="PEM key of --tls-cert")
     args = parser.parse_args()
 
+    tls = None
+    if args.tls_cert:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(args.tls_cert, args.tls_key)
     server = MallServer(args.port, Catalogue(args.catalog), args.log, args.stall_reviews,
-                        args.stall_seconds)
+                        args.stall_seconds, tls)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     write_port_file(args.port_file, server.server_address[1])
     try:
