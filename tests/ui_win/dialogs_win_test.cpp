@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
+#include <string>
 
 #include "app/settings.h"
 #include "platform/application.h"
@@ -181,10 +183,12 @@ class WinDialogs : public ::testing::Test {
 TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   settings.Pop3Host = "mail.example";
   settings.Pop3Pass = "secret";
+  settings.Pop3Tls = 1;
+  settings.Pop3Fingerprint = "5E:0F:3A:91";
   ShowSettingsDialog(form2, TForm2Host{settings, pop3, ftp, clients, [&] { SaveSettings(settings, Ini()); }, nullptr});
   TForm2& f = *form2;
   ASSERT_NE(H(f), nullptr) << "no window: is the X server there?";
-  CheckFrame(f, 434, 324, -1, -1, "環境設定");
+  CheckFrame(f, 434, 499, -1, -1, "環境設定");
   CheckRows({
       {f.GroupBox1, L"Button", 8, 8, 409, 121, "受信メール設定"},
       {f.Label1, L"Static", 8, 26, -1, -1, "Host"},
@@ -213,9 +217,34 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
       {f.Button2, L"Button", 216, 122, 65, 25, "設定完了"},
       {f.Button3, L"Button", 284, 122, 65, 25, "接続テスト"},
       {f.Button4, L"Button", 352, 122, 49, 25, "UpLoad"},
+      {f.GroupBox3, L"Button", 8, 297, 409, 80, "受信メール TLS"},
+      {f.Label12, L"Static", 8, 22, -1, -1, "接続"},
+      {f.CheckBox1, L"Button", 64, 20, 49, 17, "なし"},
+      {f.CheckBox2, L"Button", 120, 20, 89, 17, "TLS (995)"},
+      {f.CheckBox3, L"Button", 216, 20, 81, 17, "STLS"},
+      {f.Label13, L"Static", 8, 50, -1, -1, "証明書"},
+      {f.Edit10, L"Edit", 64, 48, 329, 20, ""},
+      {f.GroupBox4, L"Button", 8, 384, 409, 80, "FTP TLS"},
+      {f.Label14, L"Static", 8, 22, -1, -1, "接続"},
+      {f.CheckBox4, L"Button", 64, 20, 49, 17, "なし"},
+      {f.CheckBox5, L"Button", 120, 20, 89, 17, "FTPS (990)"},
+      {f.CheckBox6, L"Button", 216, 20, 81, 17, "AUTH TLS"},
+      {f.Label15, L"Static", 8, 50, -1, -1, "証明書"},
+      {f.Edit11, L"Edit", 64, 48, 329, 20, ""},
   });
   CheckTabOrder(H(f), {&f.Edit1, &f.Edit2, &f.Edit3, &f.Edit4, &f.Button1, &f.Button10, &f.Edit6, &f.Edit7,
-                       &f.Edit5, &f.Edit8, &f.Edit9, &f.Button2, &f.Button3, &f.Button4});
+                       &f.Edit5, &f.Edit8, &f.Edit9, &f.Button2, &f.Button3, &f.Button4, &f.CheckBox1,
+                       &f.CheckBox2, &f.CheckBox3, &f.Edit10, &f.CheckBox4, &f.CheckBox5, &f.CheckBox6,
+                       &f.Edit11});
+  // The TLS modes as the windows show them: one box per account checked.
+  auto checks = [](std::initializer_list<const TCheckBox*> boxes) {
+    std::string marks;
+    for (const TCheckBox* b : boxes) marks += SendMessageW(H(*b), BM_GETCHECK, 0, 0) == BST_CHECKED ? '1' : '0';
+    return marks;
+  };
+  EXPECT_EQ(checks({&f.CheckBox1, &f.CheckBox2, &f.CheckBox3}), "010");
+  EXPECT_EQ(checks({&f.CheckBox4, &f.CheckBox5, &f.CheckBox6}), "100");
+  EXPECT_EQ(Text(H(f.Edit10)), L"5E:0F:3A:91");
   // The Tab key walks that order through the program's own message loop.
   SetFocus(H(f.Edit1));
   PostMessageW(H(f.Edit1), WM_KEYDOWN, VK_TAB, 0);
@@ -229,6 +258,21 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   EXPECT_EQ(bold.lfWeight, FW_BOLD);
   EXPECT_EQ(Text(H(f.Edit1)), L"mail.example");
   Screenshot(f, "form2");
+
+  // A click checks a TLS box and clears the others; a click on the checked one keeps it.
+  // The FTP account's "設定完了" applies its mode and fingerprint.
+  SendMessageW(H(f.CheckBox3), BM_CLICK, 0, 0);
+  EXPECT_EQ(checks({&f.CheckBox1, &f.CheckBox2, &f.CheckBox3}), "001");
+  SendMessageW(H(f.CheckBox3), BM_CLICK, 0, 0);
+  EXPECT_EQ(checks({&f.CheckBox1, &f.CheckBox2, &f.CheckBox3}), "001");
+  EXPECT_TRUE(f.CheckBox3.Checked());
+  SendMessageW(H(f.CheckBox6), BM_CLICK, 0, 0);
+  Type(H(f.Edit11), L"AA:BB");
+  EXPECT_EQ(settings.FtpTls, 0);
+  SendMessageW(H(f.Button2), BM_CLICK, 0, 0);
+  EXPECT_EQ(settings.FtpTls, 2);
+  EXPECT_EQ(settings.FtpFingerprint, "AA:BB");
+  EXPECT_EQ(settings.Pop3Tls, 1);
 
   // The user types: Target follows each key; the host only with "設定完了"; a bad port stops there.
   Type(H(f.Edit9), L"X");
@@ -249,6 +293,9 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   LoadSettings(read, Ini());
   EXPECT_EQ(read.Target, "RecentX");
   EXPECT_EQ(read.Pop3Host, "mail.example2");
+  EXPECT_EQ(read.FtpTls, 2);
+  EXPECT_EQ(read.FtpFingerprint, "AA:BB");
+  EXPECT_EQ(read.Pop3Tls, 1);  // the mail group's "設定完了" stopped at the port
 }
 
 TEST_F(WinDialogs, OutputItemsDialogAndTheAdditionalTextWindowModalOverIt) {
