@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "platform/application.h"
 #include "platform/codepage.h"
+#include "platform/dialog.h"
 #include "support/testing.h"
 #include "ui/dialogs.h"
 
@@ -110,11 +111,13 @@ void CheckFrame(const TForm& form, int width, int height, int left, int top, con
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
 }
 
+// The dialogs' own face: the test prefix has it (scripts/wine-dialogs maps it to IPA P Gothic).
 void CheckFont(const TControl& c, int height) {
   LOGFONTW lf{};
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(H(c), WM_GETFONT, 0, 0)), sizeof lf, &lf);
   EXPECT_EQ(lf.lfHeight, -height) << c.Name;
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET) << c.Name;
+  EXPECT_EQ(std::wstring(lf.lfFaceName), W("ＭＳ Ｐゴシック")) << c.Name;
 }
 
 // The window as it is on the screen, as a 32-bit bitmap in $VDL_SCREENSHOTS.
@@ -296,6 +299,16 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   EXPECT_EQ(read.FtpTls, 2);
   EXPECT_EQ(read.FtpFingerprint, "AA:BB");
   EXPECT_EQ(read.Pop3Tls, 1);  // the mail group's "設定完了" stopped at the port
+}
+
+// What decides the fallback of the dialogs' face asks the desktop's fonts.
+TEST_F(WinDialogs, TheDesktopIsAskedForTheDialogFace) {
+  struct Case {
+    std::string face;
+    bool installed;
+  } cases[] = {{kDialogFontFace, true}, {"MS UI Gothic", true}, {"Vendlume No Such Face", false},
+               {Sjis("ありえない書体"), false}};
+  for (const auto& c : cases) EXPECT_EQ(platform::FontInstalled(c.face), c.installed) << c.face;
 }
 
 TEST_F(WinDialogs, OutputItemsDialogAndTheAdditionalTextWindowModalOverIt) {
