@@ -311,6 +311,29 @@ TEST_F(WinDialogs, TheDesktopIsAskedForTheDialogFace) {
   for (const auto& c : cases) EXPECT_EQ(platform::FontInstalled(c.face), c.installed) << c.face;
 }
 
+// A window that asks for a face the desktop lacks is drawn in the first Japanese UI font
+// there, and the owner gets one note however many such windows open.
+TEST_F(WinDialogs, AMissingFaceIsReplacedInTheWindowsWithOneNote) {
+  std::vector<std::string> notes;
+  TDialogFonts saved = DialogFonts();
+  DialogFonts() = TDialogFonts(platform::FontInstalled, [&](const std::string& text) { notes.push_back(text); });
+  for (int i = 0; i < 2; ++i) {
+    TForm form("Missing", "missing", 200, 100);
+    form.Setup().FontFace = "Vendlume No Such Face";
+    TEdit edit(&form, "Edit1", 8, 8, 100, 20, 0);
+    form.Show();
+    ASSERT_NE(H(edit), nullptr);
+    LOGFONTW lf{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(H(edit), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    EXPECT_EQ(std::wstring(lf.lfFaceName), L"MS UI Gothic");
+    EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
+  }
+  DialogFonts() = saved;
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find("Vendlume No Such Face"), std::string::npos);
+  EXPECT_NE(notes[0].find("MS UI Gothic"), std::string::npos);
+}
+
 TEST_F(WinDialogs, OutputItemsDialogAndTheAdditionalTextWindowModalOverIt) {
   settings.AddText = "<b>sale</b>";
   int renders = 0;
