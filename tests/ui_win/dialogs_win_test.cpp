@@ -111,10 +111,16 @@ void CheckFrame(const TForm& form, int width, int height, int left, int top, con
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
 }
 
-// The dialogs' own face: the test prefix has it (scripts/wine-dialogs maps it to IPA P Gothic).
-void CheckFont(const TControl& c, int height) {
+// The font the control's window draws with.
+LOGFONTW FontOf(const TControl& c) {
   LOGFONTW lf{};
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(H(c), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  return lf;
+}
+
+// The dialogs' own face: the test prefix has it (scripts/wine-dialogs maps it to IPA P Gothic).
+void CheckFont(const TControl& c, int height) {
+  LOGFONTW lf = FontOf(c);
   EXPECT_EQ(lf.lfHeight, -height) << c.Name;
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET) << c.Name;
   EXPECT_EQ(std::wstring(lf.lfFaceName), W("ＭＳ Ｐゴシック")) << c.Name;
@@ -256,9 +262,7 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   CheckFont(f.Edit1, 12);
   EXPECT_EQ(SendMessageW(H(f.Edit3), EM_GETPASSWORDCHAR, 0, 0), L'*');
   EXPECT_EQ(SendMessageW(H(f.Edit5), EM_GETPASSWORDCHAR, 0, 0), L'*');
-  LOGFONTW bold{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(H(f.Label11), WM_GETFONT, 0, 0)), sizeof bold, &bold);
-  EXPECT_EQ(bold.lfWeight, FW_BOLD);
+  EXPECT_EQ(FontOf(f.Label11).lfWeight, FW_BOLD);
   EXPECT_EQ(Text(H(f.Edit1)), L"mail.example");
   Screenshot(f, "form2");
 
@@ -323,8 +327,7 @@ TEST_F(WinDialogs, AMissingFaceIsReplacedInTheWindowsWithOneNote) {
     TEdit edit(&form, "Edit1", 8, 8, 100, 20, 0);
     form.Show();
     ASSERT_NE(H(edit), nullptr);
-    LOGFONTW lf{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(H(edit), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    LOGFONTW lf = FontOf(edit);
     EXPECT_EQ(std::wstring(lf.lfFaceName), L"MS UI Gothic");
     EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
   }
