@@ -150,7 +150,13 @@ void TForm1::AbandonWait() {
 
 void TForm1::Timer1Timer(TObject*) {
   if (Abandoning() || Settings.Pop3Host == "NONE") return;
-  // A connection test holding the mailbox client: this turn is left out, the next tick polls.
+  PollMailbox();
+}
+
+void TForm1::PollMailbox() {
+  // Whoever asks for a cycle (the timer, or a direct call from anywhere else, also one made
+  // from a message pumped in the middle of a cycle): while a connection test or a cycle
+  // holds the mailbox client, this turn is left out and the timer keeps its countdown.
   auto mailbox = Clients.TryTake(TNetClientKind::Mailbox);
   if (!mailbox) return;
   cycleRunning_ = true;
@@ -160,7 +166,7 @@ void TForm1::Timer1Timer(TObject*) {
     if (Abandoning() && !savedThisCycle_ && NetPOP31->IsOpen()) NetPOP31->TNetTCPClient::CloseConnection();
   };
   try {
-    PollMailbox();
+    RunPollCycle();
   } catch (...) {
     endCycle();
     throw;

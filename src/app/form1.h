@@ -65,7 +65,8 @@ class TForm1 : public TObject {
   // render and publish the page. A mail that cannot be used is kept in failed/ and deleted;
   // after a passing failure it stays and is tried again (see intake/mailjournal.h). The
   // timer is stopped meanwhile and set to 5 s when the cycle began with a backlog of two or
-  // more mails, else to 15 s.
+  // more mails, else to 15 s. The cycle holds the mailbox client; when a connection test or
+  // another cycle has it, the call does nothing at all (the timer keeps counting down).
   void PollMailbox();
   void WriteLog(int code);
 
@@ -121,7 +122,8 @@ class TForm1 : public TObject {
   // Called by the idle pump once abandoning: ends the wait with the silent abort.
   [[noreturn]] void AbandonWait();
 
-  // The poll cycle's transaction (pollcycle.cpp).
+  // The poll cycle's transaction (pollcycle.cpp), run by PollMailbox with the client taken.
+  void RunPollCycle();
   void LoadRecentOrdersAtStartUp();
   void TakeFirstMail(TNetPOP3& pop3);
   void CommitDeletion(TNetPOP3& pop3);

@@ -117,7 +117,7 @@ void TForm1::LoadRecentOrdersAtStartUp() {
   }
 }
 
-void TForm1::PollMailbox() {
+void TForm1::RunPollCycle() {
   Timer1.SetInterval(0);
   int messageCount = 0;
   auto restartTimer = [&] { Timer1.SetInterval(messageCount >= 2 ? kBacklogInterval : kNormalInterval); };

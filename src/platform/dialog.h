@@ -77,6 +77,15 @@ bool DialogsAvailable();
 // Without a desktop the text goes to stderr.
 void ShowMessageBox(const std::string& text);
 
+// Whether the desktop has a font of that face (a Shift-JIS name) for Japanese text. True
+// without a desktop, where nothing is drawn.
+bool FontInstalled(const std::string& face);
+
+// A note for the shop owner that asks for nothing and interrupts nothing (Shift-JIS text):
+// on Windows an information entry of the source "Vendlume" in the Application event log;
+// without a desktop a line on stderr.
+void NoteForOwner(const std::string& text);
+
 // A native peer for the control, or nullptr where the platform has no desktop.
 std::unique_ptr<NativeControl> CreateNativeControl(const ControlSetup& setup, NativeControl* parent,
                                                    ControlEvents events);

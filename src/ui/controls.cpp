@@ -22,6 +22,35 @@ const char* const kDialogFontFace = [] {
   return face.c_str();
 }();
 
+std::string TDialogFonts::FaceFor(const std::string& asked) {
+  auto known = chosen_.find(asked);
+  if (known != chosen_.end()) return known->second;
+  std::string face = asked;
+  if (!installed_(asked)) {
+    static const char* const kJapaneseUiFaces[] = {"MS UI Gothic", "Yu Gothic UI", "Meiryo UI"};
+    std::string found;
+    for (const char* candidate : kJapaneseUiFaces)
+      if (installed_(candidate)) {
+        found = candidate;
+        break;
+      }
+    face = found.empty() ? kJapaneseUiFaces[0] : found;
+    if (!noted_) {
+      noted_ = true;
+      note_(Sjis("設定画面のフォント「") + asked + Sjis("」がないため、") +
+            (found.empty() ? Sjis("システムの日本語フォント") : Sjis("「") + found + Sjis("」")) +
+            Sjis("で表示します。"));
+    }
+  }
+  chosen_[asked] = face;
+  return face;
+}
+
+TDialogFonts& DialogFonts() {
+  static TDialogFonts fonts(platform::FontInstalled, platform::NoteForOwner);
+  return fonts;
+}
+
 void SetUnhandledErrorHandler(std::function<void(const std::exception&)> handler) {
   ErrorHandler() = std::move(handler);
 }
@@ -66,7 +95,9 @@ void TControl::SetEnabled(bool enabled) {
 
 void TControl::CreateWindows() {
   if (!native_) {
-    native_ = platform::CreateNativeControl(setup_, parent_ ? parent_->native_.get() : nullptr, NativeEvents());
+    platform::ControlSetup shown = setup_;
+    if (!shown.FontFace.empty()) shown.FontFace = DialogFonts().FaceFor(shown.FontFace);
+    native_ = platform::CreateNativeControl(shown, parent_ ? parent_->native_.get() : nullptr, NativeEvents());
     if (native_ && !enabled_) native_->SetEnabled(false);
     if (native_) ShowState();
   }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,28 @@ using TMouseEvent = std::function<void(TObject* Sender, int X, int Y)>;
 
 // The dialogs' client font.
 extern const char* const kDialogFontFace;  // "ＭＳ Ｐゴシック", Shift-JIS
+
+// Decides the face the windows of the dialogs are drawn in. A face the desktop has is used
+// as asked; in place of a missing one comes the first installed of the system's Japanese UI
+// fonts (with none of them, "MS UI Gothic" is asked for and the font mapper picks a face
+// for Shift-JIS text). Each face is decided once per run, and the first fallback leaves the
+// owner one note.
+class TDialogFonts {
+ public:
+  using TInstalled = std::function<bool(const std::string& face)>;
+  using TNote = std::function<void(const std::string& text)>;
+  TDialogFonts(TInstalled installed, TNote note) : installed_(std::move(installed)), note_(std::move(note)) {}
+  std::string FaceFor(const std::string& asked);
+
+ private:
+  TInstalled installed_;
+  TNote note_;
+  std::map<std::string, std::string> chosen_;
+  bool noted_ = false;
+};
+// The program's: platform::FontInstalled, platform::NoteForOwner. Tests put their own in
+// its place.
+TDialogFonts& DialogFonts();
 
 class TControl : public TObject {
  public:

@@ -5,10 +5,22 @@
 #include "net/accounts.h"
 #include "platform/dialog.h"
 
+namespace {
+
+int CheckedIndex(TCheckBox* const (&boxes)[3]) {
+  for (int i = 0; i < 3; ++i)
+    if (boxes[i]->Checked()) return i;
+  return 0;
+}
+
+}  // namespace
+
 TForm2::TForm2(TForm2Host host)
-    : TForm("Form2", ::Sjis("環境設定"), 434, 324), ShowMessage(platform::ShowMessageBox), host_(std::move(host)) {
+    : TForm("Form2", ::Sjis("環境設定"), 434, 499), ShowMessage(platform::ShowMessageBox), host_(std::move(host)) {
   GroupBox1.Setup().TabOrder = 0;
   GroupBox2.Setup().TabOrder = 1;
+  GroupBox3.Setup().TabOrder = 2;
+  GroupBox4.Setup().TabOrder = 3;
   Edit3.Setup().Password = true;
   Edit5.Setup().Password = true;
   Button1.OnClick = [this](TObject* s) { Button1Click(s); };
@@ -17,6 +29,10 @@ TForm2::TForm2(TForm2Host host)
   Button3.OnClick = [this](TObject* s) { Button3Click(s); };
   Button4.OnClick = [this](TObject* s) { Button4Click(s); };
   Edit9.OnChange = [this](TObject* s) { Edit9Change(s); };
+  // A click on a box checks it and clears the other two; a click on the checked one keeps it.
+  for (auto* boxes : {&pop3TlsBoxes_, &ftpTlsBoxes_})
+    for (int i = 0; i < 3; ++i)
+      (*boxes)[i]->OnClick = [this, boxes, i](TObject*) { ShowTlsChoice(*boxes, i); };
   GroupBox2.OnMouseDown = [this](TObject* s, int x, int y) { GroupBox2MouseDown(s, x, y); };
   OnCloseQuery = [this](TObject* s) { return FormCloseQuery(s); };
   OnClose = [this](TObject* s) { FormClose(s); };
@@ -38,7 +54,23 @@ void TForm2::FormCreate() {
   Edit7.SetText(s.FtpUser);
   Edit8.SetText(IntToStr(s.FtpPort));
   Edit9.SetText(s.Target);
+  ShowTlsChoice(pop3TlsBoxes_, s.Pop3Tls);
+  Edit10.SetText(s.Pop3Fingerprint);
+  ShowTlsChoice(ftpTlsBoxes_, s.FtpTls);
+  Edit11.SetText(s.FtpFingerprint);
 }
+
+void TForm2::ShowTlsChoice(TCheckBox* const (&boxes)[3], int mode) {
+  if (showingTlsChoice_) return;  // the boxes' own clicks while they are set
+  if (mode < 0 || mode > kTlsSettingMost) mode = 0;
+  showingTlsChoice_ = true;
+  for (int i = 0; i < 3; ++i) boxes[i]->SetChecked(i == mode);
+  showingTlsChoice_ = false;
+}
+
+int TForm2::Pop3TlsChoice() const { return CheckedIndex(pop3TlsBoxes_); }
+
+int TForm2::FtpTlsChoice() const { return CheckedIndex(ftpTlsBoxes_); }
 
 void TForm2::Button1Click(TObject*) {
   TSettings& s = host_.Settings;
@@ -46,6 +78,8 @@ void TForm2::Button1Click(TObject*) {
   s.Pop3User = Edit2.Text();
   s.Pop3Pass = Edit3.Text();
   s.Pop3Port = StrToInt(Edit4.Text());
+  s.Pop3Tls = Pop3TlsChoice();
+  s.Pop3Fingerprint = Edit10.Text();
 }
 
 void TForm2::Button2Click(TObject*) {
@@ -54,6 +88,8 @@ void TForm2::Button2Click(TObject*) {
   s.FtpUser = Edit7.Text();
   s.FtpPass = Edit5.Text();
   s.FtpPort = StrToInt(Edit8.Text());
+  s.FtpTls = FtpTlsChoice();
+  s.FtpFingerprint = Edit11.Text();
 }
 
 void TForm2::TestConnection(TNetTCPClient& client, const std::function<void()>& open) {

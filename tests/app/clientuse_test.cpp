@@ -5,9 +5,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "app/form1.h"
+#include "base/sjisliteral.h"
+#include "intake/itemlookup.h"
 #include "support/dovecot_mailbox.h"
 #include "support/server_env.h"
 #include "support/testing.h"
@@ -70,6 +73,82 @@ TEST_F(ClientUse, APollTickLeavesItsTurnOutWhileATestHoldsTheMailbox) {
   }
   EXPECT_EQ(MailsLeft(1), 1u);
   form.Timer1Timer(nullptr);
+  EXPECT_EQ(MailsLeft(0), 0u);
+  EXPECT_FALSE(form.Clients.Busy(TNetClientKind::Mailbox));
+}
+
+// Not only the timer polls: a direct call of PollMailbox takes the client as well, so a
+// connection test that holds it is left alone and the timer keeps its countdown.
+TEST_F(ClientUse, EveryRouteToAPollLeavesItsTurnOutWhileATestHoldsTheMailbox) {
+  struct Route {
+    const char* what;
+    std::function<void()> poll;
+  } routes[] = {{"timer tick", [&] { form.Timer1Timer(nullptr); }}, {"direct call", [&] { form.PollMailbox(); }}};
+  for (const auto& route : routes) {
+    SCOPED_TRACE(route.what);
+    box.Clear();
+    box.Put("Subject: x\r\n\r\nnot an order\r\n");
+    form.Timer1.SetInterval(12345);
+    {
+      auto test = form.Clients.TryTake(TNetClientKind::Mailbox);
+      form.NetPOP31->Host = "127.0.0.1";
+      form.NetPOP31->Port = box.Port;
+      form.NetPOP31->UserId = box.User;
+      form.NetPOP31->Password = box.Password;
+      form.NetPOP31->OpenConnection();
+      route.poll();
+      EXPECT_FALSE(form.CycleRunning());
+      EXPECT_EQ(form.Timer1.Interval(), 12345);
+      ASSERT_TRUE(form.NetPOP31->IsOpen());  // the test's connection, undisturbed
+      EXPECT_EQ(form.NetPOP31->CountMessages(), 1);
+      form.NetPOP31->CloseConnection();
+    }
+    EXPECT_EQ(MailsLeft(1), 1u);
+    route.poll();
+    EXPECT_EQ(MailsLeft(0), 0u);
+    EXPECT_EQ(form.Timer1.Interval(), 15000);
+    EXPECT_FALSE(form.Clients.Busy(TNetClientKind::Mailbox));
+  }
+}
+
+// A lookup that, while the cycle waits on the mall, lets another poll be asked for (as a
+// message pumped during the wait could) and notes what it found.
+class PollingLookup : public TNoProductLookup {
+ public:
+  explicit PollingLookup(TForm1& form) : form_(form) {}
+  std::string LookupByCode(const std::string&) override {
+    clientTaken = form_.Clients.Busy(TNetClientKind::Mailbox);
+    if (nested++ == 0) form_.PollMailbox();
+    connectionKept = form_.NetPOP31->IsOpen();
+    return "";
+  }
+  bool clientTaken = false, connectionKept = false;
+  int nested = 0;
+
+ private:
+  TForm1& form_;
+};
+
+TEST_F(ClientUse, APollAskedForDuringACycleDoesNotTouchTheCyclesConnection) {
+  box.Put("From: order@example.com\r\nSubject: order\r\nMIME-Version: 1.0\r\n"
+          "Content-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
+          Sjis("■ ショップ名 ： 桜商店\r\n"
+               "[日時]     2016-10-24 09:05:33\r\n"
+               "[注文者] 山田 太郎 様\r\n"
+               "〒100-0001 東京都千代田区千代田1-1\r\n"
+               "(TEL) 03-1234-5678\r\n"
+               "[送付先] 山田 太郎 様\r\n"
+               "[商品]\r\n"
+               "桜のマグカップ (mug-001)\r\n"
+               "価格  1,200(円) x 2(個) = 2,400(円)\r\n"
+               "**********\r\n"));
+  auto* lookup = new PollingLookup(form);
+  form.Lookup.reset(lookup);
+  form.PollMailbox();
+  EXPECT_EQ(lookup->nested, 1);  // one item: the nested poll did not run a cycle of its own
+  EXPECT_TRUE(lookup->clientTaken);
+  EXPECT_TRUE(lookup->connectionKept);
+  EXPECT_EQ(form.RecentOrders.size(), 1u);
   EXPECT_EQ(MailsLeft(0), 0u);
   EXPECT_FALSE(form.Clients.Busy(TNetClientKind::Mailbox));
 }

@@ -166,6 +166,90 @@ TEST_F(Form2Test, AFailedSaveKeepsTheDialogOpenWithEverythingTyped) {
   EXPECT_TRUE(f.Close());
 }
 
+// Which of an account's three TLS boxes are checked, as "010".
+std::string Checks(const TCheckBox& none, const TCheckBox& first, const TCheckBox& protocol) {
+  std::string marks;
+  for (const TCheckBox* box : {&none, &first, &protocol}) marks += box->Checked() ? '1' : '0';
+  return marks;
+}
+
+TEST_F(Form2Test, TheTlsBoxesShowTheSettingsAndEachAccountsButtonAppliesItsOwn) {
+  struct Case {
+    int pop3Tls, ftpTls;    // in the settings when the dialog opens
+    std::string pop3Shown, ftpShown;
+    int pop3Click, ftpClick;  // the box clicked then (0 none, 1 first byte, 2 protocol)
+  } cases[] = {
+      {0, 0, "100", "100", 1, 2}, {1, 2, "010", "001", 2, 0}, {2, 1, "001", "010", 0, 1},
+      {2, 2, "001", "001", 2, 2},  // clicking the checked box keeps it
+      {7, -1, "100", "100", 1, 1},  // a mode this program does not know shows as none
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.pop3Tls << "/" << c.ftpTls);
+    settings = TSettings{};
+    settings.Pop3Tls = c.pop3Tls;
+    settings.FtpTls = c.ftpTls;
+    settings.Pop3Fingerprint = "AB:CD";
+    settings.FtpFingerprint = "ef01";
+    TForm2& f = Open();
+    EXPECT_EQ(Checks(f.CheckBox1, f.CheckBox2, f.CheckBox3), c.pop3Shown);
+    EXPECT_EQ(Checks(f.CheckBox4, f.CheckBox5, f.CheckBox6), c.ftpShown);
+    EXPECT_EQ(f.Edit10.Text(), "AB:CD");
+    EXPECT_EQ(f.Edit11.Text(), "ef01");
+
+    TCheckBox* pop3Boxes[] = {&f.CheckBox1, &f.CheckBox2, &f.CheckBox3};
+    TCheckBox* ftpBoxes[] = {&f.CheckBox4, &f.CheckBox5, &f.CheckBox6};
+    pop3Boxes[c.pop3Click]->Click();
+    ftpBoxes[c.ftpClick]->Click();
+    std::string one = "000", other = "000";
+    one[c.pop3Click] = '1';
+    other[c.ftpClick] = '1';
+    EXPECT_EQ(Checks(f.CheckBox1, f.CheckBox2, f.CheckBox3), one);
+    EXPECT_EQ(Checks(f.CheckBox4, f.CheckBox5, f.CheckBox6), other);
+    f.Edit10.SetText("");
+    f.Edit10.Type("00:11");
+    f.Edit11.SetText("");
+
+    // Nothing is applied before "設定完了", and each button applies only its account.
+    EXPECT_EQ(settings.Pop3Tls, c.pop3Tls);
+    f.Button1.Click();
+    EXPECT_EQ(settings.Pop3Tls, c.pop3Click);
+    EXPECT_EQ(settings.Pop3Fingerprint, "00:11");
+    EXPECT_EQ(settings.FtpTls, c.ftpTls);
+    EXPECT_EQ(settings.FtpFingerprint, "ef01");
+    f.Button2.Click();
+    EXPECT_EQ(settings.FtpTls, c.ftpClick);
+    EXPECT_EQ(settings.FtpFingerprint, "");
+
+    ASSERT_TRUE(f.Close());
+    TSettings read;
+    LoadSettings(read, iniPath());
+    EXPECT_EQ(read.Pop3Tls, c.pop3Click);
+    EXPECT_EQ(read.Pop3Fingerprint, "00:11");
+    EXPECT_EQ(read.FtpTls, c.ftpClick);
+    EXPECT_EQ(read.FtpFingerprint, "");
+    EXPECT_TRUE(errors.messages.empty());
+  }
+}
+
+TEST_F(Form2Test, ABadPortLeavesTheTlsSettingsOfItsAccountAsTheyWere) {
+  settings.Pop3Tls = 1;
+  settings.Pop3Fingerprint = "old";
+  TForm2& f = Open();
+  f.CheckBox3.Click();
+  f.Edit10.SetText("new");
+  f.Edit4.SetText("99x");
+  f.Button1.Click();
+  EXPECT_EQ(errors.messages, std::vector<std::string>{NotAnInteger("99x")});
+  EXPECT_EQ(settings.Pop3Tls, 1);
+  EXPECT_EQ(settings.Pop3Fingerprint, "old");
+  errors.messages.clear();
+  f.Edit4.SetText("110");
+  f.Button1.Click();
+  EXPECT_EQ(settings.Pop3Tls, 2);
+  EXPECT_EQ(settings.Pop3Fingerprint, "new");
+  EXPECT_TRUE(errors.messages.empty());
+}
+
 class Form2Servers : public Form2Test {
  protected:
   void SetUp() override {
@@ -253,6 +337,63 @@ TEST_F(Form2Test, ACertificateTheClientRefusesHasItsOwnMessageAndAMatchingPinIsC
       EXPECT_NE(shown[0].find("fingerprint"), std::string::npos) << shown[0];
     }
     EXPECT_FALSE(pop3.IsOpen());
+    ASSERT_TRUE(f.Close());
+  }
+}
+
+// The owner chooses the TLS mode and pins the certificate in the dialog, applies the
+// account and tests it: against the private servers that refuse any login in clear.
+TEST_F(Form2Test, ConnectionTestsUseTheTlsModeAndFingerprintChosenInTheDialog) {
+  std::map<std::string, std::string> pop3Env, ftpEnv;
+  std::string why;
+  ASSERT_TRUE(testing_support::ReadServerEnv("dovecot-tls/pop3.env", pop3Env, why)) << why;
+  ASSERT_TRUE(testing_support::ReadServerEnv("vsftpd-tls/ftp.env", ftpEnv, why)) << why;
+  const std::string kRefused = Sjis("サーバーの証明書を確認できません。");
+  struct Case {
+    const char* what;
+    bool ftp;
+    const char* portKey;
+    int box;  // 0 none, 1 from the first byte, 2 started by the protocol
+    const char* pinKey;
+    std::string expected;  // the message, or its beginning
+  } cases[] = {
+      {"POP3 from the first byte", false, "TLS_PORT", 1, "SHA256_SERVER", kConfirmed},
+      {"POP3 STLS", false, "PORT", 2, "SHA256_SERVER", kConfirmed},
+      // dovecot takes a login in clear from the loopback, so the mode shows the other way:
+      // TLS from the first byte where the server greets in clear fails.
+      {"POP3 from the first byte on the STLS port", false, "PORT", 1, "SHA256_SERVER", kFailed},
+      {"POP3 STLS, another certificate pinned", false, "PORT", 2, "SHA256_EXPIRED", kRefused},
+      {"FTPS from the first byte", true, "TLS_PORT", 1, "SHA256_SERVER", kConfirmed},
+      {"FTP AUTH TLS", true, "PORT", 2, "SHA256_SERVER", kConfirmed},
+      {"FTP in clear", true, "PORT", 0, "SHA256_SERVER", kFailed},
+      {"FTP AUTH TLS, another certificate pinned", true, "PORT", 2, "SHA256_SELFSIGNED", kRefused},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    shown.clear();
+    settings = TSettings{};
+    auto& env = c.ftp ? ftpEnv : pop3Env;
+    TForm2& f = Open();
+    TEdit& host = c.ftp ? f.Edit6 : f.Edit1;
+    TEdit& user = c.ftp ? f.Edit7 : f.Edit2;
+    TEdit& pass = c.ftp ? f.Edit5 : f.Edit3;
+    TEdit& port = c.ftp ? f.Edit8 : f.Edit4;
+    TEdit& pin = c.ftp ? f.Edit11 : f.Edit10;
+    TCheckBox* boxes[] = {c.ftp ? &f.CheckBox4 : &f.CheckBox1, c.ftp ? &f.CheckBox5 : &f.CheckBox2,
+                          c.ftp ? &f.CheckBox6 : &f.CheckBox3};
+    host.SetText("localhost");
+    user.SetText(env["USER"]);
+    pass.SetText(env["PASSWORD"]);
+    port.SetText(env[c.portKey]);
+    boxes[c.box]->Click();
+    pin.SetText(env[c.pinKey]);
+    (c.ftp ? f.Button2 : f.Button1).Click();
+    (c.ftp ? f.Button3 : f.Button10).Click();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].substr(0, c.expected.size()), c.expected) << SjisToUtf8Text(shown[0]);
+    EXPECT_FALSE(pop3.IsOpen());
+    EXPECT_FALSE(ftp.IsOpen());
+    EXPECT_TRUE(errors.messages.empty());
     ASSERT_TRUE(f.Close());
   }
 }

@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
+#include <string>
 
 #include "app/settings.h"
 #include "platform/application.h"
 #include "platform/codepage.h"
+#include "platform/dialog.h"
 #include "support/testing.h"
 #include "ui/dialogs.h"
 
@@ -108,11 +111,19 @@ void CheckFrame(const TForm& form, int width, int height, int left, int top, con
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
 }
 
-void CheckFont(const TControl& c, int height) {
+// The font the control's window draws with.
+LOGFONTW FontOf(const TControl& c) {
   LOGFONTW lf{};
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(H(c), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  return lf;
+}
+
+// The dialogs' own face: the test prefix has it (scripts/wine-dialogs maps it to IPA P Gothic).
+void CheckFont(const TControl& c, int height) {
+  LOGFONTW lf = FontOf(c);
   EXPECT_EQ(lf.lfHeight, -height) << c.Name;
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET) << c.Name;
+  EXPECT_EQ(std::wstring(lf.lfFaceName), W("ＭＳ Ｐゴシック")) << c.Name;
 }
 
 // The window as it is on the screen, as a 32-bit bitmap in $VDL_SCREENSHOTS.
@@ -181,10 +192,12 @@ class WinDialogs : public ::testing::Test {
 TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   settings.Pop3Host = "mail.example";
   settings.Pop3Pass = "secret";
+  settings.Pop3Tls = 1;
+  settings.Pop3Fingerprint = "5E:0F:3A:91";
   ShowSettingsDialog(form2, TForm2Host{settings, pop3, ftp, clients, [&] { SaveSettings(settings, Ini()); }, nullptr});
   TForm2& f = *form2;
   ASSERT_NE(H(f), nullptr) << "no window: is the X server there?";
-  CheckFrame(f, 434, 324, -1, -1, "環境設定");
+  CheckFrame(f, 434, 499, -1, -1, "環境設定");
   CheckRows({
       {f.GroupBox1, L"Button", 8, 8, 409, 121, "受信メール設定"},
       {f.Label1, L"Static", 8, 26, -1, -1, "Host"},
@@ -213,9 +226,34 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
       {f.Button2, L"Button", 216, 122, 65, 25, "設定完了"},
       {f.Button3, L"Button", 284, 122, 65, 25, "接続テスト"},
       {f.Button4, L"Button", 352, 122, 49, 25, "UpLoad"},
+      {f.GroupBox3, L"Button", 8, 297, 409, 80, "受信メール TLS"},
+      {f.Label12, L"Static", 8, 22, -1, -1, "接続"},
+      {f.CheckBox1, L"Button", 64, 20, 49, 17, "なし"},
+      {f.CheckBox2, L"Button", 120, 20, 89, 17, "TLS (995)"},
+      {f.CheckBox3, L"Button", 216, 20, 81, 17, "STLS"},
+      {f.Label13, L"Static", 8, 50, -1, -1, "証明書"},
+      {f.Edit10, L"Edit", 64, 48, 329, 20, ""},
+      {f.GroupBox4, L"Button", 8, 384, 409, 80, "FTP TLS"},
+      {f.Label14, L"Static", 8, 22, -1, -1, "接続"},
+      {f.CheckBox4, L"Button", 64, 20, 49, 17, "なし"},
+      {f.CheckBox5, L"Button", 120, 20, 89, 17, "FTPS (990)"},
+      {f.CheckBox6, L"Button", 216, 20, 81, 17, "AUTH TLS"},
+      {f.Label15, L"Static", 8, 50, -1, -1, "証明書"},
+      {f.Edit11, L"Edit", 64, 48, 329, 20, ""},
   });
   CheckTabOrder(H(f), {&f.Edit1, &f.Edit2, &f.Edit3, &f.Edit4, &f.Button1, &f.Button10, &f.Edit6, &f.Edit7,
-                       &f.Edit5, &f.Edit8, &f.Edit9, &f.Button2, &f.Button3, &f.Button4});
+                       &f.Edit5, &f.Edit8, &f.Edit9, &f.Button2, &f.Button3, &f.Button4, &f.CheckBox1,
+                       &f.CheckBox2, &f.CheckBox3, &f.Edit10, &f.CheckBox4, &f.CheckBox5, &f.CheckBox6,
+                       &f.Edit11});
+  // The TLS modes as the windows show them: one box per account checked.
+  auto checks = [](std::initializer_list<const TCheckBox*> boxes) {
+    std::string marks;
+    for (const TCheckBox* b : boxes) marks += SendMessageW(H(*b), BM_GETCHECK, 0, 0) == BST_CHECKED ? '1' : '0';
+    return marks;
+  };
+  EXPECT_EQ(checks({&f.CheckBox1, &f.CheckBox2, &f.CheckBox3}), "010");
+  EXPECT_EQ(checks({&f.CheckBox4, &f.CheckBox5, &f.CheckBox6}), "100");
+  EXPECT_EQ(Text(H(f.Edit10)), L"5E:0F:3A:91");
   // The Tab key walks that order through the program's own message loop.
   SetFocus(H(f.Edit1));
   PostMessageW(H(f.Edit1), WM_KEYDOWN, VK_TAB, 0);
@@ -224,11 +262,24 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   CheckFont(f.Edit1, 12);
   EXPECT_EQ(SendMessageW(H(f.Edit3), EM_GETPASSWORDCHAR, 0, 0), L'*');
   EXPECT_EQ(SendMessageW(H(f.Edit5), EM_GETPASSWORDCHAR, 0, 0), L'*');
-  LOGFONTW bold{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(H(f.Label11), WM_GETFONT, 0, 0)), sizeof bold, &bold);
-  EXPECT_EQ(bold.lfWeight, FW_BOLD);
+  EXPECT_EQ(FontOf(f.Label11).lfWeight, FW_BOLD);
   EXPECT_EQ(Text(H(f.Edit1)), L"mail.example");
   Screenshot(f, "form2");
+
+  // A click checks a TLS box and clears the others; a click on the checked one keeps it.
+  // The FTP account's "設定完了" applies its mode and fingerprint.
+  SendMessageW(H(f.CheckBox3), BM_CLICK, 0, 0);
+  EXPECT_EQ(checks({&f.CheckBox1, &f.CheckBox2, &f.CheckBox3}), "001");
+  SendMessageW(H(f.CheckBox3), BM_CLICK, 0, 0);
+  EXPECT_EQ(checks({&f.CheckBox1, &f.CheckBox2, &f.CheckBox3}), "001");
+  EXPECT_TRUE(f.CheckBox3.Checked());
+  SendMessageW(H(f.CheckBox6), BM_CLICK, 0, 0);
+  Type(H(f.Edit11), L"AA:BB");
+  EXPECT_EQ(settings.FtpTls, 0);
+  SendMessageW(H(f.Button2), BM_CLICK, 0, 0);
+  EXPECT_EQ(settings.FtpTls, 2);
+  EXPECT_EQ(settings.FtpFingerprint, "AA:BB");
+  EXPECT_EQ(settings.Pop3Tls, 1);
 
   // The user types: Target follows each key; the host only with "設定完了"; a bad port stops there.
   Type(H(f.Edit9), L"X");
@@ -249,6 +300,41 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   LoadSettings(read, Ini());
   EXPECT_EQ(read.Target, "RecentX");
   EXPECT_EQ(read.Pop3Host, "mail.example2");
+  EXPECT_EQ(read.FtpTls, 2);
+  EXPECT_EQ(read.FtpFingerprint, "AA:BB");
+  EXPECT_EQ(read.Pop3Tls, 1);  // the mail group's "設定完了" stopped at the port
+}
+
+// What decides the fallback of the dialogs' face asks the desktop's fonts.
+TEST_F(WinDialogs, TheDesktopIsAskedForTheDialogFace) {
+  struct Case {
+    std::string face;
+    bool installed;
+  } cases[] = {{kDialogFontFace, true}, {"MS UI Gothic", true}, {"Vendlume No Such Face", false},
+               {Sjis("ありえない書体"), false}};
+  for (const auto& c : cases) EXPECT_EQ(platform::FontInstalled(c.face), c.installed) << c.face;
+}
+
+// A window that asks for a face the desktop lacks is drawn in the first Japanese UI font
+// there, and the owner gets one note however many such windows open.
+TEST_F(WinDialogs, AMissingFaceIsReplacedInTheWindowsWithOneNote) {
+  std::vector<std::string> notes;
+  TDialogFonts saved = DialogFonts();
+  DialogFonts() = TDialogFonts(platform::FontInstalled, [&](const std::string& text) { notes.push_back(text); });
+  for (int i = 0; i < 2; ++i) {
+    TForm form("Missing", "missing", 200, 100);
+    form.Setup().FontFace = "Vendlume No Such Face";
+    TEdit edit(&form, "Edit1", 8, 8, 100, 20, 0);
+    form.Show();
+    ASSERT_NE(H(edit), nullptr);
+    LOGFONTW lf = FontOf(edit);
+    EXPECT_EQ(std::wstring(lf.lfFaceName), L"MS UI Gothic");
+    EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
+  }
+  DialogFonts() = saved;
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find("Vendlume No Such Face"), std::string::npos);
+  EXPECT_NE(notes[0].find("MS UI Gothic"), std::string::npos);
 }
 
 TEST_F(WinDialogs, OutputItemsDialogAndTheAdditionalTextWindowModalOverIt) {

@@ -13,4 +13,8 @@ bool DialogsAvailable() { return false; }
 
 void ShowMessageBox(const std::string& text) { std::fprintf(stderr, "Vendlume: %s\n", text.c_str()); }
 
+bool FontInstalled(const std::string&) { return true; }
+
+void NoteForOwner(const std::string& text) { std::fprintf(stderr, "Vendlume: %s\n", text.c_str()); }
+
 }  // namespace platform

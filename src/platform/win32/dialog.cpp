@@ -28,12 +28,12 @@ std::wstring WindowText(HWND hwnd) {
   return text;
 }
 
-// The face the dialogs ask for, or (where it is missing) the desktop's Japanese UI font.
 int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
   return 0;
 }
 
+// The face as the control layer chose it (ui/controls.h: a missing face is replaced there).
 HFONT MakeFont(const std::string& face, int height, bool bold) {
   LOGFONTW lf{};
   lf.lfHeight = -height;
@@ -41,11 +41,6 @@ HFONT MakeFont(const std::string& face, int height, bool bold) {
   lf.lfCharSet = SHIFTJIS_CHARSET;
   std::wstring w = Wide(face);
   lstrcpynW(lf.lfFaceName, w.c_str(), LF_FACESIZE);
-  HDC dc = GetDC(nullptr);
-  bool found = false;
-  EnumFontFamiliesExW(dc, &lf, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
-  ReleaseDC(nullptr, dc);
-  if (!found) lstrcpynW(lf.lfFaceName, L"MS UI Gothic", LF_FACESIZE);
   return CreateFontIndirectW(&lf);
 }
 
@@ -369,6 +364,29 @@ bool DialogsAvailable() { return true; }
 void ShowMessageBox(const std::string& text) {
   std::wstring w = Wide(text);
   MessageBoxW(GetActiveWindow(), w.c_str(), L"Vendlume", MB_OK | MB_ICONINFORMATION);
+}
+
+bool FontInstalled(const std::string& face) {
+  LOGFONTW lf{};
+  lf.lfCharSet = SHIFTJIS_CHARSET;
+  std::wstring w = Wide(face);
+  lstrcpynW(lf.lfFaceName, w.c_str(), LF_FACESIZE);
+  HDC dc = GetDC(nullptr);
+  bool found = false;
+  EnumFontFamiliesExW(dc, &lf, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, dc);
+  return found;
+}
+
+void NoteForOwner(const std::string& text) {
+  // No message file is registered for the source (that needs an installer and the
+  // administrator): the event viewer shows the text as the event's inserted string.
+  HANDLE source = RegisterEventSourceW(nullptr, L"Vendlume");
+  if (!source) return;
+  std::wstring w = Wide(text);
+  LPCWSTR strings[] = {w.c_str()};
+  ReportEventW(source, EVENTLOG_INFORMATION_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+  DeregisterEventSource(source);
 }
 
 std::unique_ptr<NativeControl> CreateNativeControl(const ControlSetup& setup, NativeControl* parent,
