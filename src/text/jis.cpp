@@ -10,20 +10,7 @@ size_t JisToSjisInto(const char* in, size_t size, char* out) {
   for (;;) {
     if (!doubleByte) {
       // Single bytes up to the next escape, eight at a time.
-      while (end - p >= 8) {
-        const uint64_t word = LoadWord(p);
-        const uint64_t esc = BytesEqualMask(word, 0x1B);
-        if (esc != 0) {
-          const size_t k = FirstMarkedByte(esc);
-          for (size_t i = 0; i < k; ++i) o[i] = p[i];
-          o += k;
-          p += k;
-          break;
-        }
-        StoreWord(o, word);
-        o += 8;
-        p += 8;
-      }
+      CopyUnmarkedWords(p, end, o, [](uint64_t word) { return BytesEqualMask(word, 0x1B); });
       while (p < end && *p != '\x1B') *o++ = *p++;
     } else {
       for (;;) {

@@ -31,20 +31,7 @@ size_t EucToSjisInto(const char* in, size_t size, char* out) {
   char* o = out;
   for (;;) {
     // Bytes below 80, eight at a time.
-    while (end - p >= 8) {
-      const uint64_t word = LoadWord(p);
-      const uint64_t high = HighBitMask(word);
-      if (high != 0) {
-        const size_t k = FirstMarkedByte(high);
-        for (size_t i = 0; i < k; ++i) o[i] = p[i];
-        o += k;
-        p += k;
-        break;
-      }
-      StoreWord(o, word);
-      o += 8;
-      p += 8;
-    }
+    CopyUnmarkedWords(p, end, o, HighBitMask);
     if (p == end) break;
     const auto c = static_cast<unsigned char>(*p);
     if (c <= 0x80 || c == 0xFF) {

@@ -28,3 +28,24 @@ inline uint64_t HighBitMask(uint64_t word) { return word & 0x8080808080808080u; 
 
 // The index (0 to 7) of the first byte marked in a non-zero mask.
 inline size_t FirstMarkedByte(uint64_t mask) { return static_cast<size_t>(std::countr_zero(mask)) / 8; }
+
+// Copies p to o eight bytes at a time while mark(word) marks none of them, then the bytes
+// before the first marked one, and stops there or with fewer than eight bytes left before
+// end. o may lag p in the same storage: a word is stored only after it was loaded whole.
+template <class Mark>
+inline void CopyUnmarkedWords(const char*& p, const char* end, char*& o, Mark mark) {
+  while (end - p >= 8) {
+    const uint64_t word = LoadWord(p);
+    const uint64_t marked = mark(word);
+    if (marked != 0) {
+      const size_t k = FirstMarkedByte(marked);
+      for (size_t i = 0; i < k; ++i) o[i] = p[i];
+      o += k;
+      p += k;
+      return;
+    }
+    StoreWord(o, word);
+    o += 8;
+    p += 8;
+  }
+}
