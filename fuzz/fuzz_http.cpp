@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  TNetHeaderList headers;
+  THttpHeaderLines headers;  // as the client keeps them
   std::string status;
   size_t start = 0;
   for (bool first = true; start <= text.size(); first = false) {

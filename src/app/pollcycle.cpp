@@ -49,7 +49,7 @@ std::string OrderText(const TNetText& part) {
     text += entry;
     text += "\r\n";
   }
-  text = ConvertCode(text, 5);
+  ConvertCodeInPlace(text, 5);
   text.erase(std::remove(text.begin(), text.end(), ','), text.end());
   return text;
 }

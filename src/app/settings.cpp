@@ -37,6 +37,18 @@ std::string UnescapeLineBreaks(const std::string& stored) {
   return out;
 }
 
+// Reading a value trims the blanks around it and removes one pair of enclosing quotes ("..."
+// or '...'). A text that would lose something that way (a password with a blank at its end,
+// a name in quotes) is written inside one more pair of double quotes, which the reading
+// removes again.
+std::string ProtectedValue(const std::string& text) {
+  if (text.empty()) return text;
+  auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  const char first = text.front(), last = text.back();
+  const bool quoted = text.size() >= 2 && (first == '"' || first == '\'') && last == first;
+  return quoted || blank(first) || blank(last) ? "\"" + text + "\"" : text;
+}
+
 class SettingsReader {
  public:
   explicit SettingsReader(const std::string& path) : path_(path) {}
@@ -70,7 +82,7 @@ class SettingsWriter {
   explicit SettingsWriter(const std::string& path) : path_(path) {}
 
   void String(const char* section, const char* key, const std::string& value) const {
-    if (!platform::WriteProfileString(path_, section, key, value)) {
+    if (!platform::WriteProfileString(path_, section, key, ProtectedValue(value))) {
       static const std::string cannotWrite = Sjis(" に書き込めません");
       throw EIniFileError(path_ + cannotWrite);
     }

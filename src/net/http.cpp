@@ -52,7 +52,7 @@ THttpBodyFraming TNetHTTP::ReadReply(TNetHTTPMethod method) {
   StatusText = status.StatusText;
   StatusCode = status.StatusCode;
   const THttpBodyFraming framing = BodyFraming(method == hmHead, StatusCode, head.Headers);
-  ReplyHeaders = ResponseHeaderInfo(std::move(head.Headers));
+  ReplyHeaders = ResponseHeaderInfo(head.Headers);
   return framing;
 }
 

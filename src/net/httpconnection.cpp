@@ -76,7 +76,7 @@ THttpResponseHead TNetHTTPConnection::ReadResponseHead() {
   for (;;) {
     std::string line = ReadResponseLine(budget);
     if (line.empty()) break;
-    head.Headers.Add(std::move(line));
+    head.Headers.Add(line);
   }
   return head;
 }

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "mail/headerlist.h"
+#include "net/httpheaders.h"
 #include "net/httpparse.h"
 #include "net/memorystream.h"
 #include "net/tcpclient.h"
@@ -25,7 +25,7 @@ constexpr int kHttpRecvBufferSize = 256 * 1024;
 
 struct THttpResponseHead {
   std::string StatusLine;
-  TNetHeaderList Headers;
+  THttpHeaderLines Headers;
 };
 
 class TNetHTTPConnection : public TNetTCPClient {

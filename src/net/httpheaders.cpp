@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <stdexcept>
 
 #include "base/numtext.h"
 #include "text/asciitext.h"
@@ -78,35 +79,38 @@ std::vector<std::string> RequestHeaderLines(const TNetHeaderInfo& r) {
   return lines;
 }
 
-TNetHeaderInfo ResponseHeaderInfo(TNetHeaderList headers) {
+namespace {
+
+// The fields of count header lines, line(i) giving line i.
+template <class LineAt>
+TNetHeaderInfo HeaderInfoOf(size_t count, const LineAt& line) {
   // One pass: each header (a line and its continuation lines) is either a named field,
   // whose first occurrence gives the value, or stays as it is among the extra lines.
+  TNetHeaderInfo info;
   std::string values[kFieldCount];
   bool seen[kFieldCount] = {};
-  std::vector<std::string> extra;
-  std::vector<std::string>& lines = headers.Lines;
-  for (size_t i = 0; i < lines.size();) {
+  for (size_t i = 0; i < count;) {
     size_t end = i + 1;
-    while (end < lines.size() && !lines[end].empty() && IsBlank(lines[end][0])) ++end;
-    const int field = FieldOf(lines[i]);
+    while (end < count && !line(end).empty() && IsBlank(line(end)[0])) ++end;
+    const std::string_view first = line(i);
+    const int field = FieldOf(first);
     if (field < 0) {
-      for (size_t k = i; k < end; ++k) extra.push_back(std::move(lines[k]));
+      for (size_t k = i; k < end; ++k) info.ExtraHeaders.Add(std::string(line(k)));
     } else if (!seen[field]) {
       seen[field] = true;
       std::string& value = values[field];
-      value = lines[i].substr(lines[i].find(':') + 1);
+      value = first.substr(first.find(':') + 1);
       for (size_t k = i + 1; k < end; ++k) {
-        const size_t start = lines[k].find_first_not_of(" \t");
+        const std::string_view next = line(k);
+        const size_t start = next.find_first_not_of(" \t");
         if (!value.empty() && !IsBlank(value.back())) value += ' ';
-        if (start != std::string::npos) value.append(lines[k], start);
+        if (start != std::string_view::npos) value.append(next.substr(start));
       }
       value.erase(0, value.find_first_not_of(" \t"));
     }
     i = end;
   }
-  lines = std::move(extra);
 
-  TNetHeaderInfo info;
   info.Location = values[kLocation];
   info.Server = values[kServer];
   info.Connection = values[kConnection];
@@ -131,8 +135,28 @@ TNetHeaderInfo ResponseHeaderInfo(TNetHeaderList headers) {
   info.LastModified = ParseHttpDate(values[kLastModified]);
   info.Expires = ParseHttpDate(values[kExpires]);
   info.ProxyAuthenticate = values[kProxyAuthenticate];
-  info.ExtraHeaders = std::move(headers);
   return info;
+}
+
+}  // namespace
+
+void THttpHeaderLines::Add(std::string_view line) {
+  if (line.size() > UINT32_MAX - text_.size()) throw std::length_error("header lines");
+  text_.append(line);
+  ends_.push_back(static_cast<uint32_t>(text_.size()));
+}
+
+std::string THttpHeaderLines::Value(std::string_view name) const {
+  return HeaderValueOf(Count(), [this](size_t i) { return Line(i); }, name);
+}
+
+TNetHeaderInfo ResponseHeaderInfo(const THttpHeaderLines& headers) {
+  return HeaderInfoOf(headers.Count(), [&headers](size_t i) { return headers.Line(i); });
+}
+
+TNetHeaderInfo ResponseHeaderInfo(const TNetHeaderList& headers) {
+  return HeaderInfoOf(headers.Lines.size(),
+                      [&headers](size_t i) -> std::string_view { return headers.Lines[i]; });
 }
 
 platform::LocalDateTime ParseHttpDate(std::string_view value) {

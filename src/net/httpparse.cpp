@@ -171,14 +171,14 @@ std::optional<int64_t> ParseDecimal(std::string_view text) {
   return value;
 }
 
-THttpBodyFraming BodyFraming(bool headRequest, int statusCode, const TNetHeaderList& headers) {
+THttpBodyFraming BodyFramingOf(bool headRequest, int statusCode, std::string_view transferEncoding,
+                               std::string_view contentLength) {
   if (headRequest || (statusCode >= 100 && statusCode < 200) || statusCode == 204 ||
       statusCode == 304)
     return {};
-  if (AsciiLowerCase(headers.Value("Transfer-Encoding")).find("chunked") != npos)
+  if (AsciiLowerCase(transferEncoding).find("chunked") != npos)
     return {THttpBodyFraming::kChunked, 0};
-  const std::string length = headers.Value("Content-Length");
-  if (auto n = ParseDecimal(length)) {
+  if (auto n = ParseDecimal(contentLength)) {
     if (*n == 0) return {};
     return {THttpBodyFraming::kLength, *n};
   }

@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "mail/headerlist.h"
 
 // An address cut into its pieces. Path + Document is the request target: everything after
 // the host part, without the fragment.
@@ -67,5 +66,12 @@ struct THttpBodyFraming {
 };
 // None for a response to HEAD, a 1xx, 204 or 304, or a "Content-Length" of 0; chunked when
 // "Transfer-Encoding" names "chunked" (it overrides a length, as RFC 7230 3.3.3 requires);
-// the length when "Content-Length" is a number; else until the server closes.
-THttpBodyFraming BodyFraming(bool headRequest, int statusCode, const TNetHeaderList& headers);
+// the length when "Content-Length" is a number; else until the server closes. Headers is
+// any list of header lines with Value(name) (TNetHeaderList, THttpHeaderLines).
+THttpBodyFraming BodyFramingOf(bool headRequest, int statusCode, std::string_view transferEncoding,
+                               std::string_view contentLength);
+template <class Headers>
+THttpBodyFraming BodyFraming(bool headRequest, int statusCode, const Headers& headers) {
+  return BodyFramingOf(headRequest, statusCode, headers.Value("Transfer-Encoding"),
+                       headers.Value("Content-Length"));
+}

@@ -75,13 +75,14 @@ std::string SocketErrorText(int code) {
 
 void RaiseSocketError(int code) { throw ENetSocketError(code, SocketErrorText(code)); }
 
-std::string LookUpHost(const std::string& host, int timeoutMs) {
+std::string LookUpHost(const std::string& host, int timeoutMs, THostResolver resolve) {
   if (EqualsNoCase(host, "LOCALHOST")) return "127.0.0.1";
   if (IsDottedQuad(host)) return host;
   if (!platform::StartSocketService()) throw ENetStackInitializationFailed();
+  if (!resolve) resolve = platform::ResolveHostName;
   if (timeoutMs <= 0) {
     std::string dotted;
-    if (!platform::ResolveHostName(host, dotted)) RaiseSocketError(platform::LastSocketError());
+    if (!resolve(host, dotted)) RaiseSocketError(platform::LastSocketError());
     return dotted;
   }
   // The system's lookup cannot be interrupted: it runs in a thread of its own, which the
@@ -95,9 +96,9 @@ std::string LookUpHost(const std::string& host, int timeoutMs) {
     std::string dotted;
   };
   auto lookup = std::make_shared<Lookup>();
-  std::thread([lookup, host] {
+  std::thread([lookup, host, resolve] {
     std::string dotted;
-    const bool ok = platform::ResolveHostName(host, dotted);
+    const bool ok = resolve(host, dotted);
     const int error = ok ? 0 : platform::LastSocketError();
     std::lock_guard<std::mutex> lock(lookup->mutex);
     lookup->ok = ok;

@@ -13,7 +13,10 @@ std::string SocketErrorText(int code);
 // lookup throws the socket error of the service.
 // The lookup gives up after timeoutMs (when positive) with ENetSocketError 10060; the
 // system's own lookup may then still run to its end in the background.
-std::string LookUpHost(const std::string& host, int timeoutMs = -1);
+// resolve is the system's lookup (platform::ResolveHostName), replaceable where the limit
+// itself is under test; like it, it leaves its error code in LastSocketError on failure.
+using THostResolver = bool (*)(const std::string& name, std::string& dotted);
+std::string LookUpHost(const std::string& host, int timeoutMs = -1, THostResolver resolve = nullptr);
 
 // Throws ENetException ("<what> contains a line break.") when the text holds a CR or LF:
 // inside a command argument it would end the command and begin another.

@@ -1,46 +1,45 @@
 #include "text/jis.h"
 
-#include <algorithm>
-#include <cstring>
+#include "text/wordscan.h"
 
-void AppendJisPairAsSjis(std::string& out, unsigned char j1, unsigned char j2) {
-  char pair[2];
-  PutJisPairAsSjis(pair, j1, j2);
-  out.append(pair, 2);
-}
-
-std::string JisToSjis(std::string_view jis) {
-  // Shift-JIS is never longer than the JIS it comes from: the output is written in place
-  // into storage of the input's size and cut to its length at the end.
-  std::string out(jis.size(), '\0');
-  char* const begin = out.data();
-  char* o = begin;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(jis.data());
-  const unsigned char* const end = p + jis.size();
+size_t JisToSjisInto(const char* in, size_t size, char* out) {
+  const char* p = in;
+  const char* const end = in + size;
+  char* o = out;
   bool doubleByte = false;
-  while (p < end) {
-    if (*p == 0x1B) {
-      if (p + 1 < end) {
-        if (p[1] == '$') doubleByte = true;
-        else if (p[1] == '(') doubleByte = false;
-      }
-      p += std::min<size_t>(3, static_cast<size_t>(end - p));
-    } else if (!doubleByte) {
-      // A run of single bytes up to the next escape, copied at once.
-      const void* esc = std::memchr(p, 0x1B, static_cast<size_t>(end - p));
-      const unsigned char* stop = esc ? static_cast<const unsigned char*>(esc) : end;
-      std::memcpy(o, p, static_cast<size_t>(stop - p));
-      o += stop - p;
-      p = stop;
+  for (;;) {
+    if (!doubleByte) {
+      // Single bytes up to the next escape, eight at a time.
+      CopyUnmarkedWords(p, end, o, [](uint64_t word) { return BytesEqualMask(word, 0x1B); });
+      while (p < end && *p != '\x1B') *o++ = *p++;
     } else {
-      while (p + 1 < end && *p != 0x1B) {
-        PutJisPairAsSjis(o, p[0], p[1]);
+      for (;;) {
+        // Four pairs at a time while no escape is near; an ESC as a pair's second byte also
+        // stops the block loop, and the pair loop below takes it as data.
+        while (end - p >= 8 && BytesEqualMask(LoadWord(p), 0x1B) == 0) {
+          for (int i = 0; i < 8; i += 2)
+            PutJisPairAsSjis(o + i, static_cast<unsigned char>(p[i]), static_cast<unsigned char>(p[i + 1]));
+          o += 8;
+          p += 8;
+        }
+        if (end - p < 2 || *p == '\x1B') break;
+        PutJisPairAsSjis(o, static_cast<unsigned char>(p[0]), static_cast<unsigned char>(p[1]));
         o += 2;
         p += 2;
       }
-      if (p + 1 >= end && p < end && *p != 0x1B) break;  // half a character: dropped
     }
+    if (p == end || *p != '\x1B') break;  // the end, or half a pair: dropped
+    if (end - p >= 2) {
+      if (p[1] == '$') doubleByte = true;
+      else if (p[1] == '(') doubleByte = false;
+    }
+    p += end - p < 3 ? end - p : 3;
   }
-  out.resize(static_cast<size_t>(o - begin));
+  return static_cast<size_t>(o - out);
+}
+
+std::string JisToSjis(std::string_view jis) {
+  std::string out(jis);
+  out.resize(JisToSjisInto(out.data(), out.size(), out.data()));
   return out;
 }

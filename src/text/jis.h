@@ -1,18 +1,18 @@
 // 7-bit JIS (ISO-2022-JP) to Shift-JIS. Shared by the mail text conversion and the
 // decoding of encoded words in mail headers.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-// Appends the Shift-JIS form of the JIS X 0208 pair (j1, j2), computed in 8-bit arithmetic
-// (30 21 becomes 88 9F).
-void AppendJisPairAsSjis(std::string& out, unsigned char j1, unsigned char j2);
-
-// The same pair written at out[0], out[1]: the arithmetic of the whole conversion, kept
-// inline so that converting long texts costs a few instructions per pair.
+// The Shift-JIS form of the JIS X 0208 pair (j1, j2) written at out[0], out[1], computed in
+// 8-bit arithmetic (30 21 becomes 88 9F): the first byte is ((j1 + 1) >> 1) + 70 below 5F,
+// + B0 from 5F on; the second is j2 + 7E for an even j1, else j2 + 1F up to 5F and j2 + 20
+// above. Without branches, so that converting long texts costs a few instructions a pair.
 inline void PutJisPairAsSjis(char* out, unsigned char j1, unsigned char j2) {
-  out[0] = static_cast<char>(((j1 + 1) >> 1) + (j1 < 0x5F ? 0x70 : 0xB0));
-  out[1] = static_cast<char>((j1 & 1) == 0 ? j2 + 0x7E : j2 <= 0x5F ? j2 + 0x1F : j2 + 0x20);
+  const unsigned odd = j1 & 1u;
+  out[0] = static_cast<char>(((j1 + 1u) >> 1) + 0x70u + (static_cast<unsigned>(j1 >= 0x5F) << 6));
+  out[1] = static_cast<char>(j2 + 0x7Eu - odd * 0x5Fu + (odd & static_cast<unsigned>(j2 > 0x5F)));
 }
 
 // Walks the text with a double-byte mode that starts off. An ESC begins a three-byte
@@ -21,3 +21,7 @@ inline void PutJisPairAsSjis(char* out, unsigned char j1, unsigned char j2) {
 // bytes; double-byte mode converts byte pairs. A tail that cannot be completed (an escape
 // sequence cut short, or the first byte of a pair without its second) is dropped.
 std::string JisToSjis(std::string_view jis);
+
+// The same walk from in[0..size) to out, returning the bytes written (never more than
+// size). out may be in itself: the output never overtakes the input.
+size_t JisToSjisInto(const char* in, size_t size, char* out);

@@ -1,6 +1,8 @@
 #include "text/textcode.h"
 
+#include "platform/memoryadvice.h"
 #include "text/jis.h"
+#include "text/wordscan.h"
 
 namespace {
 
@@ -8,31 +10,58 @@ bool In(unsigned char c, unsigned char lo, unsigned char hi) { return c >= lo &&
 
 bool IsBinaryByte(unsigned char c) { return c < 0x08 || c == 0xFF; }
 
-std::string EucToSjis(std::string_view euc) {
-  // Never longer than the input: written in place, then cut to its length.
-  std::string out(euc.size(), '\0');
-  char* o = out.data();
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(euc.data());
-  const unsigned char* const end = p + euc.size();
-  while (p < end) {
-    const unsigned char c = *p;
+// From this size on, fresh storage for a conversion is asked for on large pages.
+constexpr size_t kLargeText = size_t{4} << 20;
+
+// Empty storage with room for size bytes: the output is never longer than the input.
+std::string StorageFor(size_t size) {
+  std::string out;
+  if (size >= kLargeText) {
+    out.reserve(size);
+    platform::AdviseLargeFill(out.data(), out.capacity());
+  }
+  return out;
+}
+
+// EUC-JP from in[0..size) to out (which may be in itself: the output never overtakes the
+// input); returns the bytes written.
+size_t EucToSjisInto(const char* in, size_t size, char* out) {
+  const char* p = in;
+  const char* const end = in + size;
+  char* o = out;
+  for (;;) {
+    // Bytes below 80, eight at a time.
+    CopyUnmarkedWords(p, end, o, HighBitMask);
+    if (p == end) break;
+    const auto c = static_cast<unsigned char>(*p);
     if (c <= 0x80 || c == 0xFF) {
-      *o++ = static_cast<char>(c);
-      ++p;
-    } else if (p + 1 >= end) {
-      break;  // a lead byte without its follower
-    } else if (c == 0x8E) {
+      *o++ = *p++;
+      continue;
+    }
+    if (end - p < 2) break;  // a lead byte without its follower
+    if (c == 0x8E) {
       // Single shift 2: half-width katakana have the same byte in Shift-JIS.
-      *o++ = static_cast<char>(p[1]);
+      *o++ = p[1];
       p += 2;
-    } else {
-      PutJisPairAsSjis(o, c & 0x7F, p[1] & 0x7F);
+      continue;
+    }
+    // A run of pairs.
+    do {
+      PutJisPairAsSjis(o, static_cast<unsigned char>(p[0] & 0x7F), static_cast<unsigned char>(p[1] & 0x7F));
       o += 2;
       p += 2;
-    }
+    } while (end - p >= 2 && static_cast<unsigned char>(*p) > 0x80 && *p != '\x8E' && *p != '\xFF');
   }
-  out.resize(static_cast<size_t>(o - out.data()));
-  return out;
+  return static_cast<size_t>(o - out);
+}
+
+// Whether the text of this code is converted for the target; otherwise it stays as it is.
+bool Converts(int code, int target) {
+  return target == kCodeSjis && (code == kCodeJisB || code == kCodeJisAt || code == kCodeEuc);
+}
+
+size_t ConvertInto(int code, const char* in, size_t size, char* out) {
+  return code == kCodeEuc ? EucToSjisInto(in, size, out) : JisToSjisInto(in, size, out);
 }
 
 }  // namespace
@@ -98,10 +127,18 @@ int DetectCode(std::string_view text) {
 }
 
 std::string ConvertCode(std::string_view text, int target) {
-  int code = DetectCode(text);
-  if (target != kCodeSjis || code == target || code == kCodeAscii || code == kCodeBinary ||
-      code == kCodeUndecided)
-    return std::string(text);
-  if (code == kCodeEuc) return EucToSjis(text);
-  return JisToSjis(text);
+  const int code = DetectCode(text);
+  std::string out = StorageFor(text.size());
+  if (!Converts(code, target)) {
+    out.assign(text);
+    return out;
+  }
+  out.resize(text.size());
+  out.resize(ConvertInto(code, text.data(), text.size(), out.data()));
+  return out;
+}
+
+void ConvertCodeInPlace(std::string& text, int target) {
+  const int code = DetectCode(text);
+  if (Converts(code, target)) text.resize(ConvertInto(code, text.data(), text.size(), text.data()));
 }

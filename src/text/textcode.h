@@ -28,3 +28,6 @@ int DetectCode(std::string_view text);
 // keeping their byte. Never fails. A tail that ends inside a construct (an escape sequence,
 // the first byte of a pair, a lone 8E) is dropped.
 std::string ConvertCode(std::string_view text, int target);
+// The same conversion in the text's own storage (the output is never longer than the
+// input): for a caller that owns the text and needs only the converted form.
+void ConvertCodeInPlace(std::string& text, int target);

@@ -119,6 +119,34 @@ TEST(SaveSettings, EveryValueComesBackAndASecondSaveChangesNoByte) {
   EXPECT_EQ(ReadAll(IniPath()), first);
 }
 
+// Reading trims blanks and removes one pair of enclosing quotes: texts with either at their
+// edges must still come back as they were typed, and plain texts stay unquoted in the file.
+TEST(SaveSettings, TextsWithBlanksOrQuotesAtTheirEdgesComeBackWhole) {
+  const struct {
+    std::string text;
+    std::string stored;  // as the password's line holds it
+  } cases[] = {
+      {" pw", "\" pw\""},         {"pw ", "\"pw \""},       {"\tpw", "\"\tpw\""},
+      {"\"pw\"", "\"\"pw\"\""}, {"'pw'", "\"'pw'\""},   {"\"", "\""},
+      {"'pw\"", "'pw\""},         {"\" \"", "\"\" \"\""},  {"a b", "a b"},
+      {"pw'", "pw'"},
+  };
+  for (const auto& c : cases) {
+    ScopedTempDir dir;
+    TSettings s;
+    s.Pop3Pass = c.text;
+    s.FtpUser = c.text;
+    s.AddText = c.text + "\r\n" + c.text;
+    s.Pop3Fingerprint = c.text;
+    SaveSettings(s, IniPath());
+    const std::string file = ReadAll(IniPath());
+    EXPECT_NE(file.find("\r\nPass=" + c.stored + "\r\n"), std::string::npos) << c.text;
+    EXPECT_EQ(Fields(Loaded()), Fields(s)) << c.text;
+    SaveSettings(Loaded(), IniPath());
+    EXPECT_EQ(ReadAll(IniPath()), file) << c.text;
+  }
+}
+
 TEST(SaveSettings, ChangesOnlyWhatChangedInAnEditedFile) {
   ScopedTempDir dir;
   const std::string edited =
