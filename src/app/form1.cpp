@@ -14,6 +14,7 @@
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "base/errors.h"
+#include "base/files.h"
 #include "base/netexceptions.h"
 #include "base/sjisliteral.h"
 #include "publish/publication.h"
@@ -83,6 +84,8 @@ void TForm1::FormCreate() {
   // out of the page.
   HouseMachine = platform::ComputerName().compare(0, 3, "QVZ") == 0;
   LoadRecentOrdersAtStartUp();
+  // A page that an earlier run could not publish goes out with the first cycle.
+  pageStale_ = ReadFileBytes(platform::FileInCurrentDirectory(kStalePageMarkName)).has_value();
   LoadSettings();
   if (Settings.Pop3Host == "NONE") POP3Setting1Click(this);
   try {
@@ -206,13 +209,30 @@ void TForm1::WaitForPublicationStatus(const char* status) {
 
 void TForm1::PublishPage() {
   if (Abandoning()) return;
+  // One waiting publication is enough: it uploads item.html as it is when it runs.
+  if (publicationQueued_) return;
   // While a connection test or another publication uses the FTP client, this one follows
   // when it is done.
+  publicationQueued_ = Clients.Busy(TNetClientKind::Ftp);
   Clients.UseWhenFree(TNetClientKind::Ftp, [this] {
+    publicationQueued_ = false;
     if (Abandoning()) return;
-    PublishPageFile(*NetFTP1, Settings, platform::FileInCurrentDirectory(kPageFileName),
-                    [this](const char* status) { WaitForPublicationStatus(status); });
+    NotePublication(PublishPageFile(*NetFTP1, Settings, platform::FileInCurrentDirectory(kPageFileName),
+                                    [this](const char* status) { WaitForPublicationStatus(status); }));
   });
+}
+
+void TForm1::NotePublication(bool stored) {
+  // An upload abandoned for the exit counts as failed too: the next start publishes.
+  pageStale_ = !stored;
+  // The mark on disk is a convenience for the next start: when it cannot be kept, the
+  // flag still serves this run.
+  const std::string mark = platform::FileInCurrentDirectory(kStalePageMarkName);
+  try {
+    if (stored) std::remove(mark.c_str());
+    else if (!ReadFileBytes(mark)) ReplaceFileBytes(mark, "");
+  } catch (const std::exception&) {
+  }
 }
 
 // --- settings dialogs ---

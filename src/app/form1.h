@@ -26,6 +26,8 @@
 
 // The page the renderer writes and the publication uploads.
 constexpr char kPageFileName[] = "item.html";
+// Present while the page on the web space is older than the last page meant for it.
+constexpr char kStalePageMarkName[] = "item.unpublished";
 
 class TForm1 : public TObject {
  public:
@@ -63,17 +65,25 @@ class TForm1 : public TObject {
   // One cycle takes the oldest mail of the mailbox as one transaction: read, look the items
   // up, add the rows, save the list, and only then delete the mail on the server; then
   // render and publish the page. A mail that cannot be used is kept in failed/ and deleted;
-  // after a passing failure it stays and is tried again (see intake/mailjournal.h). The
-  // timer is stopped meanwhile and set to 5 s when the cycle began with a backlog of two or
-  // more mails, else to 15 s. The cycle holds the mailbox client; when a connection test or
-  // another cycle has it, the call does nothing at all (the timer keeps counting down).
+  // after a passing failure it stays and is tried again (see intake/mailjournal.h). A page
+  // that could not be rendered or published is tried again at the end of every later
+  // cycle, once per cycle, whatever the mailbox did. The timer is stopped meanwhile and set
+  // to 5 s when the cycle began with a backlog of two or more mails, else to 15 s. The
+  // cycle holds the mailbox client; when a connection test or another cycle has it, the
+  // call does nothing at all (the timer keeps counting down).
   void PollMailbox();
   void WriteLog(int code);
 
   void RenderStatusPage();
   // Uploads item.html as Target + ".html" to the shop's web space. Silent: a failure ends
   // the publication without a message or a log line, and the next one starts afresh.
+  // While the FTP client is taken the publication waits for it; a publication already
+  // waiting takes the page as it is when it runs, so none is queued twice. A failure
+  // leaves the published page stale: every later poll cycle publishes it again, with or
+  // without new mail, until one publication succeeds. The mark survives a restart as
+  // the file item.unpublished.
   void PublishPage();
+  bool PageStale() const { return pageStale_; }
 
   void LoadSettings();
   void SaveSettings();
@@ -130,8 +140,15 @@ class TForm1 : public TObject {
   void FailedTry(TNetPOP3& pop3, const std::string& key, std::string_view mailText);
   void GiveUpMail(TNetPOP3& pop3, std::string_view mailText);
   void RefreshPage();
+  // Renders or publishes the page that earlier cycles left behind, unless this cycle has
+  // already tried.
+  void CatchUpPage();
+  void NotePublication(bool stored);
   TMailTries mailTries_;
   bool pagePending_ = false;  // the list changed but the page could not be rendered
+  bool pageStale_ = false;    // the last publication failed: the web space is behind
+  bool publicationQueued_ = false;  // a publication waits for the FTP client
+  bool pageTriedThisCycle_ = false;
 
   bool pelnor1Visible_ = true;
   bool settingsDialogShown_ = false;

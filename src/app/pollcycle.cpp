@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <exception>
 
 #include "app/eventlog.h"
 #include "app/form1.h"
@@ -119,8 +120,9 @@ void TForm1::LoadRecentOrdersAtStartUp() {
 
 void TForm1::RunPollCycle() {
   Timer1.SetInterval(0);
+  pageTriedThisCycle_ = false;
   int messageCount = 0;
-  auto restartTimer = [&] { Timer1.SetInterval(messageCount >= 2 ? kBacklogInterval : kNormalInterval); };
+  std::exception_ptr failure;
   try {
     TNetPOP3& pop3 = *NetPOP31;
     if (pop3.IsOpen()) pop3.CloseConnection();
@@ -139,15 +141,20 @@ void TForm1::RunPollCycle() {
       TakeFirstMail(pop3);
     } else {
       pop3.CloseConnection();
-      if (pagePending_) RefreshPage();
     }
   } catch (const ENetConnClosedGracefully&) {
     // The server closed, or the login failed: the cycle ends quietly.
   } catch (...) {
-    restartTimer();
-    throw;
+    failure = std::current_exception();
   }
-  restartTimer();
+  // Whatever became of the mailbox, a page that earlier cycles left behind goes out now.
+  try {
+    CatchUpPage();
+  } catch (...) {
+    if (!failure) failure = std::current_exception();  // else the cycle's own failure is reported
+  }
+  Timer1.SetInterval(messageCount >= 2 ? kBacklogInterval : kNormalInterval);
+  if (failure) std::rethrow_exception(failure);
 }
 
 // Message 1 as one transaction. Nothing is deleted on the server before the mail's rows are
@@ -261,8 +268,10 @@ void TForm1::GiveUpMail(TNetPOP3& pop3, std::string_view mailText) {
   CommitDeletion(pop3);
 }
 
-// The page after the list changed; when it cannot be rendered, the next quiet cycle tries again.
+// The page after the list changed; when it cannot be rendered or published, the next
+// cycle tries again.
 void TForm1::RefreshPage() {
+  pageTriedThisCycle_ = true;
   try {
     RenderStatusPage();
   } catch (const std::exception&) {
@@ -272,4 +281,14 @@ void TForm1::RefreshPage() {
   }
   pagePending_ = false;
   PublishPage();
+}
+
+void TForm1::CatchUpPage() {
+  if (pageTriedThisCycle_) return;
+  if (pagePending_) {
+    RefreshPage();
+  } else if (pageStale_) {
+    pageTriedThisCycle_ = true;
+    PublishPage();
+  }
 }

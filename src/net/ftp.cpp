@@ -162,6 +162,10 @@ void TNetFTP::TransferActive(std::istream& stream, const std::string& command) {
 }
 
 void TNetFTP::ReadCompletion() {
-  // 426: the server saw the data connection end early; a 226 may still follow.
-  if (ReadReply({225, 226, 250, 426}) == 426) ReadReply({226});
+  // 426: the server saw the data connection end early. A server that still confirms the
+  // file sends its 226 right behind; most leave it at the 426, and waiting for a reply that
+  // is not coming would hold the upload for the whole inactivity limit.
+  if (ReadReply({225, 226, 250, 426}) != 426) return;
+  if (QueuedBytes() == 0 && !WaitReadable(kFollowUpReplyWait)) throw ENetProtocolReplyError(426, LastReplyLine());
+  ReadReply({226});
 }

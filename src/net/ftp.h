@@ -20,6 +20,9 @@
 
 enum TFtpTransferType { ftASCII, ftBinary };
 
+// How long a 426 completion reply waits for the 226 that some servers send right behind it.
+constexpr int kFollowUpReplyWait = 2000;  // ms
+
 class TNetFTP : public TNetTCPClient {
  public:
   TNetFTP();  // Port 21
@@ -57,8 +60,9 @@ class TNetFTP : public TNetTCPClient {
   // Stores the stream under remoteName: "STOU " when the name is empty, else "APPE " + name
   // with append, else "STOR " + name. In passive mode the bytes from the stream's position
   // to its end are sent, in active mode the whole stream. Succeeds on a completion reply
-  // 225, 226 or 250, or 426 followed by 226. The control connection stays open after a
-  // refused transfer; the data connection is gone after any outcome.
+  // 225, 226 or 250, or 426 followed by 226; a 426 with no reply within
+  // kFollowUpReplyWait ms behind it fails with that 426. The control connection stays open
+  // after a refused transfer; the data connection is gone after any outcome.
   void UploadStream(std::istream& stream, const std::string& remoteName, bool append = false);
 
   // "type I" for ftBinary, "type A" for ftASCII; the reply must be 200.

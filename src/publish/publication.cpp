@@ -2,9 +2,9 @@
 
 #include "net/accounts.h"
 
-void PublishPageFile(TNetFTP& ftp, const TSettings& settings, const std::string& pagePath,
+bool PublishPageFile(TNetFTP& ftp, const TSettings& settings, const std::string& pagePath,
                      const std::function<void(const char* status)>& awaitStatus) {
-  if (settings.FtpHost == "NONE") return;
+  if (settings.FtpHost == "NONE") return true;
   try {
     ApplyFtpAccount(ftp, settings);
     ftp.OpenAndLogIn();
@@ -12,10 +12,12 @@ void PublishPageFile(TNetFTP& ftp, const TSettings& settings, const std::string&
     ftp.UploadFile(pagePath, settings.Target + ".html", false);
     awaitStatus(kTransferComplete);
     ftp.CloseConnection();
+    return true;
   } catch (const std::exception&) {
     try {
       if (ftp.IsOpen()) ftp.CloseConnection();
     } catch (const std::exception&) {
     }
+    return false;
   }
 }

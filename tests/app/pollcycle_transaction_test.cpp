@@ -2,12 +2,15 @@
 // after its text is kept in failed/, and never adds a mail's rows twice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
 #include "app/form1.h"
 #include "base/sjisliteral.h"
+#include "intake/mailjournal.h"
+#include "net/tcpconnection.h"
 #include "support/dovecot_mailbox.h"
 #include "support/scripted_server.h"
 #include "support/testing.h"
@@ -131,6 +134,53 @@ TEST_F(Transaction, AnUnusableMailIsKeptInFailedBeforeItIsDeleted) {
   const std::string kept = ReadAll(fs::directory_iterator("failed")->path().string());
   EXPECT_NE(kept.find("Message-ID: <mug-001@mall.example>"), std::string::npos);
   EXPECT_NE(kept.find(Sjis("not a date")), std::string::npos);
+}
+
+TEST_F(Transaction, AMailThatCanNeverBeTakenIsKeptInFailedDeletedAndLoggedAndTheNextIsTaken) {
+  const std::string head = "From: shop@example.com\r\nSubject: unusable\r\nMIME-Version: 1.0\r\n";
+  const std::string line = std::string(1022, 'x') + "\r\n";
+  std::string overSize = head + "\r\n";
+  while (overSize.size() <= kMaxMessageSize) overSize += line;
+  struct Case {
+    const char* name;
+    std::string mail;
+    size_t kept;  // bytes of the mail's start kept in failed/
+  };
+  const Case cases[] = {
+      // Over a limit, the client ends the connection: what it has read is kept, at most
+      // a MiB of it (here the header and its empty line).
+      {"over the line limit", head + "\r\n" + std::string(kMaxLineLength + 1, 'x') + "\r\n", head.size() + 2},
+      {"over the size limit", overSize, kFailedHeadBytes},
+      {"no text to read an order from",
+       head + "Content-Type: application/octet-stream; name=\"a.bin\"\r\n"
+              "Content-Transfer-Encoding: base64\r\n\r\nAAECAw==\r\n",
+       std::string::npos},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedTempDir caseDir;
+    testing_support::WriteAll("Vendlume.ini", ReadAll(dir.path() + "/Vendlume.ini"));
+    box.Clear();
+    box.Put(c.mail);
+    box.Put(OrderMail("2016-10-24 09:05:33", "mug-001"));
+    TForm1 form;
+    form.HouseMachine = true;
+    form.PollMailbox();
+    EXPECT_EQ(MailsLeft(1), 1u);
+    EXPECT_TRUE(form.RecentOrders.empty());
+    form.PollMailbox();
+    EXPECT_EQ(MailsLeft(0), 0u);
+    EXPECT_EQ(form.RecentOrders.size(), 1u);
+    const std::string log = ReadAll("Vendlume.log");  // the good mail's lookups fail: "GetGZ"
+    size_t failures = 0;
+    for (size_t at = log.find(" - GetCSV\r\n"); at != std::string::npos; at = log.find(" - GetCSV\r\n", at + 1)) ++failures;
+    EXPECT_EQ(failures, 1u) << log;
+    ASSERT_EQ(FilesIn("failed"), 1u);
+    const std::string kept = ReadAll(fs::directory_iterator("failed")->path().string());
+    const size_t want = std::min(c.kept, c.mail.size());
+    EXPECT_EQ(kept.size(), want);
+    EXPECT_TRUE(c.mail.compare(0, want, kept) == 0);
+  }
 }
 
 TEST(TransactionEdges, RetrAnsweredWithAnErrorLeavesTheMailAndCommitsNothing) {

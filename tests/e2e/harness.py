@@ -116,6 +116,60 @@ def vsftpd():
             "home": env["HOME"]}
 
 
+class PrivateDovecot:
+    """A dovecot of the test's own (scripts/servers/dovecot), which the test may end in the
+    middle of a session and start again with the same port and mailbox. account is as
+    dovecot() gives it."""
+
+    SCRIPT = os.path.join(HERE, "..", "..", "scripts", "servers", "dovecot")
+
+    def __init__(self):
+        self.state = tempfile.mkdtemp(prefix="vdl-e2e-dovecot-")
+        try:
+            self._run("start")
+            with open(os.path.join(self.state, "pop3.env")) as f:
+                env = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
+        except Exception:
+            self.stop()
+            raise
+        self.account = {"port": int(env["PORT"]), "user": env["USER"], "password": env["PASSWORD"],
+                        "maildir": Maildir(env["MAILDIR"])}
+
+    def _run(self, command):
+        done = subprocess.run([self.SCRIPT, command, self.state], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
+        if done.returncode != 0:
+            raise RuntimeError("dovecot %s failed: %s" % (command, done.stderr.decode("utf-8", "replace")))
+
+    def crash(self):
+        self._run("crash")
+
+    def resume(self):
+        self._run("resume")
+
+    def stop(self):
+        try:
+            self._run("stop")
+        finally:
+            shutil.rmtree(self.state, ignore_errors=True)
+
+
+def tcp_connections(port):
+    """(state, queued bytes) of each loopback TCP socket with port at either end, from
+    /proc/net/tcp: state "01" is established, "08" closing (the peer has closed); queued
+    bytes are those sent and not yet acknowledged plus those received and not yet read."""
+    found = []
+    with open("/proc/net/tcp") as f:
+        next(f)
+        for line in f:
+            fields = line.split()
+            ends = {int(fields[1].rsplit(":", 1)[1], 16), int(fields[2].rsplit(":", 1)[1], 16)}
+            if port in ends:
+                sent, received = (int(x, 16) for x in fields[4].split(":"))
+                found.append((fields[3], sent + received))
+    return found
+
+
 def mail_for(order_name, encoding="jis7", multipart=False):
     return ordermail.order_mail(load_json(order_name), encoding, multipart)
 
@@ -226,7 +280,7 @@ def settings(pop3, ftp, target, mall_host, search_host=None, html=None):
     return {
         "POP3": {"Host": "127.0.0.1", "User": pop3["user"], "Pass": pop3["password"],
                  "Port": pop3["port"]},
-        "FTP": {"Host": "127.0.0.1", "User": ftp["user"], "Pass": ftp["password"],
+        "FTP": {"Host": ftp.get("host", "127.0.0.1"), "User": ftp["user"], "Pass": ftp["password"],
                 "Port": ftp["port"], "Target": target},
         "HTML": dict(html or {}),
         "Mall": {"SearchHost": search_host or mall_host, "ThumbnailHost": mall_host,

@@ -1,13 +1,16 @@
 """Faults in the middle of a poll cycle, against the real mailbox, FTP server and the local
 mall: a review page that stalls and breaks off, the mailbox connection cut in the middle of
-a RETR, a read-only itemsl.csv, a full file system, the program killed with SIGKILL in the
-middle of a cycle. After each: every order is in itemsl.csv exactly once, the published page
+a RETR, the mailbox server ended in the middle of a RETR, the FTP data connection reset
+in the middle of the page's STOR, a read-only itemsl.csv, a full file system, the program
+killed with SIGKILL in the middle of a cycle. After each: every order is in itemsl.csv exactly once, the published page
 matches the list, and the mailbox holds nothing it should not."""
 
 import os
+import re
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import threading
 import time
@@ -38,43 +41,56 @@ class Scenario:
 
     @classmethod
     def setUpClass(cls):
-        cls.pop3, cls.ftp = harness.dovecot(), harness.vsftpd()
-        cls.maildir = cls.pop3["maildir"]
-        cls.maildir.clear()
-        cls.target = "e2e-%s-%d" % (cls.tag, os.getpid())
-        cls.remote = os.path.join(cls.ftp["home"], cls.target + ".html")
-        if os.path.exists(cls.remote):
-            os.remove(cls.remote)
-        cls.folder = harness.WorkFolder(cls.tag)
-        cls.mall = harness.Mall(cls.folder.path, extra_args=cls.mall_args)
-        cls.account = dict(cls.pop3)
         cls.helpers = []
-        cls.maildir.put(harness.mail_for(ORDER))
-        cls.watcher = harness.PageWatcher(cls.remote)
-        cls.program = None
+        cls.program = cls.watcher = cls.mall = None
+        cls.folder = harness.WorkFolder(cls.tag)
         try:
+            cls.pop3, cls.ftp = cls.mailbox(), harness.vsftpd()
+            cls.maildir = cls.pop3["maildir"]
+            cls.maildir.clear()
+            cls.target = "e2e-%s-%d" % (cls.tag, os.getpid())
+            cls.remote = os.path.join(cls.ftp["home"], cls.target + ".html")
+            if os.path.exists(cls.remote):
+                os.remove(cls.remote)
+            cls.mall = harness.Mall(cls.folder.path, extra_args=cls.mall_args)
+            cls.account = dict(cls.pop3)
+            cls.ftp_account = dict(cls.ftp)
+            cls.maildir.put(cls.mail())
+            cls.watcher = harness.PageWatcher(cls.remote)
             cls.prepare()
             cls.folder.write("Vendlume.ini", harness.ini_text(
-                harness.settings(cls.account, cls.ftp, cls.target, cls.mall.host)))
+                harness.settings(cls.account, cls.ftp_account, cls.target, cls.mall.host)))
             cls.program = cls.start()
             cls.inject()
-            cls.uploads = cls.watcher.wait_uploads(1, cls.deadline())
+            cls.uploads = cls.await_uploads()
             cls.mailbox_emptied = harness.wait_for(lambda: cls.maildir.count() == 0, 5)
-            cls.files = {name: cls.read(name) for name in ("itemsl.csv", "item.html", "Vendlume.log")}
+            cls.files = {name: cls.read(name)
+                         for name in ("itemsl.csv", "item.html", "Vendlume.log", "item.unpublished")}
             cls.failed = cls.failed_copies()
         finally:
             cls.exit_status = cls.program.stop() if cls.program else None
-            cls.watcher.stop()
-            cls.mall.stop()
-            for helper in cls.helpers:
+            if cls.watcher:
+                cls.watcher.stop()
+            if cls.mall:
+                cls.mall.stop()
+            for helper in reversed(cls.helpers):
                 helper()
 
     @classmethod
     def tearDownClass(cls):
-        cls.maildir.clear()
+        if os.path.isdir(cls.maildir.path):
+            cls.maildir.clear()
         cls.folder.remove()
 
     # What a scenario may change.
+    @classmethod
+    def mailbox(cls):
+        return harness.dovecot()
+
+    @classmethod
+    def mail(cls):
+        return harness.mail_for(ORDER)
+
     @classmethod
     def prepare(cls):
         pass
@@ -90,6 +106,10 @@ class Scenario:
     @classmethod
     def deadline(cls):
         return FIRST_CYCLE + 2 * INTERVAL + 3 * SLACK
+
+    @classmethod
+    def await_uploads(cls):
+        return cls.watcher.wait_uploads(1, cls.deadline())
 
     @classmethod
     def read(cls, name):
@@ -113,6 +133,9 @@ class Scenario:
     def test_the_mailbox_is_empty_and_nothing_was_given_up(self):
         self.assertTrue(self.mailbox_emptied, "the mail is still in the mailbox")
         self.assertEqual(self.failed, [])
+
+    def test_the_page_is_not_marked_as_unpublished(self):
+        self.assertIsNone(self.files["item.unpublished"])
 
 
 class ReviewPageStalls(Scenario, unittest.TestCase):
@@ -258,6 +281,226 @@ class FullFileSystem(Scenario, unittest.TestCase):
     def test_nothing_was_saved_or_deleted_while_the_disk_was_full(self):
         self.assertTrue(self.mail_kept)
         self.assertTrue(self.list_missing)
+
+
+class DovecotEndsMidRetr(Scenario, unittest.TestCase):
+    """A dovecot of this test's own ends at once (as in a crash or a forced shutdown: its
+    own stop would let the RETR finish) while the program retrieves a large order mail, and
+    is started again: nothing was saved or deleted, and the next cycle takes the mail."""
+
+    tag = "dovecotstop"
+    MAIL_BYTES = 40 << 20  # long enough to be in the middle of it when the server ends
+    QUEUED = 256 << 10     # bytes in flight that only the RETR answer reaches
+
+    @classmethod
+    def mailbox(cls):
+        cls.dovecot = harness.PrivateDovecot()
+        cls.helpers.append(cls.dovecot.stop)
+        return cls.dovecot.account
+
+    @classmethod
+    def mail(cls):
+        return large_order_mail(cls.MAIL_BYTES)
+
+    @classmethod
+    def inject(cls):
+        port = cls.pop3["port"]
+
+        def retr_in_flight():
+            return max([queued for state, queued in harness.tcp_connections(port) if state == "01"] + [0]) >= cls.QUEUED
+        cls.in_flight = harness.wait_for(retr_in_flight, FIRST_CYCLE + SLACK, step=0.005)
+        cls.dovecot.crash()
+
+        def session_over():
+            return not [c for c in harness.tcp_connections(port) if c[0] in ("01", "08")]
+        cls.session_over = harness.wait_for(session_over, 10)
+        cls.mail_kept = cls.maildir.count() == 1
+        cls.nothing_saved = cls.program.file("itemsl.csv") is None
+        cls.dovecot.resume()
+
+    @classmethod
+    def deadline(cls):
+        return INTERVAL + 3 * SLACK
+
+    def test_the_server_ended_in_the_retr_and_nothing_was_taken(self):
+        self.assertTrue(self.in_flight, "no retrieval was seen")
+        self.assertTrue(self.session_over, "the program kept the session")
+        self.assertTrue(self.mail_kept)
+        self.assertTrue(self.nothing_saved)
+
+
+class FtpDataResetMidStor(Scenario, unittest.TestCase):
+    """The FTP data connection is reset in the middle of the page's STOR: the mail is taken
+    once, and the next cycle, without new mail, publishes the page again."""
+
+    tag = "storreset"
+
+    @classmethod
+    def prepare(cls):
+        cls.proxy = FtpResetProxy(cls.ftp["port"])
+        cls.helpers.append(cls.proxy.stop)
+        cls.ftp_account["host"] = FtpResetProxy.ADDRESS
+        cls.ftp_account["port"] = cls.proxy.port
+
+    @classmethod
+    def await_uploads(cls):
+        # The second data connection is the retry; its page is on the server once the
+        # watcher has seen a change after it.
+        opened = cls.proxy.data_opened
+        if harness.wait_for(lambda: len(opened) >= 2, cls.deadline()):
+            harness.wait_for(lambda: any(seen > opened[1] for seen, _ in cls.watcher.snapshot()), 2 * SLACK)
+        cls.emptied_at = cls.maildir_emptied_at
+        return cls.watcher.wait_uploads(1, 2 * SLACK)
+
+    @classmethod
+    def inject(cls):
+        cls.maildir_emptied_at = None
+        if harness.wait_for(lambda: cls.maildir.count() == 0, FIRST_CYCLE + SLACK):
+            cls.maildir_emptied_at = time.monotonic()
+
+    def test_the_first_store_was_reset_and_a_cycle_without_mail_stored_the_page(self):
+        self.assertEqual(self.proxy.resets, 1)
+        self.assertGreater(len(self.uploads[-1][1]), FtpResetProxy.RESET_AFTER)  # reset in the middle
+        self.assertGreaterEqual(len(self.proxy.data_opened), 2)
+        self.assertIsNotNone(self.emptied_at)
+        self.assertGreater(self.proxy.data_opened[1], self.emptied_at)  # no mail came after it
+
+    def test_nothing_was_logged(self):
+        self.assertEqual(harness.log_events(self.files["Vendlume.log"] or b""), [])
+
+
+def large_order_mail(size):
+    """The order mail with a photo attached, size bytes long or a little more."""
+    boundary = harness.ordermail.BOUNDARY.encode("ascii")
+    mail = harness.mail_for(ORDER, multipart=True)
+    end = b"\r\n--" + boundary + b"--\r\n"
+    assert mail.endswith(end)
+    line = b"/9j/" * 19 + b"\r\n"
+    photo = (b"\r\n--" + boundary + b"\r\nContent-Type: image/jpeg; name=photo.jpg\r\n"
+             b"Content-Transfer-Encoding: base64\r\n\r\n" + line * (size // len(line) + 1))
+    return mail[:-len(end)] + photo + end
+
+
+class FtpResetProxy:
+    """An FTP server in front of the real one, on a loopback address of its own. The client
+    takes only the port from a PASV reply and connects to the address of its control
+    connection, so on each 227 reply the proxy listens on that port on its own address and
+    forwards the data connection to the real server. The first data connection is reset on
+    both sides (SO_LINGER 0) after RESET_AFTER bytes from the client."""
+
+    ADDRESS = "127.0.0.3"
+    RESET_AFTER = 300
+    PASV = re.compile(rb"^227 .*\((\d+),(\d+),(\d+),(\d+),(\d+),(\d+)\)")
+
+    def __init__(self, target_port):
+        self.target_port = target_port
+        self.listener = socket.socket()
+        self.listener.bind((self.ADDRESS, 0))
+        self.listener.listen(8)
+        self.port = self.listener.getsockname()[1]
+        self.data_opened = []  # time.monotonic() of each data connection
+        self.resets = 0
+        self.closing = False
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while not self.closing:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self._control, args=(client,), daemon=True).start()
+
+    def _control(self, client):
+        server = socket.create_connection(("127.0.0.1", self.target_port))
+        threading.Thread(target=_pipe, args=(client, server), daemon=True).start()
+        pending = b""
+        try:
+            while True:
+                data = server.recv(65536)
+                if not data:
+                    break
+                pending += data
+                while b"\n" in pending:
+                    line, pending = pending.split(b"\n", 1)
+                    match = self.PASV.match(line)
+                    if match:
+                        port = int(match.group(5)) * 256 + int(match.group(6))
+                        self._listen_for_data(port)
+                    client.sendall(line + b"\n")
+        except OSError:
+            pass
+        finally:
+            _close(client, server)
+
+    def _listen_for_data(self, port):
+        # Before the reply goes on: the client connects as soon as it has it.
+        listener = socket.socket()
+        listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        listener.bind((self.ADDRESS, port))
+        listener.listen(1)
+        listener.settimeout(30)
+        threading.Thread(target=self._data, args=(listener, port), daemon=True).start()
+
+    def _data(self, listener, port):
+        try:
+            client, _ = listener.accept()
+        except OSError:
+            return
+        finally:
+            listener.close()
+        self.data_opened.append(time.monotonic())
+        reset = len(self.data_opened) == 1
+        server = socket.create_connection(("127.0.0.1", port))
+        if not reset:
+            threading.Thread(target=_pipe, args=(server, client), daemon=True).start()
+            _pipe(client, server)
+            return
+        # Nothing comes back on the data connection of a STOR, and no other thread may wait
+        # on these sockets: a socket that a blocked recv still holds is not reset by close.
+        sent = 0
+        try:
+            while sent < self.RESET_AFTER:
+                data = client.recv(self.RESET_AFTER - sent)
+                if not data:
+                    break
+                server.sendall(data)
+                sent += len(data)
+        except OSError:
+            pass
+        for sock in (client, server):
+            sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            sock.close()
+        self.resets += 1
+
+    def stop(self):
+        self.closing = True
+        self.listener.close()
+
+
+def _pipe(source, destination):
+    """Forwards bytes until the source ends, then ends the destination's sending side."""
+    try:
+        while True:
+            data = source.recv(65536)
+            if not data:
+                break
+            destination.sendall(data)
+    except OSError:
+        pass
+    try:
+        destination.shutdown(socket.SHUT_WR)
+    except OSError:
+        pass
+
+
+def _close(*sockets):
+    for sock in sockets:
+        try:
+            sock.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        sock.close()
 
 
 class CuttingProxy:

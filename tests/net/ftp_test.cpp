@@ -352,6 +352,8 @@ TEST(FtpPassive, RefusalsFailAndLeaveTheControlConnectionOpen) {
       {"store refused", {"", "553 Could not create file."}, 553},
       {"completion refused", {"", "150 go", "451 disk full"}, 451},
       {"426 then failure", {"", "150 go", "426 aborted\r\n451 failed"}, 451},
+      // No 226 is coming: the upload fails at once instead of at the inactivity limit.
+      {"426 alone", {"", "150 go", "426 Failure reading network stream."}, 426},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
