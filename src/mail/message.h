@@ -106,4 +106,7 @@ void ApplyHeaders(TNetMessage& message);
 // A decoding failure (a temporary file that cannot be
 // created or written) is raised only after the rest of the message has been read, so the
 // connection stays in step; read failures of the reader come through at once.
-void ReadMessageBody(TNetLineReader& reader, TNetMessage& message);
+// expectedSize, when not 0, is the body's size as far as it is known beforehand (a server's
+// announcement, perhaps false): room for up to kMaxBodyReserve bytes of it is made at once.
+constexpr size_t kMaxBodyReserve = size_t{64} << 20;
+void ReadMessageBody(TNetLineReader& reader, TNetMessage& message, size_t expectedSize = 0);

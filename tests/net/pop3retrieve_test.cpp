@@ -46,6 +46,44 @@ TEST(Pop3Retrieve, ReadsExactlyTheMessageAndStaysInStep) {
   pop.CloseConnection();
 }
 
+// The size in the RETR answer only decides how much room is made at once: the message and
+// its raw copy are the same for a missing, wrong, absurd or exact size, and room for a
+// size that never came is given back.
+TEST(Pop3Retrieve, AnnouncedSizeIsOnlyAHint) {
+  std::string wireBody, body;
+  for (int i = 0; i < 6000; ++i) {
+    const std::string line = (i % 50 == 0 ? "." : "") + std::string("line ") + std::to_string(i);
+    wireBody += (line[0] == '.' ? "." : "") + line + "\r\n";
+    body += line + "\r\n";
+  }
+  const std::string header = "Subject: hint\r\n\r\n";
+  const std::string exact = std::to_string(header.size() + body.size());
+  const std::vector<std::string> replies = {"+OK", "+OK 10 octets", "+OK " + exact + " octets",
+                                            "+OK 99999999999999999999999999 octets", "+OK -5",
+                                            "+OK 67108864 octets", "+OK  " + exact};
+  for (const std::string& reply : replies) {
+    SCOPED_TRACE(reply);
+    ScriptedServer server;
+    LoggedIn(server)
+        .Expect("RETR 1")
+        .Send(reply + "\r\n" + header + wireBody + ".\r\n")
+        .Expect("STAT").Send("+OK 1 99\r\n")
+        .HoldUntilClientCloses();
+    TNetPOP3 pop;
+    Open(pop, server);
+    TNetMessage m;
+    ASSERT_TRUE(pop.RetrieveMessage(1, m));
+    EXPECT_EQ(m.Subject, "hint");
+    ASSERT_EQ(Text0(m).Body.size(), 1u);
+    EXPECT_TRUE(Text0(m).Body[0] == body);
+    EXPECT_TRUE(pop.RawMessage == header + body);
+    EXPECT_LE(pop.RawMessage.capacity(), 2 * pop.RawMessage.size() + 128 * 1024);
+    EXPECT_LE(Text0(m).Body[0].capacity(), 2 * body.size() + 128 * 1024);
+    EXPECT_EQ(pop.CountMessages(), 1);
+    pop.CloseConnection();
+  }
+}
+
 TEST(Pop3Retrieve, RefusalReturnsFalseAndReadsNothingFurther) {
   ScriptedServer server;
   LoggedIn(server)

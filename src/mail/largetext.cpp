@@ -1,0 +1,34 @@
+#include "mail/largetext.h"
+
+#include <algorithm>
+
+#include "platform/memoryadvice.h"
+
+namespace {
+
+constexpr size_t kSmallText = size_t{1} << 20;
+
+void Advise(std::string& text, size_t oldCapacity) {
+  if (text.capacity() != oldCapacity && text.capacity() >= kLargeText)
+    platform::AdviseLargeFill(text.data(), text.capacity());
+}
+
+}  // namespace
+
+void ReserveText(std::string& text, size_t capacity) {
+  const size_t old = text.capacity();
+  if (capacity <= old) return;
+  text.reserve(capacity);
+  Advise(text, old);
+}
+
+void MakeRoomInText(std::string& text, size_t more) {
+  const size_t old = text.capacity();
+  if (old - text.size() >= more) return;
+  ReserveText(text, std::max(old * 2, text.size() + more));
+}
+
+void TrimText(std::string& text) {
+  const size_t unused = text.capacity() - text.size();
+  if (text.size() < kSmallText || unused > text.size()) text.shrink_to_fit();
+}
