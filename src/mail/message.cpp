@@ -286,7 +286,8 @@ void ApplyHeaders(TNetMessage& m) {
   m.Priority = ParsePriority(priority.empty() ? h.Value("X-Priority") : priority);
 }
 
-void ReadMessageBody(TNetLineReader& reader, TNetMessage& message, size_t expectedSize) {
+void ReadMessageBody(TNetLineReader& reader, TNetMessage& message, size_t expectedSize,
+                     const std::function<void()>& readingIntoText) {
   if (message.NoDecode) {
     for (std::string_view line = reader.ReadLn(); line != "."; line = reader.ReadLn()) {
       if (line.starts_with("..")) line.remove_prefix(1);
@@ -338,6 +339,7 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message, size_t expect
   // moves (a body that comes larger grows as any other).
   size_t reserve = expectedSize ? std::min(expectedSize, kMaxBodyReserve) + kPieceSize : 0;
   bool ended = false;
+  bool intoText = false;
   try {
     while (!ended) {
       std::string* text = !failure && decoder.PassesThrough() ? dispatcher.DataText() : nullptr;
@@ -345,6 +347,10 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message, size_t expect
         ended = reader.ReadDotLines(piece, kPieceSize);
         feed();
         continue;
+      }
+      if (!intoText) {
+        intoText = true;
+        if (readingIntoText) readingIntoText();
       }
       if (reserve) ReserveText(*text, text->size() + std::exchange(reserve, 0));
       if (text->capacity() - text->size() < kMinRoom) MakeRoomInText(*text, kPieceSize);

@@ -28,15 +28,16 @@ size_t AnnouncedSize(const std::string& reply) {
 
 class TNetPOP3::MessageReader : public TNetLineReader {
  public:
-  explicit MessageReader(TNetPOP3& pop) : pop_(pop) {}
+  // Body lines read into a text while bodyInText is set are not copied into the raw text.
+  MessageReader(TNetPOP3& pop, const bool& bodyInText) : pop_(pop), bodyInText_(bodyInText) {}
 
   std::string_view ReadLn() override {
     std::string_view line = pop_.ReadLn();
     read_ += line.size() + 2;
     if (read_ > kMaxMessageSize)
       pop_.FailLimit("Message larger than " + IntToStr(kMaxMessageSize) + " bytes.");
-    pop_.RawMessage.append(line);
-    pop_.RawMessage.append("\r\n");
+    pop_.raw_.append(line);
+    pop_.raw_.append("\r\n");
     return line;
   }
 
@@ -44,8 +45,10 @@ class TNetPOP3::MessageReader : public TNetLineReader {
     const size_t before = text.size();
     const bool ended = pop_.ReadDotLines(text, limit);
     read_ += text.size() - before + (ended ? 3 : 0);
-    MakeRoomInText(pop_.RawMessage, text.size() - before);
-    pop_.RawMessage.append(text, before);
+    if (!bodyInText_) {
+      MakeRoomInText(pop_.raw_, text.size() - before);
+      pop_.raw_.append(text, before);
+    }
     if (read_ > kMaxMessageSize)
       pop_.FailLimit("Message larger than " + IntToStr(kMaxMessageSize) + " bytes.");
     return ended;
@@ -53,21 +56,43 @@ class TNetPOP3::MessageReader : public TNetLineReader {
 
  private:
   TNetPOP3& pop_;
+  const bool& bodyInText_;
   size_t read_ = 0;
 };
 
 bool TNetPOP3::RetrieveMessage(int number, TNetMessage& message) {
-  RawMessage.clear();
-  RawMessage.shrink_to_fit();  // a large mail's copy is not kept into the next retrieval
+  raw_.clear();
+  raw_.shrink_to_fit();  // a large mail's copy is not kept into the next retrieval
+  rawBodyInText_ = false;
   if (SendCommand("RETR " + IntToStr(number)) != 1) return false;
   // The copy is made room for at once (with some to spare) when the server announces the
   // size, so that a large mail is not moved while it arrives.
   const size_t announced = AnnouncedSize(LastReplyLine());
-  if (announced) ReserveText(RawMessage, announced + kSpareRoom);
-  MessageReader reader(*this);
+  if (announced) ReserveText(raw_, announced + kSpareRoom);
+  MessageReader reader(*this, rawBodyInText_);
   // A mail without an empty line after its header ends at the "." line: no body then.
-  if (ReadMessageHeader(reader, message, ""))
-    ReadMessageBody(reader, message, announced - std::min(announced, RawMessage.size()));
-  TrimText(RawMessage);  // room announced but not used is given back
+  if (ReadMessageHeader(reader, message, "")) {
+    const size_t body = announced - std::min(announced, raw_.size());
+    // A body read straight into a text needs no copy: the room announced goes unused.
+    auto readIntoText = [&] {
+      rawBodyInText_ = true;
+      raw_.shrink_to_fit();
+    };
+    ReadMessageBody(reader, message, body, readIntoText);
+  }
+  TrimText(raw_);  // room announced but not used is given back
   return true;
+}
+
+std::string TNetPOP3::RawMessage(const TNetMessage& message) const {
+  if (!rawBodyInText_ || message.Parts.empty()) return raw_;
+  const auto* text = dynamic_cast<const TNetText*>(message.Parts.front().get());
+  if (!text) return raw_;
+  size_t size = raw_.size();
+  for (const std::string& entry : text->Body) size += entry.size();
+  std::string whole;
+  whole.reserve(size);
+  whole += raw_;
+  for (const std::string& entry : text->Body) whole += entry;
+  return whole;
 }
