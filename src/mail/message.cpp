@@ -9,7 +9,7 @@
 #include "base/files.h"
 #include "text/asciitext.h"
 #include "mail/encodedword.h"
-#include "mail/largetext.h"
+#include "base/largetext.h"
 #include "mail/maildate.h"
 #include "mail/mimedecoder.h"
 #include "platform/tempfile.h"

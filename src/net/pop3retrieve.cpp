@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/numtext.h"
-#include "mail/largetext.h"
+#include "base/largetext.h"
 #include "mail/message.h"
 #include "net/pop3.h"
 

@@ -1,4 +1,4 @@
-#include "mail/largetext.h"
+#include "base/largetext.h"
 
 #include <algorithm>
 
@@ -8,18 +8,19 @@ namespace {
 
 constexpr size_t kSmallText = size_t{1} << 20;
 
-void Advise(std::string& text, size_t oldCapacity) {
+}  // namespace
+
+void AdviseIfGrown(std::string& text, size_t oldCapacity) {
+  // Only large storage gains from the hint, and the storage is fresh only when it moved.
   if (text.capacity() != oldCapacity && text.capacity() >= kLargeText)
     platform::AdviseLargeFill(text.data(), text.capacity());
 }
-
-}  // namespace
 
 void ReserveText(std::string& text, size_t capacity) {
   const size_t old = text.capacity();
   if (capacity <= old) return;
   text.reserve(capacity);
-  Advise(text, old);
+  AdviseIfGrown(text, old);
 }
 
 void MakeRoomInText(std::string& text, size_t more) {

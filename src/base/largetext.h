@@ -1,4 +1,4 @@
-// Strings that grow to many megabytes (a mail's body, the raw copy of a mail): their
+// Strings that grow to many megabytes (a mail's body, the raw copy of a mail, a page): their
 // storage moves only a few times while they fill, and storage of a large one is marked as
 // about to be filled, so that the system can back it with large pages.
 #pragma once
@@ -7,6 +7,9 @@
 
 // From this capacity on, storage gets the large-fill hint.
 constexpr size_t kLargeText = size_t{4} << 20;
+
+// After text's storage may have grown from oldCapacity: fresh large storage gets the hint.
+void AdviseIfGrown(std::string& text, size_t oldCapacity);
 
 // Storage for at least capacity bytes (never less than the text holds already).
 void ReserveText(std::string& text, size_t capacity);
