@@ -167,11 +167,11 @@ void TForm1::TakeFirstMail(TNetPOP3& pop3) {
   } catch (const std::exception& failure) {
     if (MailCannotBeRead(failure)) {
       const bool overLimit = dynamic_cast<const ENetLimitExceeded*>(&failure) != nullptr;
-      GiveUpMail(pop3, std::string_view(pop3.RawMessage).substr(0, overLimit ? kFailedHeadBytes : std::string::npos));
+      GiveUpMail(pop3, std::string_view(pop3.RawMessage(message)).substr(0, overLimit ? kFailedHeadBytes : std::string::npos));
       return;
     }
     if (dynamic_cast<const ENetException*>(&failure)) throw;  // the connection: the mail stays
-    FailedTry(pop3, kUnretrievedMail, pop3.RawMessage);     // a temporary file, for instance
+    FailedTry(pop3, kUnretrievedMail, pop3.RawMessage(message));     // a temporary file, for instance
     return;
   }
   if (!retrieved) {
@@ -186,7 +186,7 @@ void TForm1::TakeFirstMail(TNetPOP3& pop3) {
     if (!part) throw EVendlumeError("no text part");
     text = OrderText(*part);
   } catch (const std::exception&) {
-    GiveUpMail(pop3, pop3.RawMessage);
+    GiveUpMail(pop3, pop3.RawMessage(message));
     return;
   }
 
@@ -223,8 +223,8 @@ void TForm1::TakeFirstMail(TNetPOP3& pop3) {
     ::SaveRecentOrders(list, platform::FileInCurrentDirectory(RecentOrdersFileName));
     savedThisCycle_ = true;
   } catch (const std::exception& failure) {
-    if (!dynamic_cast<const EReviewLookupFailed*>(&failure) && MailCannotBeParsed(failure)) GiveUpMail(pop3, pop3.RawMessage);
-    else FailedTry(pop3, key, pop3.RawMessage);
+    if (!dynamic_cast<const EReviewLookupFailed*>(&failure) && MailCannotBeParsed(failure)) GiveUpMail(pop3, pop3.RawMessage(message));
+    else FailedTry(pop3, key, pop3.RawMessage(message));
     return;
   }
   RecentOrders = std::move(list);

@@ -1,12 +1,15 @@
 #include "mail/message.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 #include "base/errors.h"
 #include "base/files.h"
 #include "text/asciitext.h"
 #include "mail/encodedword.h"
+#include "base/largetext.h"
 #include "mail/maildate.h"
 #include "mail/mimedecoder.h"
 #include "platform/tempfile.h"
@@ -60,7 +63,7 @@ void JoinBody(TNetText& text) {
   size_t size = 0;
   for (const std::string& piece : text.Body) size += piece.size();
   std::string whole;
-  whole.reserve(size);
+  ReserveText(whole, size);
   for (const std::string& piece : text.Body) whole += piece;
   text.Body.clear();
   text.Body.push_back(std::move(whole));
@@ -139,6 +142,22 @@ class TNetPartDispatcher {
     }
   }
 
+  // The string that decoded data would be appended to now: the current text's last body
+  // entry (made when there is none), or null when data goes to an attachment or nowhere.
+  // DataTextDone after the bytes are in drops an entry left empty, as a part without
+  // content has none.
+  std::string* DataText() {
+    if (full_) return nullptr;
+    auto* text = dynamic_cast<TNetText*>(Current());
+    if (!text) return nullptr;
+    if (text->Body.empty()) text->Body.emplace_back();
+    return &text->Body.back();
+  }
+  void DataTextDone() {
+    auto* text = dynamic_cast<TNetText*>(Current());
+    if (text && !text->Body.empty() && text->Body.back().empty()) text->Body.pop_back();
+  }
+
   // Completes the current part: a text's pieces become its one body entry (a long body
   // must not be cut inside a line); an attachment's file is closed.
   void Finish() {
@@ -146,7 +165,7 @@ class TNetPartDispatcher {
     part.Headers.Lines.shrink_to_fit();
     if (auto* text = dynamic_cast<TNetText*>(&part)) {
       JoinBody(*text);
-      for (std::string& piece : text->Body) piece.shrink_to_fit();
+      for (std::string& piece : text->Body) TrimText(piece);
       text->Body.shrink_to_fit();
     } else {
       static_cast<TNetAttachment&>(part).CloseFile();
@@ -267,7 +286,8 @@ void ApplyHeaders(TNetMessage& m) {
   m.Priority = ParsePriority(priority.empty() ? h.Value("X-Priority") : priority);
 }
 
-void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
+void ReadMessageBody(TNetLineReader& reader, TNetMessage& message, size_t expectedSize,
+                     const std::function<void()>& readingIntoText) {
   if (message.NoDecode) {
     for (std::string_view line = reader.ReadLn(); line != "."; line = reader.ReadLn()) {
       if (line.starts_with("..")) line.remove_prefix(1);
@@ -309,13 +329,40 @@ void ReadMessageBody(TNetLineReader& reader, TNetMessage& message) {
     });
     piece.clear();
   };
+  // Content that the decoder would pass on unchanged to a text (a single-part mail in
+  // 7bit or 8bit) is read straight into the text's body instead: the bytes are copied once,
+  // from the receive queue. A reader appends at most one line past its limit, so each read
+  // is limited to the room left less kLineRoom, and storage moves only for longer lines.
+  constexpr size_t kLineRoom = 4096;
+  constexpr size_t kMinRoom = 4 * kLineRoom;
+  // Room for the whole announced body at once, with some to spare: the body then never
+  // moves (a body that comes larger grows as any other).
+  size_t reserve = expectedSize ? std::min(expectedSize, kMaxBodyReserve) + kPieceSize : 0;
+  bool ended = false;
+  bool intoText = false;
   try {
-    while (!reader.ReadDotLines(piece, kPieceSize)) feed();
+    while (!ended) {
+      std::string* text = !failure && decoder.PassesThrough() ? dispatcher.DataText() : nullptr;
+      if (!text) {
+        ended = reader.ReadDotLines(piece, kPieceSize);
+        feed();
+        continue;
+      }
+      if (!intoText) {
+        intoText = true;
+        if (readingIntoText) readingIntoText();
+      }
+      if (reserve) ReserveText(*text, text->size() + std::exchange(reserve, 0));
+      if (text->capacity() - text->size() < kMinRoom) MakeRoomInText(*text, kPieceSize);
+      ended = reader.ReadDotLines(
+          *text, std::min(kPieceSize, text->capacity() - text->size() - kLineRoom));
+      dispatcher.DataTextDone();
+    }
   } catch (...) {
+    dispatcher.DataTextDone();
     feed();  // what was read before the failure still reaches the parts
     throw;
   }
-  feed();
   guarded([&] {
     decoder.Finish();
     decoder.TakeItems(batch);

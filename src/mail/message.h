@@ -1,6 +1,7 @@
 // A retrieved mail: its header fields and its parts, decoded from the lines a mail server
 // sends (RFC 822 header, MIME body per RFC 2045 and RFC 2046).
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -106,4 +107,11 @@ void ApplyHeaders(TNetMessage& message);
 // A decoding failure (a temporary file that cannot be
 // created or written) is raised only after the rest of the message has been read, so the
 // connection stays in step; read failures of the reader come through at once.
-void ReadMessageBody(TNetLineReader& reader, TNetMessage& message);
+// expectedSize, when not 0, is the body's size as far as it is known beforehand (a server's
+// announcement, perhaps false): room for up to kMaxBodyReserve bytes of it is made at once.
+// A body that needs no decoding and belongs to a text (a single-part mail in 7bit or 8bit)
+// is read with the reader's ReadDotLines straight into that text's body entry;
+// readingIntoText, when given, is called once before that.
+constexpr size_t kMaxBodyReserve = size_t{64} << 20;
+void ReadMessageBody(TNetLineReader& reader, TNetMessage& message, size_t expectedSize = 0,
+                     const std::function<void()>& readingIntoText = {});

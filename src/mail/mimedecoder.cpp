@@ -41,6 +41,11 @@ void TNetMimeDecoder::TakeItems(std::vector<TNetDecoderItem>& into) {
   into.swap(items_);
 }
 
+bool TNetMimeDecoder::PassesThrough() const {
+  return state_ == TState::Content && boundaries_.empty() && pos_ == pending_.size() &&
+         heldLineEnd_.empty() && items_.empty() && transfer_->PassesThrough();
+}
+
 void TNetMimeDecoder::Emit(int code, std::string text) {
   items_.push_back({code, std::move(text)});
 }

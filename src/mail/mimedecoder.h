@@ -59,6 +59,12 @@ class TNetMimeDecoder {
   // The same into a vector whose storage is then reused for the next items, so that a
   // long body does not allocate (and fault in) a fresh list for every piece.
   void TakeItems(std::vector<TNetDecoderItem>& into);
+  // Whether every byte written from now on would come out unchanged as data, in the order
+  // written: content with no boundary to look for, through a pass-through transfer decoder,
+  // with nothing pending and no item left to take. That lasts to the end of the input, and
+  // a caller may then put the bytes where the data would go itself instead of writing them
+  // (Finish is still due at the end).
+  bool PassesThrough() const;
 
  private:
   enum class TState { Header, Content, Epilogue };

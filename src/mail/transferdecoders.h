@@ -14,6 +14,8 @@ class TNetCoder {
   virtual void Decode(std::string_view in, std::string& out) { out.append(in); }
   // Input complete: appends what was held back and starts afresh for the next part.
   virtual void Finish(std::string& /*out*/) {}
+  // Whether the output is always the input unchanged and nothing is ever held back.
+  virtual bool PassesThrough() const { return true; }
 };
 
 // Base64 (RFC 2045 section 6.8). Four characters of the alphabet give three bytes; every
@@ -23,6 +25,7 @@ class TNetBase64Decoder : public TNetCoder {
  public:
   void Decode(std::string_view in, std::string& out) override;
   void Finish(std::string& out) override;
+  bool PassesThrough() const override { return false; }
 
  private:
   unsigned group_ = 0;  // the 6-bit values of the group so far, in order
@@ -37,6 +40,7 @@ class TNetQuotedPrintableDecoder : public TNetCoder {
  public:
   void Decode(std::string_view in, std::string& out) override;
   void Finish(std::string& out) override;
+  bool PassesThrough() const override { return false; }
 
  private:
   std::string pending_;  // "=" and at most one character after it

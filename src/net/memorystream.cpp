@@ -4,7 +4,7 @@
 
 #include "base/numtext.h"
 #include "base/netexceptions.h"
-#include "platform/memoryadvice.h"
+#include "base/largetext.h"
 
 std::string TNetMemoryStream::TakeBytes() {
   std::string bytes = std::move(bytes_);
@@ -17,17 +17,11 @@ void TNetMemoryStream::SetPosition(size_t position) {
   position_ = std::min(position, bytes_.size());
 }
 
-void TNetMemoryStream::AdviseIfGrown(size_t oldCapacity) {
-  // Only large bodies gain from the hint (and the storage is fresh only when it moved).
-  if (bytes_.capacity() != oldCapacity && bytes_.capacity() >= kLargeFill)
-    platform::AdviseLargeFill(bytes_.data(), bytes_.capacity());
-}
-
 void TNetMemoryStream::Reserve(size_t count) {
   if (!Fits(count)) return;
   const size_t capacity = bytes_.capacity();
   bytes_.reserve(position_ + count);
-  AdviseIfGrown(capacity);
+  AdviseIfGrown(bytes_, capacity);
 }
 
 void TNetMemoryStream::Write(std::string_view bytes) {
@@ -48,7 +42,7 @@ char* TNetMemoryStream::Room(size_t count) {
   if (position_ + count > bytes_.size()) {
     const size_t capacity = bytes_.capacity();
     bytes_.resize(position_ + count);
-    AdviseIfGrown(capacity);
+    AdviseIfGrown(bytes_, capacity);
   }
   return bytes_.data() + position_;
 }

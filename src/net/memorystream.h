@@ -38,10 +38,6 @@ class TNetMemoryStream {
   void Truncate() { bytes_.resize(position_); }
 
  private:
-  // Storage of this size and more is fresh memory that the body will fill.
-  static constexpr size_t kLargeFill = size_t{4} << 20;
-  void AdviseIfGrown(size_t oldCapacity);
-
   std::string bytes_;
   size_t position_ = 0;
   size_t maxSize_;

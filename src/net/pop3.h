@@ -27,10 +27,11 @@ class TNetPOP3 : public TNetTCPClient {
   // any other answer, the message left untouched. The header read also ends at a line
   // holding only "."; a retrieval larger than kMaxMessageSize fails with ENetLimitExceeded.
   bool RetrieveMessage(int number, TNetMessage& message);
-  // The lines of the last retrieval as the server sent them (dot-stuffed, without the "."
-  // line), each followed by CR LF, as far as they were read: what is kept of a mail that
-  // cannot be used.
-  std::string RawMessage;
+  // The lines of the last retrieval, each followed by CR LF, as far as they were read
+  // (the body's dot-stuffing undone, without the "." line): what is kept of a mail that
+  // cannot be used. message is the one that retrieval filled: a plain single-part body is
+  // not copied while it arrives, but taken from the message's text here.
+  std::string RawMessage(const TNetMessage& message) const;
   // "DELE n": true; a refusal throws. The server deletes at "Quit".
   bool DeleteMessage(int number);
   // Sends "Quit" without waiting for the answer and closes the socket in any case; a
@@ -39,4 +40,6 @@ class TNetPOP3 : public TNetTCPClient {
 
  private:
   class MessageReader;
+  std::string raw_;              // the lines read, but for a body read into a text
+  bool rawBodyInText_ = false;   // the body is in the message's first part instead
 };

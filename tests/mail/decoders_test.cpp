@@ -217,6 +217,41 @@ TEST(StructureDecoder, NestingBeyondTheCapLeavesDeeperBoundariesAsContent) {
       << out.substr(out.size() - 120);
 }
 
+// A caller may put bytes where the data would go itself only while the decoder would hand
+// them on unchanged: then writing more gives exactly those bytes as one data item.
+TEST(StructureDecoder, PassesThroughOnlyPlainContentWithoutBoundaries) {
+  const struct {
+    const char* input;
+    bool take;  // the items so far are taken
+    bool passes;
+  } cases[] = {
+      {"Content-Transfer-Encoding: 7bit\r\n\r\nbody\r\n", true, true},
+      {"\r\n", true, true},
+      {"Content-Transfer-Encoding: 8BIT\r\n\r\n", true, true},
+      {"Content-Transfer-Encoding: x-unknown\r\n\r\n", true, true},
+      {"Content-Transfer-Encoding: 7bit\r\n\r\nbody\r\n", false, false},
+      {"Content-Transfer-Encoding: base64\r\n\r\nQUJD\r\n", true, false},
+      {"Content-Transfer-Encoding: Quoted-Printable\r\n\r\n", true, false},
+      {"Content-Type: text/plain\r\n", true, false},
+      {"Subject: x\r\n\r", true, false},
+      {"Content-Type: multipart/mixed; boundary=b\r\n\r\npre\r\n", true, false},
+      {"Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\ntext\r\n", true, false},
+      {"Content-Type: multipart/mixed; boundary=b\r\n\r\n--b--\r\nepilogue\r\n", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    TNetMimeDecoder d;
+    d.Write(c.input);
+    if (c.take) d.TakeItems();
+    EXPECT_EQ(d.PassesThrough(), c.passes);
+    if (!c.passes) continue;
+    const std::string more = "..x\r\n--b\r\n=1B\nlast";
+    d.Write(more);
+    d.Finish();
+    EXPECT_EQ(Describe(d.TakeItems()), "0[" + more + "]");
+  }
+}
+
 TEST(StructureDecoder, BoundariesThatContainDashesAndPrefixesOfEachOther) {
   const std::string input =
       "Content-Type: multipart/mixed; boundary=\"--=_a\"\r\n\r\n"

@@ -117,6 +117,42 @@ TEST(SinglePartMail, LongBodyArrivesWholeAsOneEntry) {
   }
 }
 
+// Content read straight into a text's body: the same text whatever size the server
+// announced (none, exact, too small, far too large), lines longer than the room kept per
+// read included; storage reserved for a size that never came is given back.
+TEST(SinglePartMail, AnnouncedSizeChangesOnlyTheRoomMade) {
+  std::string nearRoom;  // lines around 4 KB long
+  for (int i = 0; i < 40; ++i) nearRoom += std::string(4000 + i * 7, static_cast<char>('a' + i % 26)) + "\r\n";
+  const struct {
+    const char* name;
+    std::string body;
+  } bodies[] = {
+      {"short lines", NumberedLines("item", 3000)},
+      {"lines about 4 KB", nearRoom},
+      {"one long line", std::string(100000, 'L') + "\r\ntail\r\n"},
+      {"2 MB", NumberedLines("big", 40000)},
+      {"empty", ""},
+  };
+  for (const auto& b : bodies) {
+    for (size_t announced : {size_t{0}, b.body.size(), b.body.size() / 2 + 1, 4 * kMaxBodyReserve}) {
+      SCOPED_TRACE(std::string(b.name) + ", announced " + std::to_string(announced));
+      TNetMessage m;
+      TNetStringLineReader reader(Wire({"Subject: x", ""}) + b.body + ".\r\n+OK next\r\n");
+      ASSERT_TRUE(ReadMessageHeader(reader, m, ""));
+      ReadMessageBody(reader, m, announced);
+      EXPECT_EQ(reader.ReadLn(), "+OK next");
+      TNetText& text = TextPart(m, 0);
+      if (b.body.empty()) {
+        EXPECT_TRUE(text.Body.empty());
+        continue;
+      }
+      ASSERT_EQ(text.Body.size(), 1u);
+      EXPECT_TRUE(text.Body[0] == b.body);
+      EXPECT_LE(text.Body[0].capacity(), 2 * b.body.size() + 64 * 1024);
+    }
+  }
+}
+
 TEST(SinglePartMail, StrayBytesInBase64AreSkipped) {
   TNetMessage m;
   TNetStringLineReader reader(
@@ -320,15 +356,27 @@ TEST(MultipartMail, TextSectionWithNameIsAnAttachment) {
 }
 
 TEST(AttachmentMail, TopLevelNameMakesPartZeroAnAttachment) {
-  TNetMessage m;
-  Retrieve(Wire({"Content-Type: application/pdf; name=\"order.pdf\"",
-                 "Content-Transfer-Encoding: base64", "", "QUJD", "."}),
-           m);
-  ASSERT_EQ(m.Parts.size(), 1u);
-  auto* attachment = dynamic_cast<TNetAttachment*>(m.Parts[0].get());
-  ASSERT_NE(attachment, nullptr);
-  EXPECT_EQ(attachment->FileName, "order.pdf");
-  EXPECT_EQ(testing_support::ReadAll(attachment->StoredPathName), "ABC");
+  const struct {
+    const char* encoding;
+    const char* line;
+    std::string data;
+  } cases[] = {
+      {"base64", "QUJD", "ABC"},
+      // Passed through unchanged, but into the file, not into a text.
+      {"7bit", "..ABC", ".ABC\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.encoding);
+    TNetMessage m;
+    Retrieve(Wire({"Content-Type: application/pdf; name=\"order.pdf\"",
+                   std::string("Content-Transfer-Encoding: ") + c.encoding, "", c.line, "."}),
+             m);
+    ASSERT_EQ(m.Parts.size(), 1u);
+    auto* attachment = dynamic_cast<TNetAttachment*>(m.Parts[0].get());
+    ASSERT_NE(attachment, nullptr);
+    EXPECT_EQ(attachment->FileName, "order.pdf");
+    EXPECT_EQ(testing_support::ReadAll(attachment->StoredPathName), c.data);
+  }
 }
 
 TEST(MessageBody, ReadingAgainRebuildsTheParts) {
