@@ -234,6 +234,15 @@ def settings(pop3, ftp, target, mall_host, search_host=None, html=None):
     }
 
 
+def folder_file(folder, name):
+    """The bytes of a file in a program's folder, None when there is none."""
+    path = os.path.join(folder, name)
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read()
+
+
 class Program:
     """The built program running in its own folder. house: on a computer named QVZTEST (a
     private UTS namespace), which makes it a house machine."""
@@ -269,11 +278,7 @@ class Program:
             return f.read().decode("utf-8", "replace")
 
     def file(self, name):
-        path = os.path.join(self.folder, name)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
+        return folder_file(self.folder, name)
 
 
 class WineProgram:
@@ -306,11 +311,7 @@ class WineProgram:
         return running
 
     def file(self, name):
-        path = os.path.join(self.folder, name)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
+        return folder_file(self.folder, name)
 
 
 class WorkFolder:
