@@ -11,7 +11,12 @@ dovecot and vsftpd under VDL_BINARY_DIR/servers):
   memory   its peak resident set (VmHWM) after the cycles and the idle minute.
 
 The mailbox and FTP connections go through small relays that note when the program
-connects and when the FTP server confirms the store; curl goes through the same relays."""
+connects and when the FTP server confirms the store; curl goes through the same relays.
+
+With --windows EXE, Vendlume.exe under Wine joins the run (bench/program_wine.py): its
+start to the tray icon, its CPU time over the same idle minute as the Linux program's (both
+idle at once, polling the same empty mailbox), then its own cycles once the Linux program
+has ended, and its peak resident memory."""
 
 import argparse
 import json
@@ -170,7 +175,48 @@ class CurlCycle:
         self.page_file.close()
 
 
-def run_alternating(args, pop3, ftp, mall, folder):
+class WineSide:
+    """Vendlume.exe in its own folder and Wine prefix, through relays of its own."""
+
+    def __init__(self, args, pop3, ftp, mall):
+        import program_wine
+        self.pop3 = pop3
+        self.pop3_relay = Relay(pop3["port"])
+        self.ftp_relay = Relay(ftp["port"], watch=(b"226",))
+        self.folder = harness.WorkFolder("bench-wine")
+        self.folder.write("Vendlume.ini", harness.ini_text(harness.settings(
+            dict(pop3, port=self.pop3_relay.port), dict(ftp, port=self.ftp_relay.port), "bench-wine", mall.host,
+            html={"Review": 1})))
+        self.bench = program_wine.WineBench(args.windows, args.wine_prefix, self.folder.path)
+        self.starts = args.wine_starts
+
+    def start(self):
+        self.bench.open_desktop()
+        self.bench.measure_starts(self.starts)
+        # Idle from its first poll on, as the Linux program is.
+        if not harness.wait_for(lambda: self.pop3_relay.accepted, 15 + 45, step=0.05):
+            raise RuntimeError("Vendlume.exe never polled its mailbox")
+
+    def cycles(self, count, mail):
+        """count mails, one per cycle; each cycle's start to its page stored."""
+        for cycle in range(count):
+            stored = len(self.ftp_relay.seen)
+            self.pop3["maildir"].put(mail)
+            if not harness.wait_for(lambda: len(self.ftp_relay.seen) > stored, 15 + 30):
+                raise RuntimeError("Vendlume.exe stored only %d of %d pages" % (cycle, count))
+            if not harness.wait_for(lambda: self.pop3["maildir"].count() == 0, 10, step=0.005):
+                raise RuntimeError("Vendlume.exe left its mail in the mailbox")
+        # The cycle that stored page n began at the last poll before it.
+        return [stored - max(t for t in self.pop3_relay.accepted if t < stored) for stored in self.ftp_relay.seen]
+
+    def close(self):
+        self.bench.close()
+        self.pop3_relay.close()
+        self.ftp_relay.close()
+        self.folder.remove()
+
+
+def run_alternating(args, pop3, ftp, mall, folder, wine=None):
     """The program takes one mail per poll cycle; after each of its cycles (page stored,
     mailbox closed) curl does the same transfers once, before the program's next cycle:
     program, curl, program, curl, ... so that both meet the same machine load."""
@@ -200,6 +246,10 @@ def run_alternating(args, pop3, ftp, mall, folder):
             if cycle + 1 < args.mails:
                 pop3["maildir"].put(mail)
         busy_cpu = cpu_seconds(pid)
+        if wine:
+            wine.start()
+            wine_polls = len(wine.pop3_relay.accepted)
+            wine_cpu = wine.bench.cpu()
         idle_start, idle_cpu, idle_run = time.monotonic(), cpu_seconds(pid), run_seconds(pid)
         cycles_before = len(pop3_relay.accepted)
         time.sleep(args.idle)
@@ -207,6 +257,10 @@ def run_alternating(args, pop3, ftp, mall, folder):
         idle_used = cpu_seconds(pid) - idle_cpu
         idle_run = run_seconds(pid) - idle_run
         idle_cycles = len(pop3_relay.accepted) - cycles_before
+        if wine:
+            wine_after = wine.bench.cpu()
+            wine.idle = {"program": wine_after[0] - wine_cpu[0], "wineserver": wine_after[1] - wine_cpu[1],
+                         "polls": len(wine.pop3_relay.accepted) - wine_polls}
         peak_kb, rss_kb = status_kb(pid, "VmHWM"), status_kb(pid, "VmRSS")
     finally:
         status = program.stop()
@@ -231,6 +285,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--mails", type=int, default=7, help="mails, one per cycle (at least 7 for a ratio)")
     parser.add_argument("--idle", type=float, default=60, help="seconds of idling measured")
+    parser.add_argument("--windows", help="Vendlume.exe to run under Wine beside the Linux program")
+    parser.add_argument("--wine-prefix", help="the Wine prefix for it (made on first use)")
+    parser.add_argument("--wine-starts", type=int, default=5, help="starts of Vendlume.exe timed")
+    parser.add_argument("--wine-mails", type=int, default=3, help="mails, one per cycle, for Vendlume.exe")
     args = parser.parse_args()
 
     pop3, ftp = harness.dovecot(), harness.vsftpd()
@@ -238,9 +296,18 @@ def main():
     folder = harness.WorkFolder("bench")
     mall = harness.Mall(folder.path)
     print("load average at start: %s   (cycles of each: %d, alternating)" % (load(), args.mails), flush=True)
+    wine = None
     try:
-        program = run_alternating(args, pop3, ftp, mall, folder)
+        if args.windows:
+            wine = WineSide(args, pop3, ftp, mall)
+        program = run_alternating(args, pop3, ftp, mall, folder, wine)
+        if wine:
+            wine.cycle_times = wine.cycles(args.wine_mails, harness.ordermail.order_mail(ORDER, "jis7"))
+            wine.peak = wine.bench.peak_kb()
+            wine.still_running = wine.bench.running()
     finally:
+        if wine:
+            wine.close()
         mall.stop()
         pop3["maildir"].clear()
         folder.remove()
@@ -265,7 +332,30 @@ def main():
           % (program["busy_cpu"] * 1000, args.mails))
     print("  peak resident memory        vendlume: VmHWM %d kB (VmRSS at the end %d kB)"
           % (program["peak_kb"], program["rss_kb"]))
+    if wine:
+        report_wine(wine, program)
     print("load average at end: %s" % load())
+
+
+def report_wine(wine, program):
+    bench = wine.bench
+    launch = [a for a, _ in bench.start_times]
+    process = [b for _, b in bench.start_times]
+    print("Vendlume.exe under Wine (%s), same run (Xvfb and the Wine prefix ready in %.1f s):" % (
+        subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip(), bench.prefix_seconds))
+    print("  start to tray icon          launch (wine explorer /desktop): %s" % summary(launch))
+    print("                              its process's start:             %s" % summary(process))
+    idle = wine.idle
+    linux = program["idle_run"]
+    print("  CPU time while idle         Vendlume.exe %.2f ms over the same %.1f s (%d empty polls); Linux program"
+          " %.2f ms: %.2fx; the prefix's wineserver (desktop, Notepad and program) %.2f ms"
+          % (idle["program"] * 1000, program["idle_wall"], idle["polls"], linux * 1000,
+             idle["program"] / linux if linux else float("nan"), idle["wineserver"] * 1000))
+    print("  cycle start to page stored  Vendlume.exe: %s" % summary(wine.cycle_times))
+    print("  peak resident memory        Vendlume.exe: VmHWM %d kB after %d starts' last start, the idle minute"
+          " and %d cycles (Linux program %d kB)%s"
+          % (wine.peak, len(bench.start_times), len(wine.cycle_times), program["peak_kb"],
+             "" if wine.still_running else "  (it had ended!)"))
 
 
 if __name__ == "__main__":

@@ -2,7 +2,9 @@
 // mall and a real vsftpd (run by scripts/bench-soak, which starts them). Each cycle takes one
 // order mail: retrieval, lookups with a review page, save, render, upload. Prints, every
 // tenth of the run, the resident memory, the open descriptors, the decoder's temporary files
-// left and the rows kept; all of them must stay flat.
+// left and the rows kept; all of them must stay flat. The same driver is built for Windows
+// and run under Wine (scripts/bench-program): there the memory is the working set and the
+// descriptors are the process's handles.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +13,13 @@
 #include <map>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <process.h>
+#include <psapi.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "app/form1.h"
 #include "base/sjisliteral.h"
@@ -28,6 +36,36 @@ std::map<std::string, std::string> ReadEnv(const std::string& path) {
   return values;
 }
 
+size_t Count(const fs::path& folder, const std::string& prefix = "");
+
+#ifdef _WIN32
+// The servers' files are on the Linux side of Wine, drive Z:.
+std::string HostPath(const std::string& path) { return path.rfind("/", 0) == 0 ? "Z:" + path : path; }
+
+long ResidentKb() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
+  return static_cast<long>(counters.WorkingSetSize / 1024);
+}
+
+long PeakResidentKb() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
+  return static_cast<long>(counters.PeakWorkingSetSize / 1024);
+}
+
+// The process's handles; Wine does not count them (0), so there the Unix descriptors of the
+// Wine process are counted instead, which its sockets and files hold.
+size_t OpenHandles() {
+  DWORD handles = 0;
+  if (GetProcessHandleCount(GetCurrentProcess(), &handles) && handles > 0) return handles;
+  return Count("Z:/proc/self/fd");
+}
+
+int ProcessId() { return _getpid(); }
+#else
+std::string HostPath(const std::string& path) { return path; }
+
 long ResidentKb() {
   std::ifstream in("/proc/self/status");
   for (std::string line; std::getline(in, line);)
@@ -35,7 +73,19 @@ long ResidentKb() {
   return -1;
 }
 
-size_t Count(const fs::path& folder, const std::string& prefix = "") {
+long PeakResidentKb() {
+  std::ifstream in("/proc/self/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+size_t OpenHandles() { return Count("/proc/self/fd"); }
+
+int ProcessId() { return ::getpid(); }
+#endif
+
+size_t Count(const fs::path& folder, const std::string& prefix) {
   size_t n = 0;
   std::error_code error;
   for (const auto& e : fs::directory_iterator(folder, error))
@@ -67,9 +117,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "run through scripts/bench-soak\n");
     return 2;
   }
-  auto pop = ReadEnv(std::string(servers) + "/dovecot/pop3.env");
-  auto ftp = ReadEnv(std::string(servers) + "/ftp/ftp.env");
-  const fs::path work = fs::temp_directory_path() / ("vdl-soak-" + std::to_string(::getpid()));
+  auto pop = ReadEnv(HostPath(servers) + "/dovecot/pop3.env");
+  auto ftp = ReadEnv(HostPath(servers) + "/ftp/ftp.env");
+  pop["MAILDIR"] = HostPath(pop["MAILDIR"]);
+  const fs::path work = fs::temp_directory_path() / ("vdl-soak-" + std::to_string(ProcessId()));
   fs::create_directories(work);
   fs::current_path(work);
   {
@@ -83,11 +134,16 @@ int main(int argc, char** argv) {
   const fs::path temp = fs::temp_directory_path();
   const size_t tempBefore = Count(temp, "Vdl");
   TForm1 form;
-  std::printf("%8s %10s %6s %10s %6s %7s %8s\n", "cycle", "rss_kb", "fds", "temp_left", "rows", "failed", "s");
+#ifdef _WIN32
+  std::printf("%8s %10s %7s %10s %6s %7s %8s\n", "cycle", "ws_kb", "handles", "temp_left", "rows", "failed", "s");
+  std::printf("(handles: the Unix descriptors of the Wine process where Windows does not count them)\n");
+#else
+  std::printf("%8s %10s %7s %10s %6s %7s %8s\n", "cycle", "rss_kb", "fds", "temp_left", "rows", "failed", "s");
+#endif
   const auto start = std::chrono::steady_clock::now();
   auto report = [&](int cycle) {
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%8d %10ld %6zu %10zu %6zu %7zu %8.1f\n", cycle, ResidentKb(), Count("/proc/self/fd"),
+    std::printf("%8d %10ld %7zu %10zu %6zu %7zu %8.1f\n", cycle, ResidentKb(), OpenHandles(),
                 Count(temp, "Vdl") - tempBefore, form.RecentOrders.size(), Count("failed"), s);
     std::fflush(stdout);
   };
@@ -98,7 +154,8 @@ int main(int argc, char** argv) {
     if (i % (cycles >= 10 ? cycles / 10 : 1) == 0) report(i);
   }
   const size_t left = Count(pop["MAILDIR"] + "/new") + Count(pop["MAILDIR"] + "/cur");
-  std::printf("mails left in the mailbox: %zu; files in the work folder: %zu\n", left, Count(work));
+  std::printf("mails left in the mailbox: %zu; files in the work folder: %zu; peak memory %ld kB\n", left,
+              Count(work), PeakResidentKb());
   fs::current_path(temp);
   fs::remove_all(work);
   return 0;

@@ -288,6 +288,15 @@ def settings(pop3, ftp, target, mall_host, search_host=None, html=None):
     }
 
 
+def folder_file(folder, name):
+    """The bytes of a file in a program's folder, None when there is none."""
+    path = os.path.join(folder, name)
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read()
+
+
 class Program:
     """The built program running in its own folder. house: on a computer named QVZTEST (a
     private UTS namespace), which makes it a house machine."""
@@ -323,11 +332,40 @@ class Program:
             return f.read().decode("utf-8", "replace")
 
     def file(self, name):
-        path = os.path.join(self.folder, name)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
+        return folder_file(self.folder, name)
+
+
+class WineProgram:
+    """Vendlume.exe under Wine in a virtual desktop with its taskbar (tests/wine/winedesk.py),
+    on a private Xvfb, in its own folder. The Windows program is ended by the shop owner's
+    menu only; here stop() ends Wine's processes of the prefix and tells whether the program
+    was still running until then."""
+
+    def __init__(self, folder, exe=None):
+        sys.path.insert(0, os.path.join(HERE, "..", "wine"))
+        import winedesk  # noqa: E402  (tests/wine)
+
+        self.folder = folder
+        exe = exe or os.environ.get("VDL_WINDOWS_PROGRAM")
+        if not exe or not os.path.exists(exe):
+            raise RuntimeError("%s is missing: build the Windows program first" % (exe or "VDL_WINDOWS_PROGRAM"))
+        self.desk = winedesk.WineDesktop(exe, folder)
+        self.started = time.monotonic()
+        try:
+            self.desk.start_x()
+            self.desk.start_program("vdle2e")
+        except BaseException:
+            self.desk.stop()
+            raise
+
+    def stop(self):
+        """True when the program was still running when it was stopped."""
+        running = self.desk.program_running()
+        self.desk.stop()
+        return running
+
+    def file(self, name):
+        return folder_file(self.folder, name)
 
 
 class WorkFolder:

@@ -85,6 +85,41 @@ class WineDesktop:
             return None, shot
         return second.returncode, shot
 
+    def _run_in_desktop(self, name, command, answer, timeout):
+        """Runs a command in the program's desktop; the text it writes to answer, or None."""
+        subprocess.Popen(["wine", "explorer", "/desktop=%s,%dx%d" % (name, WIDTH, HEIGHT)] + command,
+                         cwd=self.folder, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if os.path.exists(answer):
+                time.sleep(0.2)  # the text may still be on its way
+                with open(answer, "rb") as f:
+                    text = f.read().decode("ascii", "replace").strip()
+                if text:
+                    return text
+            time.sleep(0.2)
+        return None
+
+    def query_end_session(self, helper, name="vdltest", timeout=120):
+        """The program's answers to WM_QUERYENDSESSION, window by window (tests/wine/
+        endsession.cpp), with nothing after it: a list of texts, None when none came."""
+        answer = os.path.join(self.shots, "query-end-session.txt")
+        text = self._run_in_desktop(name, [helper, "Z:" + answer.replace("/", "\\")], answer, timeout)
+        return text.split() if text else None
+
+    def end_session(self, name="vdltest", timeout=120):
+        """Ends the Windows session on the program's desktop as Wine does it: wineboot sends
+        WM_QUERYENDSESSION, then WM_ENDSESSION, to the windows there, and ends each process
+        that agreed. "agreed" when every window agreed, "refused" when one did not, None when
+        wineboot did not finish in time. wineboot runs from cmd in that desktop, which notes
+        its exit status in a file."""
+        answer = os.path.join(self.shots, "end-session.txt")
+        windows_path = "Z:" + answer.replace("/", "\\")
+        # (Wine's cmd runs both sides of "a && b || c" after b: the status is tested apart.)
+        command = "wineboot --end-session & if errorlevel 1 (echo refused>%s) else (echo agreed>%s)" % (
+            windows_path, windows_path)
+        return self._run_in_desktop(name, ["cmd", "/c", command], answer, timeout)
+
     def stop(self):
         if self.program and self.program.poll() is None:
             self.program.kill()

@@ -1,0 +1,46 @@
+// Asks Vendlume.exe, as the system does when the session is about to end, whether it may
+// end: WM_QUERYENDSESSION to every top-level window of the process that owns the program's
+// main window, and nothing after it (as when another program then keeps the session going).
+// Writes the answers, one per window, to the file named on the command line, or "none" when
+// there is no such window. Run in the program's desktop by tests/wine/test_tray.py.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct Query {
+  DWORD process = 0;
+  std::string answers;
+};
+
+BOOL CALLBACK Ask(HWND window, LPARAM data) {
+  auto* query = reinterpret_cast<Query*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != query->process) return TRUE;
+  DWORD_PTR answer = 0;
+  if (SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer))
+    query->answers += std::to_string(answer) + " ";
+  else
+    query->answers += "timeout ";
+  return TRUE;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 2) return 2;
+  Query query;
+  HWND main = FindWindowW(L"TForm1", nullptr);
+  if (main) {
+    GetWindowThreadProcessId(main, &query.process);
+    EnumWindows(Ask, reinterpret_cast<LPARAM>(&query));
+  }
+  FILE* out = _wfopen(argv[1], L"wb");
+  if (!out) return 1;
+  std::fputs(main ? query.answers.c_str() : "none", out);
+  std::fclose(out);
+  return 0;
+}
