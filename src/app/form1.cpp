@@ -72,8 +72,13 @@ void TForm1::CreatePopupMenu() {
   PopupMenu1.Owner = MainWindow->Handle();
 }
 
-std::optional<std::intptr_t> TForm1::WindowProc(unsigned msg, std::uintptr_t, std::intptr_t) {
+std::optional<std::intptr_t> TForm1::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t) {
   if (msg == platform::kWmQueryEndSession) return QueryEndSession();
+  // The session's end was called off (another program refused it): polling resumes.
+  if (msg == platform::kWmEndSession && wParam == 0) {
+    EndSessionCancelled();
+    return 0;
+  }
   return std::nullopt;
 }
 
@@ -111,6 +116,13 @@ int TForm1::QueryEndSession() {
   // starts after this.
   Timer1.SetEnabled(false);
   return 1;
+}
+
+void TForm1::EndSessionCancelled() {
+  if (!sessionEnded_) return;
+  sessionEnded_ = false;
+  // A cycle the query abandoned has unwound by now; the next tick starts a fresh one.
+  if (!closing_) Timer1.SetEnabled(true);
 }
 
 void TForm1::PopupMenu1Popup(TObject*) {

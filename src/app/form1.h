@@ -47,6 +47,8 @@ class TForm1 : public TObject {
   // The end of the Windows session: answers 1, stops the timer and releases the network
   // clients, after which no cycle, lookup or upload starts.
   int QueryEndSession();
+  // The session did not end after all (WM_ENDSESSION with FALSE): the timer runs again.
+  void EndSessionCancelled();
 
   // The tray menu's commands.
   void PopupMenu1Popup(TObject* Sender);

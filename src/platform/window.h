@@ -15,6 +15,7 @@ using WindowHandle = void*;
 // Message numbers the program handles.
 constexpr unsigned kWmNull = 0x0000;
 constexpr unsigned kWmQueryEndSession = 0x0011;
+constexpr unsigned kWmEndSession = 0x0016;
 constexpr unsigned kWmUser = 0x0400;
 constexpr unsigned kWmMouseMove = 0x0200;
 constexpr unsigned kWmLButtonDown = 0x0201;

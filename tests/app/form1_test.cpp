@@ -88,6 +88,23 @@ TEST(Session, TheMainWindowAnswersTheEndOfSessionQueryAndNoCycleStartsAfter) {
   EXPECT_EQ(form.WindowProc(platform::kWmNull, 0, 0), std::nullopt);
 }
 
+TEST(Session, AnEndOfSessionCalledOffResumesPollingAndOneCarriedOutDoesNot) {
+  ScopedTempDir dir;
+  WriteAll("Vendlume.ini", "[POP3]\r\nHost=127.0.0.1\r\nPort=1\r\n");
+  TForm1 form;
+  form.HouseMachine = true;  // a cycle logs its failed connection
+  form.MainWindow->Send(platform::kWmQueryEndSession, 0, 0);
+  form.MainWindow->Send(platform::kWmEndSession, 1, 0);  // the session does end
+  EXPECT_FALSE(form.Timer1.Running());
+  form.Timer1Timer(&form.Timer1);
+  EXPECT_FALSE(testing_support::FileExists("Vendlume.log"));
+  form.MainWindow->Send(platform::kWmQueryEndSession, 0, 0);
+  form.MainWindow->Send(platform::kWmEndSession, 0, 0);  // called off
+  EXPECT_TRUE(form.Timer1.Running());
+  form.Timer1Timer(&form.Timer1);
+  EXPECT_TRUE(testing_support::FileExists("Vendlume.log"));
+}
+
 TEST(Menu, TheTrayMenuHasItsFiveItemsAndTheIconItsTip) {
   ScopedTempDir dir;
   TForm1 form;
