@@ -11,6 +11,7 @@
 #include "app/form1.h"
 #include "base/sjisliteral.h"
 #include "intake/itemlookup.h"
+#include "net/accounts.h"
 #include "support/dovecot_mailbox.h"
 #include "support/server_env.h"
 #include "support/testing.h"
@@ -39,6 +40,11 @@ class ClientUse : public ::testing::Test {
     form.NetPOP31->InactivityTimeout = 5000;
     form.NetFTP1->InactivityTimeout = 5000;
   }
+  // What a connection test does with the mailbox client it holds.
+  void OpenTestConnection() {
+    ApplyMailboxAccount(*form.NetPOP31, form.Settings);
+    form.NetPOP31->OpenConnection();
+  }
   size_t MailsLeft(size_t expected) {
     size_t n = 0;
     for (int attempt = 0; attempt < 50; ++attempt) {
@@ -57,26 +63,6 @@ class ClientUse : public ::testing::Test {
   TForm1 form;
 };
 
-TEST_F(ClientUse, APollTickLeavesItsTurnOutWhileATestHoldsTheMailbox) {
-  box.Put("Subject: x\r\n\r\nnot an order\r\n");
-  {
-    auto test = form.Clients.TryTake(TNetClientKind::Mailbox);
-    form.NetPOP31->Host = "127.0.0.1";
-    form.NetPOP31->Port = box.Port;
-    form.NetPOP31->UserId = box.User;
-    form.NetPOP31->Password = box.Password;
-    form.NetPOP31->OpenConnection();
-    form.Timer1Timer(nullptr);
-    EXPECT_TRUE(form.NetPOP31->IsOpen());  // the test's connection, undisturbed
-    EXPECT_EQ(form.NetPOP31->CountMessages(), 1);
-    form.NetPOP31->CloseConnection();
-  }
-  EXPECT_EQ(MailsLeft(1), 1u);
-  form.Timer1Timer(nullptr);
-  EXPECT_EQ(MailsLeft(0), 0u);
-  EXPECT_FALSE(form.Clients.Busy(TNetClientKind::Mailbox));
-}
-
 // Not only the timer polls: a direct call of PollMailbox takes the client as well, so a
 // connection test that holds it is left alone and the timer keeps its countdown.
 TEST_F(ClientUse, EveryRouteToAPollLeavesItsTurnOutWhileATestHoldsTheMailbox) {
@@ -91,11 +77,7 @@ TEST_F(ClientUse, EveryRouteToAPollLeavesItsTurnOutWhileATestHoldsTheMailbox) {
     form.Timer1.SetInterval(12345);
     {
       auto test = form.Clients.TryTake(TNetClientKind::Mailbox);
-      form.NetPOP31->Host = "127.0.0.1";
-      form.NetPOP31->Port = box.Port;
-      form.NetPOP31->UserId = box.User;
-      form.NetPOP31->Password = box.Password;
-      form.NetPOP31->OpenConnection();
+      OpenTestConnection();
       route.poll();
       EXPECT_FALSE(form.CycleRunning());
       EXPECT_EQ(form.Timer1.Interval(), 12345);

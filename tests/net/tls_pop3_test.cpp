@@ -120,16 +120,21 @@ TEST_F(TlsDovecot, ACertificateForAnotherNameIsRefused) {
   EXPECT_FALSE(pop.IsOpen());
 }
 
+// The client pointed at a scripted server, with TLS as asked.
+void OnScripted(TNetPOP3& pop, ScriptedServer& server, TNetTLSMode mode) {
+  pop.Host = "127.0.0.1";
+  pop.Port = server.Port();
+  pop.UseTLS = mode;
+}
+
 TEST(Pop3Stls, AServerWithoutStlsNeverGetsThePassword) {
   ScriptedServer s;
   s.Send("+OK ready\r\n").Expect("STLS").Send("-ERR unknown command\r\n").ReadLine();
   s.Start();
   TNetPOP3 pop;
-  pop.Host = "127.0.0.1";
-  pop.Port = s.Port();
+  OnScripted(pop, s, tlsExplicit);
   pop.UserId = "shop";
   pop.Password = "secret";
-  pop.UseTLS = tlsExplicit;
   auto e = Thrown<ENetTLSError>([&] { pop.OpenConnection(); });
   s.Join();
   ASSERT_TRUE(e);
@@ -144,9 +149,7 @@ TEST(Pop3Stls, AnswersSentAheadOfTheHandshakeAreRefused) {
   s.Send("+OK ready\r\n").Expect("STLS").Send("+OK begin\r\n+OK injected\r\n").HoldUntilClientCloses();
   s.Start();
   TNetPOP3 pop;
-  pop.Host = "127.0.0.1";
-  pop.Port = s.Port();
-  pop.UseTLS = tlsExplicit;
+  OnScripted(pop, s, tlsExplicit);
   auto e = Thrown<ENetTLSError>([&] { pop.OpenConnection(); });
   ASSERT_TRUE(e);
   EXPECT_NE(std::string(e->what()).find("before the handshake"), std::string::npos) << e->what();
@@ -160,9 +163,7 @@ TEST(Pop3Stls, AHandshakeThatStallsEndsAtTheInactivityLimit) {
     s.HoldUntilClientCloses();
     s.Start();
     TNetPOP3 pop;
-    pop.Host = "127.0.0.1";
-    pop.Port = s.Port();
-    pop.UseTLS = mode;
+    OnScripted(pop, s, mode);
     pop.InactivityTimeout = 300;
     auto e = Thrown<ENetSocketError>([&] { pop.OpenConnection(); });
     ASSERT_TRUE(e);
