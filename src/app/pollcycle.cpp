@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <exception>
 
 #include "app/eventlog.h"
@@ -11,49 +10,14 @@
 #include "intake/mailjournal.h"
 #include "intake/orderparser.h"
 #include "mail/message.h"
+#include "mail/ordertext.h"
 #include "net/accounts.h"
 #include "platform/system.h"
-#include "text/textcode.h"
 
 namespace {
 
 constexpr int kNormalInterval = 15000;
 constexpr int kBacklogInterval = 5000;
-
-bool IsBlank(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
-}
-
-bool HasText(const TNetText* part) {
-  return part && !std::all_of(part->Body.begin(), part->Body.end(), IsBlank);
-}
-
-// The text part that holds the order: part 0 of a single-part mail. A multipart mail keeps
-// only its preamble ("This is a multi-part message...") in part 0, so there the first text
-// section with content is taken, and part 0 only when no section has any.
-const TNetText* OrderTextPart(const TNetMessage& message) {
-  if (message.Parts.empty()) return nullptr;
-  auto* first = dynamic_cast<const TNetText*>(message.Parts[0].get());
-  if (message.Parts.size() == 1) return first;
-  for (size_t i = 1; i < message.Parts.size(); ++i) {
-    auto* part = dynamic_cast<const TNetText*>(message.Parts[i].get());
-    if (HasText(part)) return part;
-  }
-  return first;
-}
-
-// The mail text as the order parser reads it: every body entry followed by CR LF, in
-// Shift-JIS, without ASCII commas (thousands separators and the CSV field separator).
-std::string OrderText(const TNetText& part) {
-  std::string text;
-  for (const std::string& entry : part.Body) {
-    text += entry;
-    text += "\r\n";
-  }
-  ConvertCodeInPlace(text, 5);
-  text.erase(std::remove(text.begin(), text.end(), ','), text.end());
-  return text;
-}
 
 // A retrieval whose answer can never be taken: over the size or line limit, or with a
 // section that cannot be decoded. Anything else that fails on the way (the connection, a
