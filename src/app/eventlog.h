@@ -3,18 +3,10 @@
 #pragma once
 #include <string>
 
+#include "base/logcodes.h"
 #include "platform/system.h"
 
 constexpr const char* kLogFileName = "Vendlume.log";
-
-// The codes the program logs.
-enum : int {
-  kLogConnectionFailed = 1,  // connecting or logging in to the mailbox failed
-  kLogGetCsv = 2,            // converting, deleting or parsing a mail failed
-  kLogGetGz = 3,             // looking a product up by its code failed
-  kLogGetGz2 = 4,            // looking a product up by its name failed
-  kLogListSetAside = 5,      // itemsl.csv could not be read at start-up and was renamed aside
-};
 
 // The line for the event at that time: "mm/dd hh:nn:ss - Text" and CR LF. Codes without a
 // text give the line with an empty text.

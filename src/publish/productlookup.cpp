@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/logcodes.h"
 #include "base/sjisliteral.h"
 #include "text/sjissearch.h"
 #include "text/textcode.h"
@@ -14,10 +15,6 @@
 #include "text/urlencode.h"
 
 namespace {
-
-// Event log codes of the two searches.
-constexpr int kLogGetGZ = 3;
-constexpr int kLogGetGZ2 = 4;
 
 // Page markers, matched exactly in the Shift-JIS text.
 constexpr std::string_view kFirstResult = "itemPosition=\"1\"";
@@ -184,7 +181,7 @@ std::string TMallLookup::LookupByCode(const std::string& code) {
     cell = FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link + std::string(kLinkEnd)));
     if (auto address = ReviewAddress(*result)) reviewPageUrl_ = std::move(*address);
   } catch (...) {
-    writeLog_(kLogGetGZ);
+    writeLog_(kLogGetGz);
   }
   return cell;
 }
@@ -207,7 +204,7 @@ std::string TMallLookup::LookupByName(const std::string& name) {
       if (auto address = ReviewAddress(*result)) reviewPageUrl_ = std::move(*address);
     }
   } catch (...) {
-    writeLog_(kLogGetGZ2);
+    writeLog_(kLogGetGz2);
   }
   return cell;
 }
