@@ -1,0 +1,30 @@
+// Unicode to Shift-JIS for the text that goes into rows and the page: one mapping of the
+// program's own, the same in both builds.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The replacement for a character Shift-JIS lacks and for invalid input: "〓" (81 AC).
+inline constexpr std::string_view kGetaMark = "\x81\xAC";
+
+// The Shift-JIS code of the character as glibc "iconv -t CP932" gives it (NEC and IBM
+// extension characters included), together with the JIS X 0208 forms that Japanese text
+// written elsewhere carries and strict code page 932 lacks (U+301C, U+2212, U+2016, U+00A2,
+// U+00A3, U+00AC). One byte below 100 hex, else lead byte * 100 hex + trail byte; 0 when
+// the character has no Shift-JIS form (U+0000 answers 0 as well).
+uint16_t SjisCodeOf(char32_t c);
+
+// Whether a character maps to the Shift-JIS code (as SjisCodeOf writes codes).
+bool IsSjisCodeAssigned(uint16_t sjis);
+
+// Appends the character's Shift-JIS form: nothing for U+0000 and for the tag characters
+// U+E0000 to U+E007F (which only qualify the character before them), "〓" for a character
+// without a form.
+void AppendSjisChar(std::string& out, char32_t c);
+
+// UTF-8 text in Shift-JIS, character by character as AppendSjisChar. Each invalid sequence
+// (a byte that begins no character, a character cut short, an overlong form, a surrogate
+// or a value beyond U+10FFFF) becomes one "〓": the longest start of a valid sequence
+// counts as one, and the byte that broke it begins the next character. Never fails.
+std::string Utf8ToSjisText(std::string_view utf8);
