@@ -6,6 +6,7 @@
 #include "mail/mimeparameter.h"
 #include "text/asciitext.h"
 #include "text/charset.h"
+#include "text/cp932.h"
 #include "text/htmltext.h"
 #include "text/sjismend.h"
 
@@ -44,6 +45,7 @@ std::string OrderText(const TNetText& part) {
     text += "\r\n";
   }
   ConvertToSjisInPlace(text, CharsetNamed(MimeParameter(part.ContentType, "charset").value_or("")));
+  UnifySjisCodes(text);
   if (IsHtml(part)) text = HtmlToText(text);
   // Mended before the commas go, so that no byte becomes the trail of a lead byte it did
   // not follow.

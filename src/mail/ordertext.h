@@ -14,7 +14,8 @@ const TNetText* OrderTextPart(const TNetMessage& message);
 
 // The mail text as the order parser reads it: every body entry followed by CR LF, in
 // Shift-JIS as the part's "charset" parameter says (text/charset.h: none, "us-ascii" or an
-// unknown one is detected), an HTML part ("text/html") turned into its text (text/htmltext.h),
-// every lead byte without its trail byte replaced by "〓", and without ASCII commas
-// (thousands separators and the CSV field separator). Never fails.
+// unknown one is detected) with one code for each character (UnifySjisCodes, text/cp932.h),
+// an HTML part ("text/html") turned into its text (text/htmltext.h), every lead byte
+// without its trail byte replaced by "〓", and without ASCII commas (thousands separators
+// and the CSV field separator). Never fails.
 std::string OrderText(const TNetText& part);

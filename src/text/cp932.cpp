@@ -71,6 +71,25 @@ uint16_t SjisCodeOf(char32_t c) { return c < 0x10000 ? PlaneTable()[c] : 0; }
 
 bool IsSjisCodeAssigned(uint16_t sjis) { return AssignedCodes().test(sjis); }
 
+void UnifySjisCodes(std::string& text) {
+  const TCp932Pair* const first = kCp932Duplicates;
+  const TCp932Pair* const last = kCp932Duplicates + kCp932DuplicateCount;
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (!((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC))) continue;
+    if (lead == 0x87 || lead == 0xED || lead == 0xEE) {
+      const auto code = static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(text[i + 1]));
+      const TCp932Pair* found =
+          std::lower_bound(first, last, code, [](const TCp932Pair& pair, uint16_t c) { return pair.unicode < c; });
+      if (found != last && found->unicode == code) {
+        text[i] = static_cast<char>(found->sjis >> 8);
+        text[i + 1] = static_cast<char>(found->sjis & 0xFF);
+      }
+    }
+    ++i;
+  }
+}
+
 void AppendSjisChar(std::string& out, char32_t c) { AppendWith(PlaneTable(), out, c); }
 
 std::string Utf8ToSjisText(std::string_view utf8) {

@@ -18,6 +18,11 @@ uint16_t SjisCodeOf(char32_t c);
 // Whether a character maps to the Shift-JIS code (as SjisCodeOf writes codes).
 bool IsSjisCodeAssigned(uint16_t sjis);
 
+// Each double-byte character that code page 932 has under two codes rewritten with the
+// code SjisCodeOf gives it (EE E0 becomes FB FC, 87 90 becomes 81 E0), in place: a
+// character then has the same bytes whatever code its mail came in. Other bytes stay.
+void UnifySjisCodes(std::string& text);
+
 // Appends the character's Shift-JIS form: nothing for U+0000 and for the tag characters
 // U+E0000 to U+E007F (which only qualify the character before them), "〓" for a character
 // without a form.

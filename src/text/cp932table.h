@@ -6,9 +6,15 @@
 #include <cstdint>
 
 struct TCp932Pair {
-  uint16_t unicode;
+  uint16_t unicode;  // the character (in kCp932Duplicates: the duplicate code)
   uint16_t sjis;
 };
 
 extern const TCp932Pair kCp932Pairs[];
 extern const size_t kCp932PairCount;
+
+// The double-byte codes of characters that map to another code (NEC's selection of IBM's
+// extension characters in rows ED and EE, NEC's duplicates of row 2 in row 87), in code
+// order, each with the code its character maps to.
+extern const TCp932Pair kCp932Duplicates[];
+extern const size_t kCp932DuplicateCount;

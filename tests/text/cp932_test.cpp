@@ -87,6 +87,27 @@ TEST(Cp932Mapping, ExtensionAndJisFormsWhateverThePeer) {
   for (const Case& c : cases) EXPECT_EQ(Show(Sjis1(c.c)), Show(c.sjis)) << std::hex << static_cast<unsigned>(c.c);
 }
 
+TEST(UnifySjisCodes, EachCharacterKeepsTheCodeItsUnicodeMapsTo) {
+  struct Case {
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {"\xEE\xE0", "\xFB\xFC"},                  // 髙, NEC's selection of IBM's characters
+      {"\xED\x40\xFA\x5C", "\xFA\x5C\xFA\x5C"},  // 纊 both ways
+      {"\x87\x90\x81\xE0", "\x81\xE0\x81\xE0"},  // ≒ in row 13 and row 2
+      {"\x87\x40\xFB\xFC\x81\xAC", "\x87\x40\xFB\xFC\x81\xAC"},  // only one code: stays
+      // A trail byte that looks like a lead byte is never read as one.
+      {"\x81\xEE\xE0", "\x81\xEE\xE0"},
+      {"\xEE", "\xEE"},
+      {"a\xED", "a\xED"},
+  };
+  for (const Case& c : cases) {
+    std::string text = c.in;
+    UnifySjisCodes(text);
+    EXPECT_EQ(Show(text), Show(c.out)) << Show(c.in);
+  }
+}
+
 TEST(Utf8ToSjisText, InvalidSequencesBecomeOneMarkEach) {
   const std::string geta = "\x81\xAC";
   struct Case {
