@@ -54,9 +54,3 @@ void ConvertToSjisInPlace(std::string& text, TCharset charset) {
       break;
   }
 }
-
-std::string ToSjis(std::string_view text, TCharset charset) {
-  std::string converted(text);
-  ConvertToSjisInPlace(converted, charset);
-  return converted;
-}

@@ -21,4 +21,3 @@ TCharset CharsetNamed(std::string_view name);
 // their converters whatever the bytes look like; Shift-JIS as it is; kUndeclared as the
 // detected code says (ConvertCode, text/textcode.h). Never fails.
 void ConvertToSjisInPlace(std::string& text, TCharset charset);
-std::string ToSjis(std::string_view text, TCharset charset);

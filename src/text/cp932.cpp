@@ -67,8 +67,6 @@ void SecondByteRange(unsigned char lead, unsigned char& lo, unsigned char& hi) {
 
 }  // namespace
 
-uint16_t SjisCodeOf(char32_t c) { return c < 0x10000 ? PlaneTable()[c] : 0; }
-
 bool IsSjisCodeAssigned(uint16_t sjis) { return AssignedCodes().test(sjis); }
 
 void UnifySjisCodes(std::string& text) {

@@ -11,6 +11,11 @@ namespace {
 
 using testing_support::Show;
 
+std::string ToSjis(std::string text, TCharset charset) {
+  ConvertToSjisInPlace(text, charset);
+  return text;
+}
+
 TEST(CharsetNamed, EveryAliasInAnyCase) {
   struct Case {
     std::string name;
