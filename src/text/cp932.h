@@ -22,9 +22,9 @@ bool IsSjisCodeAssigned(uint16_t sjis);
 // character then has the same bytes whatever code its mail came in. Other bytes stay.
 void UnifySjisCodes(std::string& text);
 
-// Appends the character's Shift-JIS form as mapped above: nothing for U+0000 and for the tag characters
-// U+E0000 to U+E007F (which only qualify the character before them), "〓" for a character
-// without a form.
+// Appends the character's Shift-JIS form as mapped above: nothing for U+0000 and for the
+// tag characters U+E0000 to U+E007F (which only qualify the character before them), "〓"
+// for a character without a form.
 void AppendSjisChar(std::string& out, char32_t c);
 
 // UTF-8 text in Shift-JIS, character by character as AppendSjisChar. Each invalid sequence

@@ -22,8 +22,9 @@ inline void PutJisPairAsSjis(char* out, unsigned char j1, unsigned char j2) {
 // examined. Single-byte mode copies bytes; double-byte mode converts byte pairs: pairs of
 // JIS X 0208 (any set but those below) by arithmetic, of JIS X 0213 plane 1 ("Q", "O") the
 // same where code page 932 has a character at the result in rows 1 to 84, else "〓"; of
-// JIS X 0213 plane 2 ("P") and JIS X 0212 ("D") always "〓". A tail that cannot be completed (an escape
-// sequence cut short, or the first byte of a pair without its second) is dropped.
+// JIS X 0213 plane 2 ("P") and JIS X 0212 ("D") always "〓". A tail that cannot be
+// completed (an escape sequence cut short, or the first byte of a pair without its second)
+// is dropped.
 std::string JisToSjis(std::string_view jis);
 
 // The same walk from in[0..size) to out, returning the bytes written (never more than
