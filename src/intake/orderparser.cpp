@@ -200,5 +200,11 @@ TOrderMail ParseOrderMail(const std::string& text) {
     }
     if (Contains(line, m.items)) mail.itemBlocks.push_back({ItemSection(lines), orderTime, prefecture});
   }
+  // An order without its item line (an orderer block alone, or a marker that only the whole
+  // text shows, as lines split differently) is never dropped quietly: the mail is unusable.
+  if (mail.itemBlocks.empty() && (Contains(text, m.items) || Contains(text, m.orderer))) {
+    static const std::string noItems = Sjis("注文の記載がありますが [商品] の行がありません");
+    throw EVendlumeError(noItems);
+  }
   return mail;
 }

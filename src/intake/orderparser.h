@@ -25,7 +25,9 @@ struct TOrderMail {
 // Reads one mail: Shift-JIS text, lines ending in CR LF, ASCII commas already removed.
 // Changes nothing: the caller looks the items up, adds the rows and saves them.
 // Throws EConvertError for an order time that is not a date and time and EVendlumeError
-// when the orderer block lacks its lines.
+// when the orderer block lacks its lines, or when the text holds "[商品]" or "[注文者]"
+// but no line holds "[商品]": such a mail is an order that cannot be read, never one to
+// drop.
 TOrderMail ParseOrderMail(const std::string& text);
 
 // The prefecture at the head of an address (東京都, 神奈川県 …), or "国外" when the head

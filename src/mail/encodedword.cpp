@@ -1,7 +1,7 @@
 #include "mail/encodedword.h"
 
-#include "text/jis.h"
 #include "text/asciitext.h"
+#include "text/charset.h"
 #include "mail/transferdecoders.h"
 
 namespace {
@@ -54,14 +54,15 @@ std::string DecodeWord(std::string_view value, size_t pos, const WordShape& shap
   std::string_view charset = value.substr(pos + 2, shape.q1 - pos - 2);
   std::string_view text = value.substr(shape.q1 + 3, shape.close - shape.q1 - 3);
   std::string decoded = encoding == 'q' ? DecodeQ(text) : DecodeB(text);
-  if (EqualsNoCase(charset, "ISO-2022-JP")) decoded = JisToSjis(decoded);
+  // RFC 2231 lets a language follow the charset after "*".
+  ConvertToSjisInPlace(decoded, CharsetNamed(charset.substr(0, charset.find('*'))));
   return decoded;
 }
 
 }  // namespace
 
 std::string DecodeEncodedWords(std::string_view value) {
-  if (AsciiUpperCase(value).find("=?ISO") == std::string::npos) return std::string(value);
+  if (value.find("=?") == std::string_view::npos) return std::string(value);
   // One pass: every byte is looked at a bounded number of times. A word without its "?="
   // means no later word can close either, so the rest is copied as it is.
   std::string out;

@@ -3,11 +3,10 @@
 #include <string>
 #include <string_view>
 
-// The header value with its encoded words decoded, when its upper-cased text contains
-// "=?ISO"; any other value is returned as it is. Every encoded word is decoded ("Q": "_" is
-// a space and "=" with two hexadecimal digits that byte; "B": base64) and text around the
-// words is kept, except blanks between two adjacent encoded words. Words in ISO-2022-JP
-// (any case) are converted from JIS to Shift-JIS; other charsets keep their decoded bytes.
+// The header value with its encoded words decoded. Every encoded word is decoded ("Q": "_" is
+// a space and "=" with two hexadecimal digits that byte; "B": base64) and converted to
+// Shift-JIS as its charset says (text/charset.h: an unknown charset is detected), and text
+// around the words is kept, except blanks between two adjacent encoded words.
 // A malformed word (no closing "?=", an unknown encoding letter) stays as written; base64
 // skips characters outside its alphabet. Linear in the value's length.
 std::string DecodeEncodedWords(std::string_view value);

@@ -4,28 +4,8 @@
 #include <cstddef>
 #include <optional>
 
+#include "mail/mimeparameter.h"
 #include "text/asciitext.h"
-
-namespace {
-
-// The value of a parameter ("name=value" after a ";" or a blank) of a MIME header value:
-// up to the closing double quote when it starts with one, else up to a ";" or a blank.
-std::optional<std::string> Parameter(std::string_view value, std::string_view name) {
-  std::string lower = AsciiLowerCase(value);
-  std::string key = std::string(name) + "=";
-  for (size_t at = lower.find(key); at != std::string::npos; at = lower.find(key, at + 1)) {
-    if (at > 0 && lower[at - 1] != ';' && !IsBlank(lower[at - 1])) continue;
-    std::string_view rest = value.substr(at + key.size());
-    if (!rest.empty() && rest[0] == '"') {
-      rest.remove_prefix(1);
-      return std::string(rest.substr(0, rest.find('"')));
-    }
-    return std::string(rest.substr(0, rest.find_first_of("; \t")));
-  }
-  return std::nullopt;
-}
-
-}  // namespace
 
 TNetMimeDecoder::TNetMimeDecoder() : transfer_(std::make_unique<TNetCoder>()) {}
 TNetMimeDecoder::~TNetMimeDecoder() = default;
@@ -160,11 +140,11 @@ void TNetMimeDecoder::ExamineHeaderLine(std::string_view line) {
   if (StartsWithNoCase(line, "content-transfer-encoding")) {
     transferEncoding_ = value;
   } else if (StartsWithNoCase(line, "content-type")) {
-    auto boundary = Parameter(value, "boundary");
+    auto boundary = MimeParameter(value, "boundary");
     if (boundary && !boundary->empty()) AddBoundary(*boundary);
-    if (auto name = Parameter(value, "name")) Emit(kItemFileName, *name);
+    if (auto name = MimeParameter(value, "name")) Emit(kItemFileName, *name);
   } else if (StartsWithNoCase(line, "content-disposition")) {
-    if (auto name = Parameter(value, "filename")) Emit(kItemFileName, *name);
+    if (auto name = MimeParameter(value, "filename")) Emit(kItemFileName, *name);
   }
 }
 

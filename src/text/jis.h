@@ -15,11 +15,16 @@ inline void PutJisPairAsSjis(char* out, unsigned char j1, unsigned char j2) {
   out[1] = static_cast<char>(j2 + 0x7Eu - odd * 0x5Fu + (odd & static_cast<unsigned>(j2 > 0x5F)));
 }
 
-// Walks the text with a double-byte mode that starts off. An ESC begins a three-byte
-// escape sequence: a second byte "$" switches to double-byte mode, "(" to single-byte mode,
-// anything else leaves the mode; the third byte is not examined. Single-byte mode copies
-// bytes; double-byte mode converts byte pairs. A tail that cannot be completed (an escape
-// sequence cut short, or the first byte of a pair without its second) is dropped.
+// Walks the text with a double-byte mode that starts off. An ESC begins an escape sequence:
+// a second byte "$" switches to double-byte mode, "(" to single-byte mode, anything else
+// leaves the mode. It is four bytes long when "$" is followed by "(" or ")", naming the
+// double-byte set in its fourth byte, else three bytes long, and its third byte is not
+// examined. Single-byte mode copies bytes; double-byte mode converts byte pairs: pairs of
+// JIS X 0208 (any set but those below) by arithmetic, of JIS X 0213 plane 1 ("Q", "O") the
+// same where code page 932 has a character at the result in rows 1 to 84, else "〓"; of
+// JIS X 0213 plane 2 ("P") and JIS X 0212 ("D") always "〓". A tail that cannot be
+// completed (an escape sequence cut short, or the first byte of a pair without its second)
+// is dropped.
 std::string JisToSjis(std::string_view jis);
 
 // The same walk from in[0..size) to out, returning the bytes written (never more than

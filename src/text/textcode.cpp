@@ -138,7 +138,8 @@ std::string ConvertCode(std::string_view text, int target) {
   return out;
 }
 
-void ConvertCodeInPlace(std::string& text, int target) {
-  const int code = DetectCode(text);
+void ConvertCodeInPlace(std::string& text, int target) { ConvertKnownCodeInPlace(text, DetectCode(text), target); }
+
+void ConvertKnownCodeInPlace(std::string& text, int code, int target) {
   if (Converts(code, target)) text.resize(ConvertInto(code, text.data(), text.size(), text.data()));
 }

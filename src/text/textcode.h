@@ -31,3 +31,6 @@ std::string ConvertCode(std::string_view text, int target);
 // The same conversion in the text's own storage (the output is never longer than the
 // input): for a caller that owns the text and needs only the converted form.
 void ConvertCodeInPlace(std::string& text, int target);
+// The same conversion of text whose code is already known (kCodeJisB, kCodeJisAt or
+// kCodeEuc; any other stays as it is), without detection.
+void ConvertKnownCodeInPlace(std::string& text, int code, int target);

@@ -287,6 +287,33 @@ TEST(ParseOrderMail, TextEndingInsideACharacterOrMarker) {
   EXPECT_EQ(host.steps, (std::vector<std::string>{"end"}));
 }
 
+TEST(ParseOrderMail, AnOrderWithoutItemLineIsUnusableOtherMailsAreNot) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> lines;
+    bool unusable;
+  };
+  const std::vector<Case> cases = {
+      {"orderer block alone", {"[注文者] 山田 様", "〒100-0001 東京都", "(TEL) 03"}, true},
+      {"newsletter", {"今月のおすすめ", "[ニュース] 新商品"}, false},
+      {"empty mail", {}, false},
+      {"two delivery addresses stay ignored", {"[注文者] 山田 様", "〒", "(TEL)", "[送付先] a", "[送付先] b"}, false},
+  };
+  for (const Case& c : cases) {
+    TRecordingHost host;
+    std::string shop;
+    if (c.unusable) {
+      EXPECT_THROW(ParseOrderMail(Mail(c.lines), shop, host), EVendlumeError) << c.name;
+    } else {
+      EXPECT_NO_THROW(ParseOrderMail(Mail(c.lines), shop, host)) << c.name;
+      EXPECT_TRUE(host.blocks.empty()) << c.name;
+    }
+  }
+  TRecordingHost host;
+  std::string shop;
+  EXPECT_NO_THROW(ParseOrderMail(Mail(kOrderMail), shop, host));
+}
+
 TEST(GetPrefecture, TakesTheHeadOfTheAddress) {
   struct Case {
     std::string address, expected;

@@ -95,6 +95,27 @@ TEST(EncodedWords, DecodeIso2022JpToShiftJis) {
             "\x8A\xBF\x8E\x9A\x92\x8D\x95\xB6");
 }
 
+TEST(EncodedWords, EveryCharsetOfTheMailTextTable) {
+  // "漢字" (8A BF 8E 9A) in each charset, as B and Q words.
+  struct Case {
+    std::string word;
+  };
+  const Case cases[] = {
+      {"=?UTF-8?B?5ryi5a2X?="},
+      {"=?utf-8?q?=E6=BC=A2=E5=AD=97?="},
+      {"=?UTF-8*ja?B?5ryi5a2X?="},
+      {"=?ISO-2022-JP-2004?B?GyRCNEE7ehsoQg==?="},
+      {"=?EUC-JP?B?tMG7+g==?="},
+      {"=?x-euc-jp?Q?=B4=C1=BB=FA?="},
+      {"=?Shift_JIS?B?ir+Omg==?="},
+      {"=?windows-31j?Q?=8A=BF=8E=9A?="},
+      {"=?us-ascii?Q?=B4=C1=BB=FA?="},  // lying: detected as EUC-JP
+      {"=?x-unknown?B?GyRCNEE7ehsoQg==?="},  // unknown: detected as JIS
+  };
+  for (const Case& c : cases) EXPECT_EQ(DecodeEncodedWords(c.word), "\x8A\xBF\x8E\x9A") << c.word;
+  EXPECT_EQ(DecodeEncodedWords("=?UTF-8?B?8J+Now==?= x"), "\x81\xAC x");  // an emoji
+}
+
 TEST(EncodedWords, KeepTextAroundTheWords) {
   EXPECT_EQ(DecodeEncodedWords("Re: =?ISO-8859-1?Q?caf=E9_au_lait?= (2)"),
             "Re: caf\xE9 au lait (2)");
@@ -103,7 +124,7 @@ TEST(EncodedWords, KeepTextAroundTheWords) {
 }
 
 TEST(EncodedWords, LeaveOtherAndMalformedTextAlone) {
-  for (std::string v : {"plain subject", "=?UTF-8?B?5ryi5a2X?=", "=?ISO-2022-JP?B?GyRC",
+  for (std::string v : {"plain subject", "=?ISO-2022-JP?B?GyRC",
                         "=?ISO-2022-JP?X?abc?=", "=?ISO-2022-JP"})
     EXPECT_EQ(DecodeEncodedWords(v), v);
   EXPECT_EQ(DecodeEncodedWords("=?ISO =?ISO-8859-1?Q?x?="), "=?ISO x");

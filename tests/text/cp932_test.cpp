@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/sjisliteral.h"
+#include "platform/codepage.h"
+#include "support/testing.h"
+#include "text/cp932.h"
+
+namespace {
+
+using namespace std::string_literals;
+using testing_support::Show;
+
+std::string Sjis1(char32_t c) {
+  std::string out;
+  AppendSjisChar(out, c);
+  return out;
+}
+
+bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// glibc iconv is the peer: every character of the basic plane converted in one call, one
+// Shift-JIS character (or "?" for a character it refuses) per input character.
+TEST(Cp932Mapping, AgreesWithIconvOnEveryCharacterItMaps) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the peer is glibc iconv; Windows' conversion fits characters it lacks";
+#else
+  std::u16string plane;
+  for (char32_t c = 0; c < 0x10000; ++c)
+    if (c < 0xD800 || c > 0xDFFF) plane.push_back(static_cast<char16_t>(c));
+  const std::string peer = platform::Utf16ToCp932(plane);
+  size_t at = 0, mapped = 0;
+  for (char16_t u : plane) {
+    ASSERT_LT(at, peer.size());
+    const size_t width = IsLead(static_cast<unsigned char>(peer[at])) ? 2 : 1;
+    const std::string theirs = peer.substr(at, width);
+    at += width;
+    if (theirs == "?" && u != u'?') {
+      EXPECT_EQ(Sjis1(u), "\x81\xAC") << std::hex << static_cast<unsigned>(u);
+      continue;
+    }
+    ++mapped;
+    // U+0000 maps to 00, which mail text drops.
+    EXPECT_EQ(Sjis1(u), u == 0 ? "" : theirs) << std::hex << static_cast<unsigned>(u);
+  }
+  EXPECT_EQ(at, peer.size());
+  EXPECT_GT(mapped, 9000u);  // the mapping was read, not refused wholesale
+
+  // Beyond the basic plane iconv maps nothing, and writes nothing for the tag characters;
+  // each surrogate of a refused character is one "?". (A sample of the planes with every
+  // tag character: iconv takes long over each character it refuses.)
+  std::u16string beyond;
+  std::string expectedBeyond;
+  for (char32_t c = 0x10000; c <= 0x10FFFF; c += c >= 0xDFF80 && c < 0xE0080 ? 1 : 0x3FF) {
+    beyond.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+    beyond.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    const bool tag = c >= 0xE0000 && c <= 0xE007F;
+    expectedBeyond += tag ? "" : "??";
+    EXPECT_EQ(Sjis1(c), tag ? "" : "\x81\xAC") << std::hex << static_cast<unsigned>(c);
+  }
+  EXPECT_EQ(platform::Utf16ToCp932(beyond), expectedBeyond);
+#endif
+}
+
+TEST(Cp932Mapping, ExtensionAndJisFormsWhateverThePeer) {
+  struct Case {
+    char32_t c;
+    std::string sjis;
+  };
+  const Case cases[] = {
+      {U'①', "\x87\x40"}, {U'㈱', "\x87\x8A"}, {U'髙', "\xFB\xFC"}, {U'﨑', "\xFA\xB1"},
+      {U'ⅰ', "\xFA\x40"},  {U'～', "\x81\x60"}, {U'―', "\x81\x5C"}, {U'〓', "\x81\xAC"},
+      // The JIS X 0208 forms of text written outside Windows.
+      {U'\u301C', "\x81\x60"}, {U'\u2212', "\x81\x7C"}, {U'\u2016', "\x81\x61"},
+      {U'\u00A2', "\x81\x91"}, {U'\u00A3', "\x81\x92"}, {U'\u00AC', "\x81\xCA"},
+      {U'a', "a"}, {U'ｱ', "\xB1"}, {U'\r', "\r"},
+      {U'\0', ""}, {U'\U0001F600', "\x81\xAC"}, {U'\u20AC', "\x81\xAC"}, {U'\U000E0041', ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Show(Sjis1(c.c)), Show(c.sjis)) << std::hex << static_cast<unsigned>(c.c);
+}
+
+TEST(UnifySjisCodes, EachCharacterKeepsTheCodeItsUnicodeMapsTo) {
+  struct Case {
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {"\xEE\xE0", "\xFB\xFC"},                  // 髙, NEC's selection of IBM's characters
+      {"\xED\x40\xFA\x5C", "\xFA\x5C\xFA\x5C"},  // 纊 both ways
+      {"\x87\x90\x81\xE0", "\x81\xE0\x81\xE0"},  // ≒ in row 13 and row 2
+      {"\x87\x40\xFB\xFC\x81\xAC", "\x87\x40\xFB\xFC\x81\xAC"},  // only one code: stays
+      // A trail byte that looks like a lead byte is never read as one.
+      {"\x81\xEE\xE0", "\x81\xEE\xE0"},
+      {"\xEE", "\xEE"},
+      {"a\xED", "a\xED"},
+  };
+  for (const Case& c : cases) {
+    std::string text = c.in;
+    UnifySjisCodes(text);
+    EXPECT_EQ(Show(text), Show(c.out)) << Show(c.in);
+  }
+}
+
+TEST(Utf8ToSjisText, InvalidSequencesBecomeOneMarkEach) {
+  const std::string geta = "\x81\xAC";
+  struct Case {
+    std::string name, utf8, sjis;
+  };
+  const Case cases[] = {
+      {"empty", "", ""},
+      {"ascii long enough for the word loop", "abcdefghijklmnopqrstuvwxyz\r\n", "abcdefghijklmnopqrstuvwxyz\r\n"},
+      {"every length", "a\xC2\xA7花\xF0\x9F\x98\x80z", "a\x81\x98" + Sjis("花") + geta + "z"},
+      {"NUL dropped", "ab\0cd"s, "abcd"},
+      {"continuation byte alone", "a\x80" "b", "a" + geta + "b"},
+      {"C0 and C1 never begin", "\xC0\xAF\xC1\xBF", geta + geta + geta + geta},
+      {"F5 to FF never begin", "\xF5\xFF", geta + geta},
+      {"cut short by the end", "x\xE6\xBC", "x" + geta},
+      {"cut short by ASCII", "\xE6\xBC" "A", geta + "A"},
+      {"cut short by a lead byte", "\xE3\x81\xE3\x81\x82", geta + Sjis("あ")},
+      {"overlong three bytes", "\xE0\x80\xAF", geta + geta + geta},
+      {"surrogate", "\xED\xA0\x80", geta + geta + geta},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", geta + geta + geta + geta},
+      {"tag characters dropped", "\xF0\x9F\x8F\xB4\xF3\xA0\x81\xA7\xF3\xA0\x81\xBF", geta},
+      {"one invalid byte in a run of them grows the text", std::string(40, '\xFF'), [&] {
+         std::string s;
+         for (int i = 0; i < 40; ++i) s += geta;
+         return s;
+       }()},
+      {"commas and line ends stay themselves", "a,\xE2\x91\xA0\r\n", "a," + Sjis("①") + "\r\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Show(Utf8ToSjisText(c.utf8)), Show(c.sjis)) << c.name;
+}
+
+}  // namespace
