@@ -36,7 +36,8 @@ class FixedLookup : public TProductLookup {
 std::string NextPiece(const uint8_t*& p, const uint8_t* end, bool marked = true) {
   std::string piece = marked ? "<x" : "";
   if (p == end) return piece;
-  const size_t length = std::min<size_t>(*p++, static_cast<size_t>(end - p));
+  const uint8_t declared = *p++;
+  const size_t length = std::min<size_t>(declared, static_cast<size_t>(end - p));
   piece.append(reinterpret_cast<const char*>(p), length);
   p += length;
   return piece;
