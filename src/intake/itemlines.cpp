@@ -82,7 +82,7 @@ std::string BareField(std::string_view text) {
 }
 
 // A lookup cell stays inside its quotes and on its row's line, whole up to its end.
-std::string QuotedField(std::string_view text) {
+std::string CellField(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
     if (c == '\r' || c == '\n' || c == '\0') c = ' ';
@@ -163,10 +163,10 @@ void TItemStage::AddItemRow(const std::string& itemText, const std::string& orde
   row.date = BareField(orderTime);
   row.name = BareField(name);
   row.code = BareField(code);
-  row.lookup = QuotedField(image.outcome == TLookupResult::kFailed ? kFailedLookupCell : image.cell);
+  row.lookup = CellField(image.outcome == TLookupResult::kFailed ? kFailedLookupCell : image.cell);
   row.prefecture = BareField(prefecture);
   row.price = BareField(price);
   row.quantity = BareField(quantity);
-  row.review = QuotedField(review.outcome == TLookupResult::kFound ? review.cell : kNoReviewCell);
+  row.review = CellField(review.outcome == TLookupResult::kFound ? review.cell : kNoReviewCell);
   InsertRecentOrder(recentOrders_, std::move(row), settings_.Count);
 }
