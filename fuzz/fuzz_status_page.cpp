@@ -3,7 +3,7 @@
 // "<x" (but the price, which the page shows only as a number), go through the item stage into a recent-orders row; the row is split again and the
 // page rendered. Whatever the pieces hold:
 //   - the page holds no "<x" (any case): mail text is never markup, only escaped cell text;
-//   - every row the stage adds splits back into its eight fields, the lookup's cells where
+//   - every row the stage adds reads back from its line unchanged, the lookup's cells where
 //     they were written, and gives the page exactly one table row.
 // Input: a settings byte (date and code columns, reviews, name length), then each piece as a
 // length byte and its bytes.
@@ -17,7 +17,6 @@
 #include "base/errors.h"
 #include "base/sjisliteral.h"
 #include "intake/itemlines.h"
-#include "publish/rowsplit.h"
 #include "publish/statuspage.h"
 
 namespace {
@@ -29,15 +28,16 @@ const std::string kReviewCell = "<a href=http://mall.example/r/1>4.5</a>";
 class FixedLookup : public TProductLookup {
  public:
   void ClearReviewPageUrl() override {}
-  std::string LookupByCode(const std::string&) override { return kImageCell; }
-  std::string LookupByName(const std::string&) override { return kImageCell; }
-  std::string LookupReviews() override { return kReviewCell; }
+  TLookupResult LookupByCode(const std::string&) override { return {TLookupResult::kFound, kImageCell}; }
+  TLookupResult LookupByName(const std::string&) override { return {TLookupResult::kFound, kImageCell}; }
+  TLookupResult LookupReviews() override { return {TLookupResult::kFound, kReviewCell}; }
 };
 
 std::string NextPiece(const uint8_t*& p, const uint8_t* end, bool marked = true) {
   std::string piece = marked ? "<x" : "";
   if (p == end) return piece;
-  const size_t length = std::min<size_t>(*p++, static_cast<size_t>(end - p));
+  const uint8_t declared = *p++;
+  const size_t length = std::min<size_t>(declared, static_cast<size_t>(end - p));
   piece.append(reinterpret_cast<const char*>(p), length);
   p += length;
   return piece;
@@ -82,9 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     stage.AddItemRow(item, orderTime, prefecture);
   } catch (const EVendlumeError&) {  // a malformed item: no row
   }
-  for (const std::string& row : rows) {
-    const std::vector<std::string> fields = SplitRow(row);
-    if (fields.size() != 8 || fields[3] != kImageCell || fields[7] != kReviewCell) std::abort();
+  for (const TOrderRow& row : rows) {
+    if (DecodeOrderRow(EncodeOrderRow(row)) != row || row.lookup != kImageCell || row.review != kReviewCell) std::abort();
   }
   const std::string page = BuildStatusPage(rows, settings, false);
   if (HasMarker(page)) std::abort();

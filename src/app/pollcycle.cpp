@@ -42,9 +42,9 @@ class TTransactionLookup : public TProductLookup {
  public:
   explicit TTransactionLookup(TProductLookup& lookup) : lookup_(lookup) {}
   void ClearReviewPageUrl() override { lookup_.ClearReviewPageUrl(); }
-  std::string LookupByCode(const std::string& code) override { return lookup_.LookupByCode(code); }
-  std::string LookupByName(const std::string& name) override { return lookup_.LookupByName(name); }
-  std::string LookupReviews() override {
+  TLookupResult LookupByCode(const std::string& code) override { return lookup_.LookupByCode(code); }
+  TLookupResult LookupByName(const std::string& name) override { return lookup_.LookupByName(name); }
+  TLookupResult LookupReviews() override {
     try {
       return lookup_.LookupReviews();
     } catch (const std::exception& failure) {

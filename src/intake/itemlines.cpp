@@ -19,7 +19,6 @@ struct TItemTexts {
   std::string yen = Sjis("(円)");
   std::string quantityStart = "x ";
   std::string pieces = Sjis("(個)");
-  std::string notFound = Sjis("(該当なし)");
   std::string separator = "----------";
   std::string emptySection = Sjis("商品欄が空です");
   std::string emptyItem = Sjis("商品の記載が空です");
@@ -82,14 +81,14 @@ std::string BareField(std::string_view text) {
   return out;
 }
 
-// A lookup text stays inside its quotes and on its row's line.
-std::string QuotedField(std::string_view text) {
+// A lookup cell stays inside its quotes and on its row's line, whole up to its end.
+std::string CellField(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
-    if (c == '\r' || c == '\n') c = ' ';
+    if (c == '\r' || c == '\n' || c == '\0') c = ' ';
     else if (c == '"') c = '\'';
   }
-  return "\"" + out + "\"";
+  return out;
 }
 
 }  // namespace
@@ -151,17 +150,23 @@ void TItemStage::AddItemRow(const std::string& itemText, const std::string& orde
   const std::string price = TextBetween(*priceLine, t.priceStart, t.yen);
   const std::string quantity = TextBetween(*priceLine, t.quantityStart, t.pieces);
 
-  std::string image = lookup_.LookupByCode(code);
-  if (image == t.notFound) image = lookup_.LookupByName(name);
+  TLookupResult image = lookup_.LookupByCode(code);
+  if (image.outcome == TLookupResult::kNothing) image = lookup_.LookupByName(name);
 
   if (orderTime.empty() || name.empty() || code.empty() || prefecture.empty() || price.empty() ||
       quantity.empty()) {
     return;
   }
-  const std::string review = lookup_.LookupReviews();
+  const TLookupResult review = lookup_.LookupReviews();
 
-  std::string row = BareField(orderTime) + "," + BareField(name) + "," +
-                    BareField(code) + "," + QuotedField(image) + "," + BareField(prefecture) + "," +
-                    BareField(price) + "," + BareField(quantity) + "," + QuotedField(review);
+  TOrderRow row;
+  row.date = BareField(orderTime);
+  row.name = BareField(name);
+  row.code = BareField(code);
+  row.lookup = CellField(image.outcome == TLookupResult::kFailed ? kFailedLookupCell : image.cell);
+  row.prefecture = BareField(prefecture);
+  row.price = BareField(price);
+  row.quantity = BareField(quantity);
+  row.review = CellField(review.outcome == TLookupResult::kFound ? review.cell : kNoReviewCell);
   InsertRecentOrder(recentOrders_, std::move(row), settings_.Count);
 }

@@ -1,10 +1,9 @@
 // The item stage: cuts the item block of an order mail into items and adds one row per
 // complete item to the top of the recent-orders list.
 //
-// A row is eight fields joined by commas: order time, name, code, "lookup", prefecture,
-// price, quantity, "review" (the fourth and the eighth in double quotes). No field holds
-// an ASCII comma or line break; only fields 4 and 8 are quoted, and nothing else in the row
-// holds a double quote; fields 1 to 3 hold no ASCII blank either (all become full-width).
+// The rows it builds read back from their lines unchanged (intake/recentorders.h): the bare
+// fields' blanks, control bytes, commas and double quotes become full-width, the cells'
+// double quotes single quotes and their line breaks blanks.
 #pragma once
 #include <string>
 
@@ -18,8 +17,8 @@ class TItemStage {
   TItemStage(TRecentOrders& recentOrders, TProductLookup& lookup, const TSettings& settings);
 
   // The block from its "[商品]" line on; items are separated by lines of ten hyphens.
-  // Throws EVendlumeError for an empty block or a malformed item, and whatever
-  // LookupReviews throws; rows added for earlier items stay.
+  // Throws EVendlumeError for an empty block or a malformed item; rows added for earlier
+  // items stay.
   void AddItemBlock(const std::string& section, const std::string& orderTime, const std::string& prefecture);
 
   // One item: the name line (possibly split over several lines, ending in "(code)"), then

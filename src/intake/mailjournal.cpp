@@ -55,7 +55,7 @@ std::string MailKey(std::string_view messageId, std::string_view text) {
 
 std::string ListDigest(const TRecentOrders& list) {
   uint64_t hash = Fnv1a("");
-  for (const std::string& row : list) hash = Fnv1a("\r\n", Fnv1a(row, hash));
+  for (const TOrderRow& row : list) hash = Fnv1a("\r\n", Fnv1a(EncodeOrderRow(row), hash));
   return Hex(hash) + "-" + std::to_string(list.size());
 }
 

@@ -35,7 +35,6 @@ constexpr std::string_view kError = "Error";
 constexpr std::string_view kLinkTarget = "_top";
 
 struct TLookupTexts {
-  std::string notFound = Sjis("(該当なし)");
   std::string horizontalBar = Sjis("―");  // 81 5C
   std::string fullWidthSlash = Sjis("／");  // 81 5E
   std::string fullWidthDot = Sjis("．");    // 81 44
@@ -169,50 +168,57 @@ std::string TMallLookup::NoPictureTag() const {
          "/@0_mall/com/css/c/pc/img/nopicture/nopicture.gif?_ex=48x48'>";
 }
 
-std::string TMallLookup::LookupByCode(const std::string& code) {
-  const TLookupTexts& t = Texts();
-  std::string cell = " ";
+TLookupResult TMallLookup::LookupByCode(const std::string& code) {
+  TLookupResult result{TLookupResult::kFailed, ""};
   try {
-    const std::string url = SearchUrl(ReplaceAll(code, "-", t.horizontalBar));
-    auto result = FirstResult(SplitLines(Utf8ToSjis(pageFetch_(url))));
-    if (!result) return t.notFound;
-    const auto link = PhotoLink(JoinLines(*result));
-    if (!link) return cell;
-    cell = FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link + std::string(kLinkEnd)));
-    if (auto address = ReviewAddress(*result)) reviewPageUrl_ = std::move(*address);
+    const std::string url = SearchUrl(ReplaceAll(code, "-", Texts().horizontalBar));
+    auto found = FirstResult(SplitLines(Utf8ToSjis(pageFetch_(url))));
+    if (!found) return {TLookupResult::kNothing, ""};
+    const auto link = PhotoLink(JoinLines(*found));
+    if (!link) return result;
+    result = {TLookupResult::kFound,
+              FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link + std::string(kLinkEnd)))};
+    if (auto address = ReviewAddress(*found)) reviewPageUrl_ = std::move(*address);
   } catch (...) {
     writeLog_(kLogGetGz);
   }
-  return cell;
+  return result;
 }
 
-std::string TMallLookup::LookupByName(const std::string& name) {
+TLookupResult TMallLookup::LookupByName(const std::string& name) {
   const TLookupTexts& t = Texts();
-  std::string cell = " ";
+  TLookupResult result{TLookupResult::kFailed, ""};
   try {
     std::string keyword = ReplaceAll(name, "/", t.fullWidthSlash);
     keyword = ReplaceAll(keyword, "-", t.horizontalBar);
     keyword = ReplaceAll(keyword, ".", t.fullWidthDot);
     const std::string page = Normalized(netFetch_(SearchUrl(keyword)));
-    auto result = FirstResult(SplitLines(Utf8ToSjis(page)));
-    if (!result) return NoPictureTag();
-    const auto link = PhotoLink(JoinLines(*result));
-    if (!link) return cell;
+    auto found = FirstResult(SplitLines(Utf8ToSjis(page)));
+    if (!found) return {TLookupResult::kNothing, NoPictureTag()};
+    const auto link = PhotoLink(JoinLines(*found));
+    if (!link) return result;
     // The name search's cell carries no closing "</a>".
-    cell = FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link));
+    result = {TLookupResult::kFound, FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link))};
     if (reviewPageUrl_.empty() || reviewPageUrl_ == kError) {
-      if (auto address = ReviewAddress(*result)) reviewPageUrl_ = std::move(*address);
+      if (auto address = ReviewAddress(*found)) reviewPageUrl_ = std::move(*address);
     }
   } catch (...) {
     writeLog_(kLogGetGz2);
   }
-  return cell;
+  return result;
 }
 
-std::string TMallLookup::LookupReviews() {
+TLookupResult TMallLookup::LookupReviews() {
   const TLookupTexts& t = Texts();
-  if (reviewPageUrl_.empty() || reviewPageUrl_ == kError) return "-";
-  const std::string page = Normalized(ConvertCode(Normalized(netFetch_(reviewPageUrl_)), kCodeSjis));
+  if (reviewPageUrl_.empty() || reviewPageUrl_ == kError) return {};
+  std::string page;
+  try {
+    page = Normalized(ConvertCode(Normalized(netFetch_(reviewPageUrl_)), kCodeSjis));
+  } catch (...) {
+    // The mall's failure, not the order's: the row goes in without review figures.
+    writeLog_(kLogGetCsv);
+    return {TLookupResult::kFailed, ""};
+  }
 
   const std::string block = TextBetween(page, t.summaryStart, t.summaryEnd);
   std::string stars = TextBetween(block, kStarsStart, kSpanEnd);
@@ -223,7 +229,7 @@ std::string TMallLookup::LookupReviews() {
 
   std::string cell = stars + "<br>" + average + t.reviewCountLabel + count + t.summaryEnd;
   cell = SingleQuoted(cell);
-  if (Contains(cell, kError)) return "-";
+  if (Contains(cell, kError)) return {};
   // The figures may be spread over several lines of the page.
-  return OneLine(cell);
+  return {TLookupResult::kFound, OneLine(cell)};
 }

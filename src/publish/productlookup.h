@@ -4,7 +4,7 @@
 //
 // Every cell returned is one line of Shift-JIS text without any double quote (double quotes
 // of the pages become single quotes), so that it fits between the quotes of its row field.
-// The searches catch every failure of their own and log it; a failure of the log itself
+// The lookups catch every failure of their own and log it; a failure of the log itself
 // reaches their caller.
 #pragma once
 #include <functional>
@@ -32,22 +32,22 @@ class TMallLookup : public TProductLookup {
 
   void ClearReviewPageUrl() override;
 
-  // Searches for the shop name plus the code ("-" becomes "―"). The image cell; "(該当なし)"
-  // when the page has no result; " " when the first result has no complete photo link or
-  // the search failed (logged with code 3). Sets the review page address when the first
-  // result shows a review icon.
-  std::string LookupByCode(const std::string& code) override;
+  // Searches for the shop name plus the code ("-" becomes "―"). The image cell; kNothing
+  // when the page has no result; kFailed when the first result has no complete photo link or
+  // the search failed (only the failure logged, with code 3). Sets the review page address
+  // when the first result shows a review icon.
+  TLookupResult LookupByCode(const std::string& code) override;
 
   // Searches for the shop name plus the name ("/", "-" and "." become full-width). The image
-  // cell (an anchor without its closing tag); the no-picture image tag when the page has no
-  // result; " " as for LookupByCode (logged with code 4). Takes the review page address only
-  // when none is known yet (empty or "Error").
-  std::string LookupByName(const std::string& name) override;
+  // cell (an anchor without its closing tag); kNothing with the no-picture image tag when the
+  // page has no result; kFailed as for LookupByCode (logged with code 4). Takes the review
+  // page address only when none is known yet (empty or "Error").
+  TLookupResult LookupByName(const std::string& name) override;
 
   // The review cell of the review page found by the last search: star image (shown at
-  // 12 by 12), average score and review count; "-" when no address is known or a figure is
-  // missing. Throws when the page cannot be fetched.
-  std::string LookupReviews() override;
+  // 12 by 12), average score and review count; kNothing when no address is known or a figure
+  // is missing; kFailed, logged with code 2, when the page cannot be fetched or converted.
+  TLookupResult LookupReviews() override;
 
   // Empty, the address of the current item's review page, or "Error" when the search page's
   // review link was incomplete.

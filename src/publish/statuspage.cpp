@@ -6,18 +6,14 @@
 #include "base/files.h"
 #include "base/numtext.h"
 #include "base/sjisliteral.h"
+#include "intake/itemlookup.h"
 #include "platform/codepage.h"
 #include "platform/locale.h"
 #include "publish/colortext.h"
 #include "publish/productlookup.h"
-#include "publish/rowsplit.h"
 #include "text/sjissearch.h"
 
 namespace {
-
-// Row fields as the recent-orders list writes them.
-enum Field { kDate, kName, kCode, kLookup, kPrefecture, kPrice, kQuantity, kReview };
-constexpr size_t kRequiredFields = kQuantity + 1;
 
 // Thumbnail addresses are stored with this size; the page rewrites it to the chosen one.
 constexpr std::string_view kStoredThumbnailSize = "ex=48x48";
@@ -60,19 +56,20 @@ const std::string& FullWidthBlank() {
   return text;
 }
 
-std::string RowLine(const std::vector<std::string>& f, const TSettings& s) {
+std::string RowLine(const TOrderRow& row, const TSettings& s) {
   static const std::string yen = Sjis("円");
   std::string line = "<tr align=Left>";
-  if (s.Date) line += "<td id=dt>" + EscapeHtml(ReplaceAll(f[kDate], FullWidthBlank(), " ")) + "</td>";
-  line += "<td id=nam>" + EscapeHtml(ShortenName(f[kName], s.HinLen)) + "</td>";
-  if (s.Code) line += "<td id=cd>" + EscapeHtml(f[kCode]) + "</td>";
-  line += "<td id=gz nowrap>" + f[kLookup] + "</td>";
-  line += "<td id=adr nowrap>" + EscapeHtml(f[kPrefecture]) + "</td>";
-  line += "<td id=tanka nowrap align=\"right\">" + FormatPrice(f[kPrice]) + yen + "</td>";
-  line += "<td id=suryo align=\"right\">" + EscapeHtml(f[kQuantity]) + "</td>";
+  if (s.Date) line += "<td id=dt>" + EscapeHtml(ReplaceAll(row.date, FullWidthBlank(), " ")) + "</td>";
+  line += "<td id=nam>" + EscapeHtml(ShortenName(row.name, s.HinLen)) + "</td>";
+  if (s.Code) line += "<td id=cd>" + EscapeHtml(row.code) + "</td>";
+  line += "<td id=gz nowrap>" + row.lookup + "</td>";
+  line += "<td id=adr nowrap>" + EscapeHtml(row.prefecture) + "</td>";
+  line += "<td id=tanka nowrap align=\"right\">" + FormatPrice(row.price) + yen + "</td>";
+  line += "<td id=suryo align=\"right\">" + EscapeHtml(row.quantity) + "</td>";
   if (s.Review) {
     // Rows from older list files have no review field.
-    line += f.size() > kReview ? "<td id=rev nowrap>" + f[kReview] + "</td>" : "<td>-</td>";
+    line += row.shape == TOrderRow::kWhole ? "<td id=rev nowrap>" + row.review + "</td>"
+                                           : "<td>" + std::string(kNoReviewCell) + "</td>";
   }
   line += "</tr>";
   return line;
@@ -124,7 +121,7 @@ std::string FormatPrice(const std::string& price) {
   return out;
 }
 
-std::string BuildStatusPage(const std::vector<std::string>& rows, const TSettings& settings,
+std::string BuildStatusPage(const TRecentOrders& rows, const TSettings& settings,
                             bool houseMachine) {
   std::vector<std::string> lines;
   lines.push_back(
@@ -173,11 +170,10 @@ std::string BuildStatusPage(const std::vector<std::string>& rows, const TSetting
   lines.push_back(settings.AddText);
   lines.push_back(HeadAndTableHead(settings, wrapOpen));
 
-  for (const std::string& row : rows) {
-    const std::vector<std::string> fields = SplitRow(row);
+  for (const TOrderRow& row : rows) {
     // A damaged row costs its own line, not the whole page.
-    if (fields.size() < kRequiredFields) continue;
-    lines.push_back(RowLine(fields, settings));
+    if (row.shape == TOrderRow::kDamaged) continue;
+    lines.push_back(RowLine(row, settings));
   }
   lines.push_back("</tbody></table>" + wrapClose + "</body></html>");
 
@@ -190,7 +186,7 @@ std::string BuildStatusPage(const std::vector<std::string>& rows, const TSetting
   return page;
 }
 
-void RenderStatusPage(const std::vector<std::string>& rows, const TSettings& settings,
+void RenderStatusPage(const TRecentOrders& rows, const TSettings& settings,
                       bool houseMachine, const std::string& path) {
   ReplaceFileBytes(path, BuildStatusPage(rows, settings, houseMachine));
 }

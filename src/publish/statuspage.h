@@ -2,9 +2,9 @@
 // every 40 seconds, in the columns, colours and sizes of the settings.
 #pragma once
 #include <string>
-#include <vector>
 
 #include "base/settingsrecord.h"
+#include "intake/recentorders.h"
 
 // The unit price as the page shows it: a decimal whole number (optional sign) grouped in
 // threes with the locale's thousands separator ("1980" gives "1,980"). Text that is not such
@@ -12,14 +12,14 @@
 std::string FormatPrice(const std::string& price);
 
 // The page's bytes: Shift-JIS lines, each ended by CR LF. One table row per list row, in list
-// order; a row with fewer than seven fields is left out. The text cells (date, name, code,
+// order; a damaged row is left out. The text cells (date, name, code,
 // prefecture, quantity) are HTML-escaped; the image and review cells are HTML and go in as
 // they are. The credit is left out on a house machine.
 // Throws EConvertError when a colour setting is not colour text (publish/colortext.h).
-std::string BuildStatusPage(const std::vector<std::string>& rows, const TSettings& settings,
+std::string BuildStatusPage(const TRecentOrders& rows, const TSettings& settings,
                             bool houseMachine);
 
 // Builds the page and replaces the file at path with it in one step (base/files.h). On any
 // failure the error propagates and an existing file stays as it was.
-void RenderStatusPage(const std::vector<std::string>& rows, const TSettings& settings,
+void RenderStatusPage(const TRecentOrders& rows, const TSettings& settings,
                       bool houseMachine, const std::string& path);

@@ -98,11 +98,11 @@ TEST_F(ClientUse, EveryRouteToAPollLeavesItsTurnOutWhileATestHoldsTheMailbox) {
 class PollingLookup : public TNoProductLookup {
  public:
   explicit PollingLookup(TForm1& form) : form_(form) {}
-  std::string LookupByCode(const std::string&) override {
+  TLookupResult LookupByCode(const std::string&) override {
     clientTaken = form_.Clients.Busy(TNetClientKind::Mailbox);
     if (nested++ == 0) form_.PollMailbox();
     connectionKept = form_.NetPOP31->IsOpen();
-    return "";
+    return {TLookupResult::kFound, ""};
   }
   bool clientTaken = false, connectionKept = false;
   int nested = 0;

@@ -91,7 +91,7 @@ TEST_F(Transaction, AListThatCannotBeSavedKeepsTheMailUntilItCanBe) {
   form.PollMailbox();
   EXPECT_EQ(MailsLeft(0), 0u);
   ASSERT_EQ(form.RecentOrders.size(), 1u);
-  EXPECT_EQ(ReadAll("itemsl.csv"), form.RecentOrders[0] + "\r\n");
+  EXPECT_EQ(ReadAll("itemsl.csv"), EncodeOrderRow(form.RecentOrders[0]) + "\r\n");
   EXPECT_NE(ReadAll("item.html").find("mug-001"), std::string::npos);
   EXPECT_EQ(FilesIn("failed"), 0u);
 }

@@ -16,8 +16,8 @@ using testing_support::ScopedTempDir;
 TEST(SavedMails, AMailIsKnownOnlyWithTheListItWasSavedWith) {
   ScopedTempDir dir;
   const std::string key = MailKey("<1@mall>", "order text");
-  const TRecentOrders before = {"old"};
-  const TRecentOrders after = {"new", "old"};
+  const TRecentOrders before = {DecodeOrderRow("old")};
+  const TRecentOrders after = {DecodeOrderRow("new"), DecodeOrderRow("old")};
   EXPECT_FALSE(MailAlreadySaved("itemsl.mails", key, after));  // no file yet
 
   NoteMailSaved("itemsl.mails", key, after);
@@ -32,9 +32,9 @@ TEST(SavedMails, AMailIsKnownOnlyWithTheListItWasSavedWith) {
 
 TEST(SavedMails, TheFileKeepsTheLatestEntriesOnly) {
   ScopedTempDir dir;
-  for (int i = 0; i < 200; ++i) NoteMailSaved("itemsl.mails", MailKey("", std::to_string(i)), {std::to_string(i)});
-  EXPECT_TRUE(MailAlreadySaved("itemsl.mails", MailKey("", "199"), {"199"}));
-  EXPECT_FALSE(MailAlreadySaved("itemsl.mails", MailKey("", "0"), {"0"}));
+  for (int i = 0; i < 200; ++i) NoteMailSaved("itemsl.mails", MailKey("", std::to_string(i)), {DecodeOrderRow(std::to_string(i))});
+  EXPECT_TRUE(MailAlreadySaved("itemsl.mails", MailKey("", "199"), {DecodeOrderRow("199")}));
+  EXPECT_FALSE(MailAlreadySaved("itemsl.mails", MailKey("", "0"), {DecodeOrderRow("0")}));
   EXPECT_LT(testing_support::ReadAll("itemsl.mails").size(), 100u * 60);
 }
 

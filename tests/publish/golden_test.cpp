@@ -14,6 +14,7 @@
 
 namespace {
 
+using page_test::List;
 using page_test::Lines;
 using page_test::Row;
 
@@ -51,15 +52,15 @@ const char kNoPicture[] =
 const char kStars[] =
     "<img src='http://r.r10s.jp/com/img/home/review/star45.gif'><br>4.50<br>レビュー:12件";
 
-std::vector<std::string> SampleList() {
-  return {
+TRecentOrders SampleList() {
+  return List({
       Row("10/24　09:05", "桜のマグカップ　", "mug-001", kMugLink, "東京都", "1980", "2", kStars),
       Row("10/24　08:41", "特価　(A)　本体　", "B-2", "(該当なし)", "国外", "Error", "1", "-"),
       Row("10/23　22:17", "北海道産　じゃがいも　10kg　箱入り　送料無料　お歳暮　ギフト　",
           "imo-10", kNoPicture, "北海道", "1234567", "Error", ""),
       // From an older list file: no review field.
       Sjis("10/23　21:00,古い行,old-1,\" \",大阪府,500,3"),
-  };
+  });
 }
 
 TEST(StatusPageGolden, Defaults) {
@@ -79,8 +80,8 @@ TEST(StatusPageGolden, EveryOptionOnHouseMachine) {
   s.HoverFont = "clWhite";
   s.HoverBack = "$000080FF";
   s.AddText = "<link rel=stylesheet href='shop.css'>\r\n<img src='http://example.jp/banner.gif?_ex=48x48'>";
-  std::vector<std::string> rows = SampleList();
-  rows.insert(rows.begin() + 1, Sjis("10/24　08:59,壊れた行"));
+  TRecentOrders rows = SampleList();
+  rows.insert(rows.begin() + 1, DecodeOrderRow(Sjis("10/24　08:59,壊れた行")));
   ExpectGolden("all_options.html", BuildStatusPage(rows, s, true));
 }
 

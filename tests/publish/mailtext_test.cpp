@@ -7,7 +7,6 @@
 
 #include "base/sjisliteral.h"
 #include "intake/itemlines.h"
-#include "publish/rowsplit.h"
 #include "publish/statuspage.h"
 
 namespace {
@@ -15,14 +14,14 @@ namespace {
 class TFixedLookup : public TProductLookup {
  public:
   void ClearReviewPageUrl() override {}
-  std::string LookupByCode(const std::string&) override { return "<img src='thumb'>"; }
-  std::string LookupByName(const std::string&) override { return ""; }
-  std::string LookupReviews() override { return "<br>4.5"; }
+  TLookupResult LookupByCode(const std::string&) override { return {TLookupResult::kFound, "<img src='thumb'>"}; }
+  TLookupResult LookupByName(const std::string&) override { return {TLookupResult::kFound, ""}; }
+  TLookupResult LookupReviews() override { return {TLookupResult::kFound, "<br>4.5"}; }
 };
 
 const std::string kTime = "10/24 09:05";
 
-// The row the item stage makes for one item of name line, price and quantity texts.
+// The line of the row the item stage makes for one item of name line, price and quantity texts.
 std::string RowFor(const std::string& nameLine, const std::string& price, const std::string& quantity,
                    const std::string& prefecture = Sjis("東京都"), const std::string& time = kTime) {
   TRecentOrders rows;
@@ -32,7 +31,13 @@ std::string RowFor(const std::string& nameLine, const std::string& price, const 
                            quantity + Sjis("(個) = 1(円)\r\n");
   TItemStage(rows, lookup, settings).AddItemBlock(item, time, prefecture);
   EXPECT_EQ(rows.size(), 1u);
-  return rows.empty() ? "" : rows[0];
+  return rows.empty() ? "" : EncodeOrderRow(rows[0]);
+}
+
+std::vector<std::string> SplitRow(const std::string& line) {
+  const TOrderRow r = DecodeOrderRow(line);
+  if (r.shape != TOrderRow::kWhole || r.lineAsRead) return {};
+  return {r.date, r.name, r.code, r.lookup, r.prefecture, r.price, r.quantity, r.review};
 }
 
 void ExpectEightFieldsAndNoMarkup(const std::string& row, const std::string& what) {
@@ -42,7 +47,7 @@ void ExpectEightFieldsAndNoMarkup(const std::string& row, const std::string& wha
   EXPECT_EQ(f[7], "<br>4.5") << what;
   TSettings settings;
   settings.Review = true;
-  const std::string page = BuildStatusPage({row}, settings, true);
+  const std::string page = BuildStatusPage({DecodeOrderRow(row)}, settings, true);
   const std::string body = page.substr(page.find("<tbody>"));
   // The only tags in the row line are the cells' own and the two lookup texts.
   EXPECT_EQ(body.find("<img src=x"), std::string::npos) << what;

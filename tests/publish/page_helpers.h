@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/sjisliteral.h"
+#include "intake/recentorders.h"
 
 namespace page_test {
 
@@ -15,6 +16,13 @@ inline std::string Row(std::string_view date, std::string_view name, std::string
   return Sjis(std::string(date) + "," + std::string(name) + "," + std::string(code) + ",\"" +
               std::string(lookup) + "\"," + std::string(prefecture) + "," + std::string(price) + "," +
               std::string(qty) + ",\"" + std::string(review) + "\"");
+}
+
+// The list the renderer is given, read from rows' lines.
+inline TRecentOrders List(const std::vector<std::string>& lines) {
+  TRecentOrders rows;
+  for (const std::string& line : lines) rows.push_back(DecodeOrderRow(line));
+  return rows;
 }
 
 // The page's lines; every line of a page ends with CR LF, so the text after the last one is empty.

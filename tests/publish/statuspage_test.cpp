@@ -14,6 +14,7 @@ namespace {
 
 using page_test::Cell;
 using page_test::Count;
+using page_test::List;
 using page_test::Lines;
 using page_test::Row;
 using page_test::RowLines;
@@ -76,7 +77,7 @@ TEST(StatusPage, EmptyListGivesHeadTableHeadAndClosingLine) {
 }
 
 TEST(StatusPage, DefaultsShowWhiteOnBlackSixHundredWideWithSevenCells) {
-  const std::string page = BuildStatusPage({SampleRow(), SampleRow()}, TSettings{}, false);
+  const std::string page = BuildStatusPage(List({SampleRow(), SampleRow()}), TSettings{}, false);
   const std::string head = HeadLine(page);
   EXPECT_NE(head.find("background-color:#000000; color:#FFFFFF; }"), std::string::npos) << Show(head);
   EXPECT_NE(head.find("<table width=600>"), std::string::npos);
@@ -100,7 +101,7 @@ TEST(StatusPage, DefaultsShowWhiteOnBlackSixHundredWideWithSevenCells) {
 TEST(StatusPage, RowsFollowTheListOrder) {
   const std::string first = Row("10/24　09:05", "A", "a-1", " ", "東京都", "1", "1", "-");
   const std::string second = Row("10/23　08:00", "B", "b-1", " ", "国外", "2", "1", "-");
-  const std::vector<std::string> rows = RowLines(BuildStatusPage({first, second}, TSettings{}, false));
+  const std::vector<std::string> rows = RowLines(BuildStatusPage(List({first, second}), TSettings{}, false));
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(Cell(rows[0], "<td id=nam>"), "A");
   EXPECT_EQ(Cell(rows[1], "<td id=nam>"), "B");
@@ -119,7 +120,7 @@ TEST(StatusPage, OptionalColumnsDropOut) {
   s.Date = false;
   s.Code = false;
   s.Review = false;
-  const std::string page = BuildStatusPage({SampleRow()}, s, false);
+  const std::string page = BuildStatusPage(List({SampleRow()}), s, false);
   const std::string head = HeadLine(page);
   EXPECT_EQ(Count(head, "<th "), 5u);
   EXPECT_EQ(head.find("id=dt"), std::string::npos);
@@ -134,20 +135,20 @@ TEST(StatusPage, OptionalColumnsDropOut) {
 
 TEST(StatusPage, DateShowsAsciiBlanksWhileTheNameKeepsFullWidthOnes) {
   const std::string row = Row("10/24　12:34", "青い　皿　", "p-1", " ", "大阪府", "100", "1", "-");
-  const std::vector<std::string> rows = RowLines(BuildStatusPage({row}, TSettings{}, false));
+  const std::vector<std::string> rows = RowLines(BuildStatusPage(List({row}), TSettings{}, false));
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(Cell(rows[0], "<td id=dt>"), "10/24 12:34");
   EXPECT_EQ(Cell(rows[0], "<td id=nam>"), Sjis("青い　皿　"));
   // 82 81 is "ａ": its trail byte 81 and the "@" after it are no full-width blank.
   const std::string tricky = Sjis("ａ@") + ",n,c,\" \",x,1,1,\"-\"";
-  EXPECT_EQ(Cell(RowLines(BuildStatusPage({tricky}, TSettings{}, false))[0], "<td id=dt>"), Sjis("ａ@"));
+  EXPECT_EQ(Cell(RowLines(BuildStatusPage(List({tricky}), TSettings{}, false))[0], "<td id=dt>"), Sjis("ａ@"));
 }
 
 std::string NameCell(const std::string& nameUtf8, int hinLen) {
   TSettings s;
   s.HinLen = hinLen;
   const std::string row = Row("10/24　12:34", nameUtf8, "c", " ", "x", "1", "1", "-");
-  const std::vector<std::string> rows = RowLines(BuildStatusPage({row}, s, false));
+  const std::vector<std::string> rows = RowLines(BuildStatusPage(List({row}), s, false));
   return rows.empty() ? "<no row>" : Cell(rows[0], "<td id=nam>");
 }
 
@@ -168,7 +169,7 @@ TEST(StatusPage, NamesAreCutByCharactersNotBytes) {
 TEST(StatusPage, PriceCellKeepsTheYenSignEvenWithoutAPrice) {
   const std::string good = Row("d", "n", "c", " ", "x", "1980", "1", "-");
   const std::string bad = Row("d", "n", "c", " ", "x", "Error", "Error", "-");
-  const std::vector<std::string> rows = RowLines(BuildStatusPage({good, bad}, TSettings{}, false));
+  const std::vector<std::string> rows = RowLines(BuildStatusPage(List({good, bad}), TSettings{}, false));
   ASSERT_EQ(rows.size(), 2u);
   const std::string open = "<td id=tanka nowrap align=\"right\">";
   EXPECT_EQ(Cell(rows[0], open), "1" + Sep() + "980" + Sjis("円"));
@@ -181,7 +182,7 @@ TEST(StatusPage, ReviewColumnShowsADashForRowsWithoutReview) {
   s.Review = true;
   const std::string eight = SampleRow();
   const std::string seven = Sjis("10/24　09:05,名前,c,\" \",東京都,100,1");
-  const std::string page = BuildStatusPage({eight, seven}, s, false);
+  const std::string page = BuildStatusPage(List({eight, seven}), s, false);
   EXPECT_NE(HeadLine(page).find(Sjis("<th id=rev nowrap>レビュー</th></tr></thead><tbody>")), std::string::npos);
   const std::vector<std::string> rows = RowLines(page);
   ASSERT_EQ(rows.size(), 2u);
@@ -196,11 +197,11 @@ TEST(StatusPage, ThumbnailSizeIsRewrittenEverywhereButOnlyWhenNot48) {
   s.AddText = "<img src='http://thumb.example/logo.gif?_ex=48x48'>";
   // "Ｆ" is 82 65: its trail byte is an "e", which must not start a match.
   const std::string row = Row("d", "Ｆx=48x48", "c", kThumb, "x", "1", "1", "-");
-  const std::string at48 = BuildStatusPage({row}, s, false);
+  const std::string at48 = BuildStatusPage(List({row}), s, false);
   EXPECT_EQ(Count(at48, "ex=48x48"), 3u);
 
   s.GazouSize = 64;
-  const std::string at64 = BuildStatusPage({row}, s, false);
+  const std::string at64 = BuildStatusPage(List({row}), s, false);
   EXPECT_EQ(Count(at64, "?_ex=48x48"), 0u);
   EXPECT_EQ(Count(at64, "?_ex=64x64"), 2u);
   EXPECT_NE(at64.find("<img src='http://thumb.example/logo.gif?_ex=64x64'>\r\n"), std::string::npos);
@@ -237,7 +238,7 @@ TEST(StatusPage, HoverPlaceholdersInAddTextStayAsWritten) {
 TEST(StatusPage, FadeInWrapsTheBody) {
   TSettings s;
   s.FadeIn = true;
-  const std::string page = BuildStatusPage({SampleRow()}, s, false);
+  const std::string page = BuildStatusPage(List({SampleRow()}), s, false);
   const std::vector<std::string> lines = Lines(page);
   ASSERT_GE(lines.size(), 8u);
   EXPECT_EQ(lines[3], "<script type=\"text/javascript\">var i = 0;var int = 0;");
@@ -288,7 +289,7 @@ TEST(StatusPage, MailTextCellsAreEscapedAndHtmlCellsAreNot) {
                               "<br><b>q&amp;a</b>");
   TSettings s;
   s.Review = true;
-  const std::vector<std::string> rows = RowLines(BuildStatusPage({row}, s, false));
+  const std::vector<std::string> rows = RowLines(BuildStatusPage(List({row}), s, false));
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(Cell(rows[0], "<td id=dt>"), "&lt;b&gt;");
   EXPECT_EQ(Cell(rows[0], "<td id=nam>"), "A&amp;B&quot;x&quot;");
@@ -299,7 +300,7 @@ TEST(StatusPage, MailTextCellsAreEscapedAndHtmlCellsAreNot) {
   EXPECT_EQ(Cell(rows[0], "<td id=rev nowrap>"), "<br><b>q&amp;a</b>");
 
   const std::string quoted = Sjis("d,\"say \"\"hi\"\"\",c,\" \",x,1,1");
-  EXPECT_EQ(Cell(RowLines(BuildStatusPage({quoted}, TSettings{}, false))[0], "<td id=nam>"),
+  EXPECT_EQ(Cell(RowLines(BuildStatusPage(List({quoted}), TSettings{}, false))[0], "<td id=nam>"),
             "say &quot;hi&quot;");
 }
 
@@ -310,7 +311,7 @@ TEST(StatusPage, EscapesAfterShorteningSoNoEntityIsCut) {
 
 TEST(StatusPage, ARowWithTooFewFieldsIsLeftOut) {
   const std::string shortRow = Sjis("10/24　09:05,名前,c,\" \",東京都,100");
-  const std::string page = BuildStatusPage({SampleRow(), shortRow, "", SampleRow()}, TSettings{}, false);
+  const std::string page = BuildStatusPage(List({SampleRow(), shortRow, "", SampleRow()}), TSettings{}, false);
   EXPECT_EQ(RowLines(page).size(), 2u);
   EXPECT_EQ(page.find(Sjis("名前")), std::string::npos);
 }
@@ -323,15 +324,15 @@ TEST(StatusPage, BrokenColourFailsTheWholePage) {
                           : std::string(field) == "HoverFont" ? s.HoverFont
                                                               : s.HoverBack;
     colour = "rot";
-    EXPECT_THROW(BuildStatusPage({SampleRow()}, s, false), EConvertError) << field;
+    EXPECT_THROW(BuildStatusPage(List({SampleRow()}), s, false), EConvertError) << field;
   }
 }
 
 TEST(RenderStatusPage, WritesThePageAndReplacesTheOldOne) {
   testing_support::ScopedTempDir dir;
   testing_support::WriteAll("item.html", "old page");
-  RenderStatusPage({SampleRow()}, TSettings{}, false, "item.html");
-  EXPECT_EQ(testing_support::ReadAll("item.html"), BuildStatusPage({SampleRow()}, TSettings{}, false));
+  RenderStatusPage(List({SampleRow()}), TSettings{}, false, "item.html");
+  EXPECT_EQ(testing_support::ReadAll("item.html"), BuildStatusPage(List({SampleRow()}), TSettings{}, false));
   EXPECT_FALSE(testing_support::FileExists("item.html.new"));
 }
 
@@ -340,7 +341,7 @@ TEST(RenderStatusPage, FailureLeavesTheOldPageAndPropagates) {
   testing_support::WriteAll("item.html", "old page");
   TSettings s;
   s.Font = "not a colour";
-  EXPECT_THROW(RenderStatusPage({SampleRow()}, s, false, "item.html"), EConvertError);
+  EXPECT_THROW(RenderStatusPage(List({SampleRow()}), s, false, "item.html"), EConvertError);
   EXPECT_EQ(testing_support::ReadAll("item.html"), "old page");
 
   EXPECT_THROW(RenderStatusPage({}, TSettings{}, false, "missing-folder/item.html"), EFCreateError);
