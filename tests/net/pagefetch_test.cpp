@@ -27,7 +27,7 @@ std::string Url(const ScriptedServer& s, const std::string& path) {
 }
 
 ScriptedServer& ExpectPageGet(ScriptedServer& s, const std::string& target) {
-  s.Expect("GET " + target + " HTTP/1.0").Expect("Host: 127.0.0.1");
+  s.Expect("GET " + target + " HTTP/1.0").Expect("Host: 127.0.0.1:" + std::to_string(s.Port()));
   for (const char* line : kRequestTail) s.Expect(line);
   return s;
 }
@@ -47,7 +47,8 @@ TEST(PageFetch, SendsItsRequestAndTakesTheBodyUpToTheClose) {
   EXPECT_EQ(page.Status(), "200");
   EXPECT_FALSE(page.IsOpen());
   ExpectScriptRan(s);
-  std::string request = "GET /search/mall/a+b/?f=0 HTTP/1.0\r\nHost: 127.0.0.1\r\n";
+  std::string request =
+      "GET /search/mall/a+b/?f=0 HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(s.Port()) + "\r\n";
   for (const char* line : kRequestTail) request += std::string(line) + "\r\n";
   EXPECT_EQ(s.Received(), request);
 }
