@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,25 @@ TEST(PageFetch, FetchPageIsGet) {
   TNetPageHTTP page;
   EXPECT_EQ(FetchPage(page, Url(s, "/f")), "gone");
   ExpectScriptRan(s);
+}
+
+// An IPv6 address in brackets: the connection goes to it, and the Host field keeps the
+// brackets and names the port.
+TEST(PageFetch, IPv6AddressInBrackets) {
+  std::unique_ptr<ScriptedServer> s;
+  try {
+    s = std::make_unique<ScriptedServer>("::1");
+  } catch (const std::runtime_error& e) {
+    GTEST_SKIP() << "this machine has no ::1: " << e.what();
+  }
+  const std::string port = std::to_string(s->Port());
+  s->Expect("GET /p.html HTTP/1.0").Expect("Host: [::1]:" + port);
+  for (const char* line : kRequestTail) s->Expect(line);
+  s->Send("HTTP/1.0 200 OK\r\n\r\nover IPv6");
+  s->Start();
+  TNetPageHTTP page;
+  EXPECT_EQ(page.Get("http://[::1]:" + port + "/p.html"), "over IPv6");
+  ExpectScriptRan(*s);
 }
 
 }  // namespace
