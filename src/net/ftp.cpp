@@ -58,6 +58,19 @@ void TNetFTP::OpenAndLogIn(bool logIn) {
 }
 
 
+void TNetFTP::CloseConnection() {
+  // Without QUIT a server logs the session as aborted, and some count it against the
+  // user's connection limit for a while.
+  if (binding_.Allocated() && !closedByPeer_) {
+    try {
+      SendCommand("QUIT");
+    } catch (const ENetException&) {
+      // Gone or silent: the close below ends the session all the same.
+    }
+  }
+  TNetTCPClient::CloseConnection();
+}
+
 void TNetFTP::ProtectDataConnections() {
   // No buffer size for a stream protocol, then private data connections (RFC 4217).
   SendCommand("PBSZ 0", 200);
@@ -115,8 +128,7 @@ Connection& TNetFTP::NewTransferConnection() {
 }
 
 void TNetFTP::TransferPassive(std::istream& stream, const std::string& command) {
-  SendCommand("PASV", 227);
-  const TFtpDataAddress address = ParsePassiveReply(LastReplyLine());
+  const int port = AskPassivePort();
   // Only the port is taken from the reply: the data connection goes to the host the control
   // connection reached. An address in the reply could send the upload anywhere, and behind
   // NAT the server names an address the client cannot reach.
@@ -126,7 +138,7 @@ void TNetFTP::TransferPassive(std::istream& stream, const std::string& command) 
   WriteLine(command);
   TNetTCPClient& data = NewTransferConnection<TNetTCPClient>();
   data.Host = host;
-  data.Port = address.Port;
+  data.Port = port;
   data.OpenConnection();
   try {
     if (Secure()) SecureDataConnection(data);
@@ -145,9 +157,21 @@ void TNetFTP::TransferPassive(std::istream& stream, const std::string& command) 
   transfer_.reset();
 }
 
+int TNetFTP::AskPassivePort() {
+  // PASV can only name an IPv4 address (RFC 2428).
+  if (platform::IsIPv6Text(Binding().PeerIP)) {
+    SendCommand("EPSV", 229);
+    return ParseExtendedPassiveReply(LastReplyLine());
+  }
+  SendCommand("PASV", 227);
+  return ParsePassiveReply(LastReplyLine()).Port;
+}
+
 void TNetFTP::TransferActive(std::istream& stream, const std::string& command) {
   // The server would connect to us, yet we would still have to be the TLS client: not done.
   if (Secure()) throw ENetTLSError("TLS: encrypted FTP transfers need passive mode.");
+  // PORT can only name an IPv4 address.
+  if (platform::IsIPv6Text(Binding().IP)) throw ENetException("FTP: active mode works over IPv4 only.");
   TNetSimpleServer& data = NewTransferConnection<TNetSimpleServer>();
   data.BoundIP = Binding().IP;
   data.BoundPort = 0;

@@ -5,7 +5,8 @@
 // PASV, PORT and the transfer commands.
 //
 // Passive mode connects to the control connection's peer at the port the PASV reply names
-// (the reply's address is not used). User, password and file names with CR or LF are
+// (the reply's address is not used); over IPv6 it asks with EPSV, whose reply names only
+// the port. Active mode works over IPv4 only. User, password and file names with CR or LF are
 // refused with ENetException before they are sent.
 //
 // Every wait, on the control connection and on the data connection (connect, send, the
@@ -68,6 +69,10 @@ class TNetFTP : public TNetTCPClient {
   // "type I" for ftBinary, "type A" for ftASCII; the reply must be 200.
   void SendTransferType();
 
+  // Ends the session with "QUIT" and its reply (waited for up to InactivityTimeout), then
+  // closes the socket. A server that is gone or does not answer does not make it fail.
+  void CloseConnection() override;
+
  private:
   void ProtectDataConnections();
   void SecureDataConnection(TNetTCPClient& data);
@@ -77,6 +82,8 @@ class TNetFTP : public TNetTCPClient {
   template <class Connection>
   Connection& NewTransferConnection();
   void ReadCompletion();
+  // The port of the server's passive data connection: EPSV over IPv6, else PASV.
+  int AskPassivePort();
 
   TFtpTransferType transferType_ = ftBinary;
   std::string systemDescription_;

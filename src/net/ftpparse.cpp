@@ -50,6 +50,25 @@ TFtpDataAddress ParsePassiveReply(const std::string& replyLine) {
   return result;
 }
 
+int ParseExtendedPassiveReply(const std::string& replyLine) {
+  const std::string line(Trimmed(replyLine));
+  const size_t open = line.find('(');
+  const size_t close = open == std::string::npos ? open : line.find(')', open);
+  if (close == std::string::npos || close - open < 6) throw ENetProtocolReplyError(229, line);
+  const std::string inside = line.substr(open + 1, close - open - 1);
+  const char delimiter = inside[0];
+  // RFC 2428: the delimiter is a printable character other than a digit.
+  const bool printable = delimiter > ' ' && delimiter < 127 && (delimiter < '0' || delimiter > '9');
+  if (!printable || inside[1] != delimiter || inside[2] != delimiter || inside.back() != delimiter)
+    throw ENetProtocolReplyError(229, line);
+  const std::string portText = inside.substr(3, inside.size() - 4);
+  const bool digits = !portText.empty() && portText.size() <= 5 &&
+                      std::all_of(portText.begin(), portText.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const int port = digits ? StrToInt(portText) : 0;
+  if (port < 1 || port > 65535) throw ENetProtocolReplyError(229, line);
+  return port;
+}
+
 std::string FormatPortArgument(const std::string& ip, int port) {
   std::string text = ip;
   for (char& c : text) {

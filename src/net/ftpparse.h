@@ -1,5 +1,5 @@
-// The address texts of FTP data connections (RFC 959): where a server's PASV reply says to
-// connect, and the argument of the PORT command that tells a server where to connect.
+// The address texts of FTP data connections (RFC 959, RFC 2428): where a server's PASV or
+// EPSV reply says to connect, and the argument of the PORT command that tells a server where to connect.
 #pragma once
 #include <string>
 
@@ -14,6 +14,11 @@ struct TFtpDataAddress {
 // throws EConvertError; a field outside 0..255 throws ENetProtocolReplyError 227 with the
 // line, so that no address is made up from a malformed reply.
 TFtpDataAddress ParsePassiveReply(const std::string& replyLine);
+
+// The port of a 229 reply line (RFC 2428), "(|||port|)": between the first "(" and the
+// next ")" three equal delimiters, the port, the delimiter again. Anything else, or a port
+// outside 1..65535, throws ENetProtocolReplyError 229 with the line.
+int ParseExtendedPassiveReply(const std::string& replyLine);
 
 // "h1,h2,h3,h4,p1,p2" for a dotted address and a port: every "." of the address becomes
 // ",", then port div 256 and port mod 256.

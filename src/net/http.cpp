@@ -38,7 +38,7 @@ void TNetHTTP::SendRequest(TNetHTTPMethod method, const std::string& target,
   // The whole head goes out in one write.
   std::string head = std::string(kMethods[method]) + " " + RequestTarget(target) + " HTTP/" +
                      (ProtocolVersion == pv1_0 ? "1.0" : "1.1") + "\r\n";
-  head += "Host: " + Host + "\r\n";
+  head += "Host: " + HostField() + "\r\n";
   for (const std::string& line : RequestHeaderLines(Request)) head += line + "\r\n";
   head += "\r\n";
   WriteText(head);
@@ -105,7 +105,7 @@ void TNetHTTP::PerformRequest(TNetHTTPMethod method, const std::string& address,
       return;
     }
 
-    const std::string base = (protocol.empty() ? "http" : protocol) + "://" + Host + ":" +
+    const std::string base = (protocol.empty() ? "http" : protocol) + "://" + AddressHost(Host) + ":" +
                              IntToStr(Port) + target.Target();
     std::string destination = ResolveLocation(base, ReplyHeaders.Location);
     bool follow = HandleRedirects;

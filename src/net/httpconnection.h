@@ -40,6 +40,8 @@ class TNetHTTPConnection : public TNetTCPClient {
   // "https" (in any case) means TLS from the first byte, any other scheme none; an open
   // connection of the other kind is closed. The scheme's port: 443 or 80.
   int UseScheme(const std::string& protocol);
+  // The "Host" field for Host and Port: the port only when it is not the scheme's.
+  std::string HostField() const;
   // Whether the open connection can carry another request: nothing unread is queued, and
   // the server has neither sent more nor closed it. A connection that cannot is closed.
   bool ReusableConnection();

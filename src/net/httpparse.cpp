@@ -75,8 +75,9 @@ THttpAddress SplitHttpAddress(std::string_view address) {
     const size_t slash = rest.find('/');
     const std::string hostPart = rest.substr(0, slash);
     rest = slash == npos ? "" : rest.substr(slash);
-    const size_t colon = hostPart.find(':');
-    a.Host = hostPart.substr(0, colon);
+    const size_t close = hostPart.starts_with('[') ? hostPart.find(']') : npos;
+    const size_t colon = hostPart.find(':', close == npos ? 0 : close);
+    a.Host = close == npos ? hostPart.substr(0, colon) : hostPart.substr(1, close - 1);
     if (colon != npos) a.PortText = hostPart.substr(colon + 1);
   }
   const size_t last = rest.rfind('/');
@@ -98,7 +99,7 @@ std::string ResolveLocation(std::string_view base, std::string_view location) {
   const std::string protocol = b.Protocol.empty() ? "http" : b.Protocol;
   if (ref.compare(0, 2, "//") == 0) return protocol + ":" + ref;
   const std::string origin =
-      protocol + "://" + b.Host + (b.PortText.empty() ? "" : ":" + b.PortText);
+      protocol + "://" + AddressHost(b.Host) + (b.PortText.empty() ? "" : ":" + b.PortText);
   const std::string target = b.Target();
   const std::string targetPath = target.substr(0, target.find('?'));
   if (ref.empty() || ref[0] == '#') return origin + target + ref;
@@ -113,6 +114,15 @@ bool IsControlOrBlank(char c) {
   return u <= 0x20 || u == 0x7F;
 }
 }  // namespace
+
+std::string AddressHost(std::string_view host) {
+  if (host.find(':') == npos) return std::string(host);
+  return "[" + std::string(host) + "]";
+}
+
+std::string HostFieldValue(std::string_view host, int port, int defaultPort) {
+  return AddressHost(host) + (port == defaultPort ? "" : ":" + IntToStr(port));
+}
 
 std::string RequestTarget(std::string_view target) {
   static const char kHex[] = "0123456789ABCDEF";

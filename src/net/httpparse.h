@@ -24,7 +24,9 @@ struct THttpAddress {
 };
 
 // Backslashes outside Shift-JIS double-byte characters count as "/". With "://", the host
-// part runs up to the next "/" and splits at its first ":" into host and port; the fragment
+// part runs up to the next "/" and splits at its first ":" into host and port (an IPv6
+// host in brackets, "[::1]:8080", at the first ":" after the "]", the host without its
+// brackets); the fragment
 // is cut off at the first "#"; the rest splits at its last "/" into path and document.
 THttpAddress SplitHttpAddress(std::string_view address);
 
@@ -33,6 +35,13 @@ THttpAddress SplitHttpAddress(std::string_view address);
 // "//host..." with the base's protocol; "/path", "?query" and relative paths on the base's
 // host and port, with "." and ".." segments removed).
 std::string ResolveLocation(std::string_view base, std::string_view location);
+
+// The host as an address or a "Host" field writes it: an IPv6 address in brackets.
+std::string AddressHost(std::string_view host);
+
+// The "Host" field's value (RFC 7230 5.4): the host, and ":" and the port unless it is the
+// scheme's default port.
+std::string HostFieldValue(std::string_view host, int port, int defaultPort);
 
 // The request target as it goes on the request line: bytes up to 0x20 (controls, CR, LF,
 // the blank) and 0x7F percent-encoded, so that no address (nor a Location sent by a

@@ -8,3 +8,7 @@ int TNetHTTPConnection::UseScheme(const std::string& protocol) {
   UseTLS = mode;
   return mode == tlsImplicit ? 443 : 80;
 }
+
+std::string TNetHTTPConnection::HostField() const {
+  return HostFieldValue(Host, Port, UseTLS == tlsImplicit ? 443 : 80);
+}

@@ -1,5 +1,6 @@
 #include "net/netstack.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -75,15 +76,41 @@ std::string SocketErrorText(int code) {
 
 void RaiseSocketError(int code) { throw ENetSocketError(code, SocketErrorText(code)); }
 
-std::string LookUpHost(const std::string& host, int timeoutMs, THostResolver resolve) {
-  if (EqualsNoCase(host, "LOCALHOST")) return "127.0.0.1";
-  if (IsDottedQuad(host)) return host;
+namespace {
+
+// "[v6]" and "v6" alike: the address without brackets; empty when the host is no IPv6 text.
+std::string IPv6Literal(const std::string& host) {
+  const std::string bare = Unbracketed(host);
+  return platform::IsIPv6Text(bare) ? bare : std::string();
+}
+
+// IPv4 first: it is what most providers' hosts answer on, and an IPv6 route that is
+// configured but broken must not be the first thing every cycle waits for.
+std::vector<std::string> IPv4First(std::vector<std::string> addresses) {
+  std::stable_partition(addresses.begin(), addresses.end(),
+                        [](const std::string& ip) { return !platform::IsIPv6Text(ip); });
+  return addresses;
+}
+
+}  // namespace
+
+std::string Unbracketed(const std::string& host) {
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
+  return host;
+}
+
+bool IsAddressLiteral(const std::string& host) { return IsDottedQuad(host) || !IPv6Literal(host).empty(); }
+
+std::vector<std::string> LookUpHost(const std::string& host, int timeoutMs, THostResolver resolve) {
+  if (EqualsNoCase(host, "LOCALHOST")) return {"127.0.0.1"};
+  if (IsDottedQuad(host)) return {host};
+  if (std::string v6 = IPv6Literal(host); !v6.empty()) return {v6};
   if (!platform::StartSocketService()) throw ENetStackInitializationFailed();
   if (!resolve) resolve = platform::ResolveHostName;
   if (timeoutMs <= 0) {
-    std::string dotted;
-    if (!resolve(host, dotted)) RaiseSocketError(platform::LastSocketError());
-    return dotted;
+    std::vector<std::string> addresses;
+    if (!resolve(host, addresses)) RaiseSocketError(platform::LastSocketError());
+    return IPv4First(std::move(addresses));
   }
   // The system's lookup cannot be interrupted: it runs in a thread of its own, which the
   // caller stops waiting for at the limit. The shared state outlives whichever ends last.
@@ -93,17 +120,17 @@ std::string LookUpHost(const std::string& host, int timeoutMs, THostResolver res
     bool finished = false;
     bool ok = false;
     int error = 0;
-    std::string dotted;
+    std::vector<std::string> addresses;
   };
   auto lookup = std::make_shared<Lookup>();
   std::thread([lookup, host, resolve] {
-    std::string dotted;
-    const bool ok = resolve(host, dotted);
+    std::vector<std::string> addresses;
+    const bool ok = resolve(host, addresses);
     const int error = ok ? 0 : platform::LastSocketError();
     std::lock_guard<std::mutex> lock(lookup->mutex);
     lookup->ok = ok;
     lookup->error = error;
-    lookup->dotted = std::move(dotted);
+    lookup->addresses = std::move(addresses);
     lookup->finished = true;
     lookup->done.notify_all();
   }).detach();
@@ -112,7 +139,7 @@ std::string LookUpHost(const std::string& host, int timeoutMs, THostResolver res
                              [&] { return lookup->finished; }))
     RaiseSocketError(platform::kSocketErrorTimedOut);
   if (!lookup->ok) RaiseSocketError(lookup->error);
-  return lookup->dotted;
+  return IPv4First(std::move(lookup->addresses));
 }
 
 void RefuseLineBreaks(const char* what, const std::string& text) {

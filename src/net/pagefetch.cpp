@@ -43,7 +43,7 @@ std::string TNetPageHTTP::Get(const std::string& url) {
     Port = target.Port() >= 0 ? target.Port() : schemePort;
     Connect();
     WriteText("GET " + RequestTarget(target.Target()) + " HTTP/1.0\r\n"
-              "Host: " + Host + "\r\n"
+              "Host: " + HostField() + "\r\n"
               "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
               "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
               "Content-type: application/x-www-form-urlencoded\r\n"

@@ -1,8 +1,18 @@
 #include "net/tcpclient.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "base/netexceptions.h"
 #include "base/numtext.h"
 #include "net/netstack.h"
+
+namespace {
+
+// WSAEAFNOSUPPORT: the host has no address of the bound address's family.
+constexpr int kSocketErrorAddressFamily = 10047;
+
+}  // namespace
 
 void TNetTCPClient::OpenConnection() {
   if (binding_.Allocated()) throw ENetAlreadyConnected();
@@ -14,21 +24,30 @@ void TNetTCPClient::OpenConnection() {
   receiveQueue_.Clear();
   closedByPeer_ = false;
 
-  binding_.Socket = platform::TcpSocket::Create();
-  if (!binding_.Allocated()) throw ENetInvalidSocket();
   try {
-    if (!binding_.Socket.Bind(BoundIP, 0)) {
-      int error = platform::LastSocketError();
-      if (error == platform::kSocketErrorAddressInUse) throw ENetCouldNotBindSocket();
-      RaiseSocketError(error);
+    if (!IsAddressLiteral(Host)) DoStatus(nsResolving, Host);
+    std::vector<std::string> addresses = LookUpHost(Host, InactivityTimeout, Resolver);
+    if (!BoundIP.empty()) {
+      std::erase_if(addresses, [&](const std::string& ip) {
+        return platform::IsIPv6Text(ip) != platform::IsIPv6Text(BoundIP);
+      });
     }
-    if (!IsDottedQuad(Host)) DoStatus(nsResolving, Host);
-    binding_.PeerIP = LookUpHost(Host, InactivityTimeout);
-    binding_.PeerPort = Port;
-    if (!UseNagle && !binding_.Socket.SetNoDelay()) RaiseSocketError(platform::LastSocketError());
-    DoStatus(nsConnecting, binding_.PeerIP);
-    if (!binding_.Socket.Connect(binding_.PeerIP, Port, InactivityTimeout) ||
-        !binding_.Socket.SetSendTimeout(InactivityTimeout) ||
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(InactivityTimeout);
+    int error = kSocketErrorAddressFamily;  // no address of BoundIP's family
+    bool connected = false;
+    for (const std::string& ip : addresses) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) {
+        error = platform::kSocketErrorTimedOut;
+        break;
+      }
+      if ((connected = ConnectTo(ip, static_cast<int>(std::min<int64_t>(left, AddressTimeout)), error)))
+        break;
+    }
+    if (!connected) RaiseSocketError(error);
+    if (!binding_.Socket.SetSendTimeout(InactivityTimeout) ||
         !binding_.Socket.LocalAddress(binding_.IP, binding_.Port) ||
         !binding_.Socket.PeerAddress(binding_.PeerIP, binding_.PeerPort))
       RaiseSocketError(platform::LastSocketError());
@@ -40,4 +59,24 @@ void TNetTCPClient::OpenConnection() {
   }
   DoStatus(nsConnected);
   if (OnConnected) OnConnected(this);
+}
+
+bool TNetTCPClient::ConnectTo(const std::string& ip, int timeoutMs, int& error) {
+  binding_.Socket = platform::TcpSocket::Create(platform::IsIPv6Text(ip));
+  // A system without IPv6 has no socket for such an address: the next one may still do.
+  if (!binding_.Allocated()) {
+    error = platform::LastSocketError();
+    return false;
+  }
+  if (!BoundIP.empty() && !binding_.Socket.Bind(BoundIP, 0)) {
+    const int bindError = platform::LastSocketError();
+    if (bindError == platform::kSocketErrorAddressInUse) throw ENetCouldNotBindSocket();
+    RaiseSocketError(bindError);
+  }
+  if (!UseNagle && !binding_.Socket.SetNoDelay()) RaiseSocketError(platform::LastSocketError());
+  DoStatus(nsConnecting, ip);
+  if (binding_.Socket.Connect(ip, Port, timeoutMs)) return true;
+  error = platform::LastSocketError();
+  binding_.Socket.Close();
+  return false;
 }

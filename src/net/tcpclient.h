@@ -5,7 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "net/netstack.h"
 #include "net/tcpconnection.h"
+
+constexpr int kAddressConnectTimeout = 10000;  // ms
 
 // TLS for a client: none (the default), from the first byte (POP3 on 995, FTPS on 990,
 // "https"), or started by the protocol's own command (STLS, AUTH TLS).
@@ -13,18 +16,26 @@ enum TNetTLSMode { tlsNone, tlsImplicit, tlsExplicit };
 
 class TNetTCPClient : public TNetTCPConnection {
  public:
-  std::string Host;     // host name, dotted address, or "LOCALHOST"
+  std::string Host;     // host name, dotted address, IPv6 address ("::1" or "[::1]"), or "LOCALHOST"
   int Port = 0;
-  std::string BoundIP;  // local address to bind; empty binds any
+  // Local address to bind; empty binds none. Only the host's addresses of its family are
+  // then tried.
+  std::string BoundIP;
   bool UseNagle = true; // false sets the TCP no-delay option
+  // The longest one address of the host may take to answer before the next is tried.
+  int AddressTimeout = kAddressConnectTimeout;
+  // The name lookup (net/netstack.h); null: the system's.
+  THostResolver Resolver = nullptr;
 
   std::function<void(TNetComponent* Sender)> OnConnected;
 
   // Connects to Host:Port. A port outside 1..65535 fails with ENetException before
-  // anything is done; the name lookup and the connect each end after InactivityTimeout.
-  // Throws ENetAlreadyConnected while open, ENetInvalidSocket,
-  // ENetCouldNotBindSocket, or ENetSocketError (lookup, refused, timed out); a failure
-  // leaves the connection closed.
+  // anything is done. The name lookup ends after InactivityTimeout; then the host's
+  // addresses (IPv4 first, then IPv6) are tried in turn until one connects: a refusal
+  // moves on at once, a silent address after AddressTimeout, and the whole connect ends
+  // after InactivityTimeout. Throws ENetAlreadyConnected while open,
+  // ENetCouldNotBindSocket, or ENetSocketError (lookup; the last address's refusal or
+  // other failure; 10060 when the time ran out); a failure leaves the connection closed.
   virtual void OpenConnection();
 
   TNetTLSMode UseTLS = tlsNone;  // tlsImplicit: OpenConnection starts TLS itself
@@ -51,4 +62,9 @@ class TNetTCPClient : public TNetTCPConnection {
   std::shared_ptr<platform::TlsResumeTicket> TLSResumeTicket() const {
     return binding_.Socket.ResumeTicket();
   }
+
+ private:
+  // One address of the host: a new socket, bound as BoundIP says, connected within
+  // timeoutMs. False with the socket error code when it did not connect.
+  bool ConnectTo(const std::string& ip, int timeoutMs, int& error);
 };

@@ -23,7 +23,7 @@ void TNetTCPClient::StartTLSAfter(const std::string& command, int accepted, cons
 
 void TNetTCPClient::StartTLS(const std::shared_ptr<platform::TlsResumeTicket>& resume) {
   CheckPeerClosed(true, true);
-  const std::string host = Lower(TLSHostName.empty() ? Host : TLSHostName);
+  const std::string host = Lower(Unbracketed(TLSHostName.empty() ? Host : TLSHostName));
   if (!receiveQueue_.Empty()) {
     // Whatever came before the handshake is unprotected, yet would be read as the first
     // protected answer: a man in the middle could inject it.

@@ -1,4 +1,6 @@
-// IPv4 stream sockets, blocking, as the network clients use them. Every failure leaves an
+// IPv4 and IPv6 stream sockets, blocking, as the network clients use them. Addresses are
+// numeric texts: dotted IPv4 ("127.0.0.1") or IPv6 without brackets ("::1"); a text with a
+// ":" is IPv6. Every failure leaves an
 // error code in the Winsock numbering (10060 timed out, 10061 refused, ...) on every
 // system, read with LastSocketError() on the failing thread.
 #pragma once
@@ -6,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/tls.h"
 
@@ -29,9 +32,12 @@ void SetLastSocketError(int code);
 
 class TlsChannel;
 
-// The first IPv4 address of a host name as four dotted decimal numbers; false (and the
-// error code set) when the name cannot be resolved.
-bool ResolveHostName(const std::string& name, std::string& dotted);
+// Every address of a host name (IPv4 and IPv6, each once, in the system's order) as
+// numeric text; false (and the error code set) when the name cannot be resolved.
+bool ResolveHostName(const std::string& name, std::vector<std::string>& addresses);
+
+// Whether the numeric text is an IPv6 address.
+inline bool IsIPv6Text(const std::string& ip) { return ip.find(':') != std::string::npos; }
 
 // Owns one socket handle; closing it (or destroying the owner) releases the handle.
 // Calls return false (or -1) on failure, with LastSocketError() telling why.
@@ -44,13 +50,13 @@ class TcpSocket {
   TcpSocket(const TcpSocket&) = delete;
   TcpSocket& operator=(const TcpSocket&) = delete;
 
-  // A new stream socket (family 2, type 1, protocol 0); an owner of none on failure.
-  static TcpSocket Create();
+  // A new stream socket of IPv4 (or with ipv6, IPv6); an owner of none on failure.
+  static TcpSocket Create(bool ipv6 = false);
 
   bool Valid() const { return handle_ != kNone; }
   void Close();
 
-  // An empty address binds any address.
+  // An empty address binds any IPv4 address.
   bool Bind(const std::string& ip, int port);
   bool Listen(int backlog);
   // Waits for one incoming connection; an owner of none on failure.
@@ -59,7 +65,7 @@ class TcpSocket {
   // kSocketErrorWouldBlock; a connection reset after a wait said it was there) or on
   // failure. The connection it gives is blocking.
   TcpSocket AcceptPending();
-  // Connects to a dotted address; gives up with kSocketErrorTimedOut when the peer has not
+  // Connects to a numeric address of the socket's family; gives up with kSocketErrorTimedOut when the peer has not
   // answered within timeoutMs (negative: as long as the system waits).
   bool Connect(const std::string& ip, int port, int timeoutMs);
   // The TCP no-delay option: small writes leave at once.
@@ -89,7 +95,7 @@ class TcpSocket {
   // The session to offer again on a further connection; null without TLS.
   std::shared_ptr<TlsResumeTicket> ResumeTicket() const;
 
-  // Local and remote address as dotted text and port.
+  // Local and remote address as numeric text and port.
   bool LocalAddress(std::string& ip, int& port) const;
   bool PeerAddress(std::string& ip, int& port) const;
 

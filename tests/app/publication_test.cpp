@@ -97,7 +97,8 @@ TEST(PublicationEdges, ARefusedStoreClosesTheConnectionSoTheNextOneConnectsAfres
   testing_support::ScriptedServer server;
   server.Send("220 hi\r\n").Expect("user u").Send("331 pass\r\n").Expect("pass p").Send("230 ok\r\n")
       .Expect("type I").Send("200 ok\r\n").Expect("syst").Send("215 UNIX\r\n")
-      .Expect("PASV").Send("550 no data for you\r\n").HoldUntilClientCloses();
+      .Expect("PASV").Send("550 no data for you\r\n")
+      .Expect("QUIT").Send("221 bye\r\n").HoldUntilClientCloses();
   server.Start();
   TForm1 form;
   form.Settings.FtpHost = "127.0.0.1";

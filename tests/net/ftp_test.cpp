@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -112,11 +114,40 @@ TEST(FtpAddresses, PortArgument) {
   EXPECT_EQ(FormatPortArgument("10.20.30.40", 256), "10,20,30,40,1,0");
 }
 
+TEST(FtpAddresses, ExtendedPassiveReply) {
+  const struct {
+    const char* line;
+    int port;  // 0: refused as a 229 reply error
+  } cases[] = {
+      {"229 Entering Extended Passive Mode (|||6446|)", 6446},
+      {"229 Entering Extended Passive Mode (!!!1!).", 1},
+      {"229 ok (|||65535|) and text after", 65535},
+      {"229 Entering Extended Passive Mode (|||65536|)", 0},
+      {"229 Entering Extended Passive Mode (|||0|)", 0},
+      {"229 Entering Extended Passive Mode (|||x|)", 0},
+      {"229 Entering Extended Passive Mode (||6446|)", 0},
+      {"229 Entering Extended Passive Mode (|2|::1|6446|)", 0},
+      {"229 Entering Extended Passive Mode (1116461)", 0},
+      {"229 Entering Extended Passive Mode (|||6446!)", 0},
+      {"229 Entering Extended Passive Mode |||6446|", 0},
+      {"229 Entering Extended Passive Mode (|||6446|", 0},
+  };
+  for (const auto& c : cases) {
+    if (c.port != 0) {
+      EXPECT_EQ(ParseExtendedPassiveReply(c.line), c.port) << c.line;
+      continue;
+    }
+    const auto e = Thrown<ENetProtocolReplyError>([&] { ParseExtendedPassiveReply(c.line); });
+    ASSERT_TRUE(e.has_value()) << c.line;
+    EXPECT_EQ(e->ReplyNumber, 229) << c.line;
+  }
+}
+
 // --- Login ---
 
 TEST(FtpLogin, SendsLowerCaseCommandsAndKeepsSystemText) {
   FtpSession s;
-  ScriptLogin(s.control).HoldUntilClientCloses();
+  ScriptLogin(s.control).Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   bool connectedBeforeGreeting = false;
   s.ftp.OnConnected = [&](TNetComponent* sender) {
     connectedBeforeGreeting = sender == &s.ftp && s.ftp.ReplyLines.empty();
@@ -126,8 +157,8 @@ TEST(FtpLogin, SendsLowerCaseCommandsAndKeepsSystemText) {
   EXPECT_TRUE(s.ftp.IsOpen());
   EXPECT_EQ(s.ftp.SystemDescription(), " UNIX Type: L8");
   s.Finish();
-  // The close sends nothing: no QUIT after "syst".
-  EXPECT_EQ(s.control.Received().substr(s.control.Received().rfind("syst")), "syst\r\n");
+  // The close ends the session with QUIT right after "syst".
+  EXPECT_EQ(s.control.Received().substr(s.control.Received().rfind("syst")), "syst\r\nQUIT\r\n");
 }
 
 TEST(FtpLogin, UserAnswered230SendsNoPassword) {
@@ -139,7 +170,7 @@ TEST(FtpLogin, UserAnswered230SendsNoPassword) {
       .Send("200 ok\r\n")
       .Expect("syst")
       .Send("215 X\r\n")
-      .HoldUntilClientCloses();
+      .Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.Open();
   s.Finish();
   EXPECT_EQ(s.control.Received().find("pass"), std::string::npos);
@@ -156,7 +187,7 @@ TEST(FtpLogin, SystAnswered500IsUnknown) {
       .Send("200 ok\r\n")
       .Expect("syst")
       .Send("500 unknown command\r\n")
-      .HoldUntilClientCloses();
+      .Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.Open();
   EXPECT_EQ(s.ftp.SystemDescription(), "Unknown");
   EXPECT_TRUE(s.ftp.IsOpen());
@@ -165,13 +196,13 @@ TEST(FtpLogin, SystAnswered500IsUnknown) {
 
 TEST(FtpLogin, WithoutLoginOnlyTheGreetingIsRead) {
   FtpSession s;
-  s.control.Send("220 ready\r\n").HoldUntilClientCloses();
+  s.control.Send("220 ready\r\n").Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.control.Start();
   s.ftp.Port = s.control.Port();
   s.ftp.OpenAndLogIn(false);
   EXPECT_TRUE(s.ftp.IsOpen());
   s.Finish();
-  EXPECT_EQ(s.control.Received(), "");
+  EXPECT_EQ(s.control.Received(), "QUIT\r\n");
 }
 
 TEST(FtpLogin, RefusedStepClosesTheConnection) {
@@ -196,7 +227,7 @@ TEST(FtpLogin, RefusedStepClosesTheConnection) {
       if (i > 0) s.control.ReadLine();
       s.control.Send(c.replies[i] + "\r\n");
     }
-    s.control.HoldUntilClientCloses();
+    s.control.Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
     s.control.Start();
     s.ftp.Port = s.control.Port();
     auto e = Thrown<ENetProtocolReplyError>([&] { s.ftp.OpenAndLogIn(true); });
@@ -211,7 +242,7 @@ TEST(FtpLogin, RefusedStepClosesTheConnection) {
 
 TEST(FtpLogin, OpenWhileOpenFailsClosesAndNextOpenWorks) {
   FtpSession s;
-  ScriptLogin(s.control).HoldUntilClientCloses();
+  ScriptLogin(s.control).Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.Open();
   auto e = Thrown<ENetAlreadyConnected>([&] { s.ftp.OpenAndLogIn(true); });
   ASSERT_TRUE(e);
@@ -220,7 +251,7 @@ TEST(FtpLogin, OpenWhileOpenFailsClosesAndNextOpenWorks) {
   s.control.Join();  // the first server saw the close
 
   ScriptedServer second;
-  ScriptLogin(second).HoldUntilClientCloses();
+  ScriptLogin(second).Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   second.Start();
   s.ftp.Port = second.Port();
   s.ftp.OpenAndLogIn(true);
@@ -232,14 +263,19 @@ TEST(FtpLogin, OpenWhileOpenFailsClosesAndNextOpenWorks) {
 
 TEST(FtpLogin, ChangedTransferTypeIsSentWhileOpen) {
   FtpSession s;
-  ScriptLogin(s.control).Expect("type A").Send("200 ascii\r\n").HoldUntilClientCloses();
+  ScriptLogin(s.control)
+      .Expect("type A")
+      .Send("200 ascii\r\n")
+      .Expect("QUIT")
+      .Send("221 Goodbye.\r\n")
+      .HoldUntilClientCloses();
   s.ftp.SetTransferType(ftBinary);  // unchanged and closed: nothing to send
   s.Open();
   s.ftp.SetTransferType(ftASCII);
   s.ftp.SetTransferType(ftASCII);  // unchanged: sent once only
   EXPECT_EQ(s.ftp.TransferType(), ftASCII);
   s.Finish();
-  EXPECT_EQ(s.control.Lines().back(), "type A");
+  EXPECT_EQ(s.control.Lines(), (std::vector<std::string>{"user shop", "pass secret", "type I", "syst", "type A", "QUIT"}));
 }
 
 // --- Passive transfers ---
@@ -248,7 +284,7 @@ TEST(FtpPassive, StoreSendsTheStreamAndReportsWorkBeforeReturning) {
   FtpSession s;
   s.ScriptPassive(s.PasvReply() + " thanks", "STOR Recent.html")
       .Send("226 Transfer complete.\r\n")
-      .HoldUntilClientCloses();
+      .Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.data.HoldUntilClientCloses();
   s.data.Start();
   std::vector<std::string> events;
@@ -279,7 +315,7 @@ TEST(FtpPassive, AddressAfterLastSpaceAndStreamFromItsPosition) {
   FtpSession s;
   s.ScriptPassive("227 Entering Passive Mode " + PassiveAddress(s.data), "STOR page")
       .Send("250 ok\r\n")
-      .HoldUntilClientCloses();
+      .Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.data.HoldUntilClientCloses();
   s.data.Start();
   s.Open();
@@ -292,7 +328,11 @@ TEST(FtpPassive, AddressAfterLastSpaceAndStreamFromItsPosition) {
 
 TEST(FtpPassive, EmptyStreamStillOpensClosesAndEndsWork) {
   FtpSession s;
-  s.ScriptPassive(s.PasvReply(), "STOR empty").Send("226 done\r\n").HoldUntilClientCloses();
+  s.ScriptPassive(s.PasvReply(), "STOR empty")
+      .Send("226 done\r\n")
+      .Expect("QUIT")
+      .Send("221 Goodbye.\r\n")
+      .HoldUntilClientCloses();
   s.data.HoldUntilClientCloses();
   s.data.Start();
   int ends = 0;
@@ -316,7 +356,11 @@ TEST(FtpPassive, CommandFollowsNameAndAppend) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
     FtpSession s;
-    s.ScriptPassive(s.PasvReply(), c.command).Send("226 ok\r\n").HoldUntilClientCloses();
+    s.ScriptPassive(s.PasvReply(), c.command)
+        .Send("226 ok\r\n")
+        .Expect("QUIT")
+        .Send("221 Goodbye.\r\n")
+        .HoldUntilClientCloses();
     s.data.HoldUntilClientCloses();
     s.data.Start();
     s.Open();
@@ -332,7 +376,7 @@ TEST(FtpPassive, Completion426Then226Succeeds) {
   s.ScriptPassive(s.PasvReply(), "STOR f")
       .Send("426 Connection closed; transfer aborted.\r\n")
       .Send("226 Closing data connection.\r\n")
-      .HoldUntilClientCloses();
+      .Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.data.HoldUntilClientCloses();
   s.data.Start();
   s.Open();
@@ -362,7 +406,7 @@ TEST(FtpPassive, RefusalsFailAndLeaveTheControlConnectionOpen) {
     s.control.Send((c.replies[0].empty() ? s.PasvReply() : c.replies[0]) + "\r\n");
     if (c.replies.size() > 1) s.control.Expect("STOR f").Send(c.replies[1] + "\r\n");
     if (c.replies.size() > 2) s.control.Send(c.replies[2] + "\r\n");
-    s.control.HoldUntilClientCloses();
+    s.control.Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
     if (c.replies[0].empty()) {  // a data connection is made
       s.data.HoldUntilClientCloses();
       s.data.Start();
@@ -380,18 +424,19 @@ TEST(FtpPassive, RefusalsFailAndLeaveTheControlConnectionOpen) {
 
 TEST(FtpPassive, MissingFileFailsBeforeAnythingIsSent) {
   FtpSession s;
-  ScriptLogin(s.control).HoldUntilClientCloses();
+  ScriptLogin(s.control).Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.Open();
   EXPECT_THROW(s.ftp.UploadFile("no-such-file.html", "x", false), EFOpenError);
   EXPECT_THROW(s.ftp.UploadFile(".", "x", false), EFOpenError);  // a folder
   s.Finish();
-  EXPECT_EQ(s.control.Lines().back(), "syst");
+  EXPECT_EQ(s.control.Lines(), (std::vector<std::string>{"user shop", "pass secret", "type I", "syst", "QUIT"}));
 }
 
 // --- Time limits ---
 
 TEST(FtpLimits, UnansweredTransferCommandTimesOut) {
   FtpSession s;
+  // The time-out closes the control connection: no QUIT follows.
   ScriptLogin(s.control).Expect("PASV").Send(s.PasvReply() + "\r\n").HoldUntilClientCloses();
   s.data.HoldUntilClientCloses();
   s.data.Start();
@@ -407,7 +452,10 @@ TEST(FtpLimits, UnansweredTransferCommandTimesOut) {
 
 TEST(FtpLimits, DataConnectionThatStopsReadingTimesOut) {
   FtpSession s;
-  s.ScriptPassive(s.PasvReply(), "STOR big").HoldUntilClientCloses();
+  s.ScriptPassive(s.PasvReply(), "STOR big")
+      .Expect("QUIT")
+      .Send("221 Goodbye.\r\n")
+      .HoldUntilClientCloses();
   s.data.Pause(60000);  // accepts, then reads nothing
   s.data.Start();
   s.ftp.InactivityTimeout = 300;
@@ -431,7 +479,7 @@ TEST(FtpLimits, ActiveModeWaitsForTheServerOnlyAsLongAsTheLimit) {
       .Send("200 PORT ok\r\n")
       .Expect("STOR f")
       .Send("150 connecting\r\n")  // and never does
-      .HoldUntilClientCloses();
+      .Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.ftp.InactivityTimeout = 300;
   s.Open();
   std::istringstream stream("abc");
@@ -456,7 +504,7 @@ TEST(FtpPassive, DataGoesToTheControlPeerWhateverAddressThePasvReplyNames) {
   const std::string port = std::to_string(s.data.Port() / 256) + "," + std::to_string(s.data.Port() % 256);
   s.ScriptPassive("227 Entering Passive Mode (127,0,0,2," + port + ")", "STOR page")
       .Send("226 ok\r\n")
-      .HoldUntilClientCloses();
+      .Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.data.HoldUntilClientCloses();
   s.data.Start();
   s.Open();
@@ -471,9 +519,9 @@ TEST(FtpArguments, LineBreaksAreRefusedBeforeTheyAreSent) {
     for (int field = 0; field < 3; ++field) {
       FtpSession s;
       if (field == 2) {
-        ScriptLogin(s.control).HoldUntilClientCloses();
+        ScriptLogin(s.control).Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
       } else {
-        s.control.Send("220 ready\r\n").HoldUntilClientCloses();
+        s.control.Send("220 ready\r\n").Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
         (field == 0 ? s.ftp.User : s.ftp.Password) = bad;
       }
       s.control.Start();
@@ -513,7 +561,7 @@ TEST(FtpArguments, PortsOutsideTheRangeFailAtConnect) {
 TEST(FtpPassive, PasvReplyWithPortZeroFailsClearly) {
   FtpSession s;
   ScriptLogin(s.control).Expect("PASV").Send("227 Entering Passive Mode (127,0,0,1,0,0)\r\n")
-      .HoldUntilClientCloses();
+      .Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
   s.Open();
   std::istringstream stream("x");
   auto e = Thrown<ENetException>([&] { s.ftp.UploadStream(stream, "page", false); });
@@ -531,6 +579,84 @@ TEST(FtpActive, AcceptWithNothingPendingReturnsAtOnce) {
   platform::TcpSocket none = listener.AcceptPending();
   EXPECT_FALSE(none.Valid());
   EXPECT_EQ(platform::LastSocketError(), platform::kSocketErrorWouldBlock);
+}
+
+}  // namespace
+
+namespace {
+
+// --- The end of a session ---
+
+// QUIT goes out on every close of an open session; a server that stays silent or has gone
+// does not make the close fail, and the socket is closed all the same.
+TEST(FtpQuit, AnswerSilenceOrAGoneServerAllEndTheSession) {
+  enum class Server { kAnswers, kSilent, kGone };
+  const struct {
+    const char* what;
+    Server server;
+    bool quitArrives;
+  } cases[] = {
+      {"answered", Server::kAnswers, true},
+      {"no answer within the limit", Server::kSilent, true},
+      {"server already gone", Server::kGone, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FtpSession s;
+    ScriptLogin(s.control);
+    if (c.server == Server::kAnswers) s.control.Expect("QUIT").Send("221 Goodbye.\r\n").HoldUntilClientCloses();
+    if (c.server == Server::kSilent) s.control.HoldUntilClientCloses();
+    if (c.server == Server::kGone) s.control.Close();
+    s.ftp.InactivityTimeout = 300;
+    s.Open();
+    bool disconnected = false;
+    s.ftp.OnDisconnected = [&](TNetComponent*) { disconnected = true; };
+    if (c.server == Server::kGone) s.control.Join();
+    s.ftp.CloseConnection();
+    EXPECT_TRUE(disconnected);
+    EXPECT_FALSE(s.ftp.IsOpen());
+    s.control.Join();
+    EXPECT_TRUE(s.control.Failures().empty()) << s.control.Failures().front();
+    EXPECT_EQ(s.control.Received().find("QUIT\r\n") != std::string::npos, c.quitArrives);
+  }
+}
+
+// Over IPv6 the data port comes from EPSV, and the data connection goes to the control
+// connection's peer.
+TEST(FtpPassive, ExtendedPassiveOverIPv6) {
+  std::unique_ptr<ScriptedServer> control, data;
+  try {
+    control = std::make_unique<ScriptedServer>("::1");
+    data = std::make_unique<ScriptedServer>("::1");
+  } catch (const std::runtime_error& e) {
+    GTEST_SKIP() << "this machine has no ::1: " << e.what();
+  }
+  ScriptLogin(*control)
+      .Expect("EPSV")
+      .Send("229 Entering Extended Passive Mode (|||" + std::to_string(data->Port()) + "|)\r\n")
+      .Expect("STOR page.html")
+      .Send("150 go\r\n")
+      .Send("226 done\r\n")
+      .Expect("QUIT")
+      .Send("221 Goodbye.\r\n")
+      .HoldUntilClientCloses();
+  data->HoldUntilClientCloses();
+  control->Start();
+  data->Start();
+  TNetFTP ftp;
+  ftp.Host = "[::1]";
+  ftp.Port = control->Port();
+  ftp.User = "shop";
+  ftp.Password = "secret";
+  ftp.Passive = true;
+  ftp.OpenAndLogIn(true);
+  std::istringstream stream("<html>v6</html>");
+  ftp.UploadStream(stream, "page.html", false);
+  ftp.CloseConnection();
+  control->Join();
+  data->Join();
+  EXPECT_TRUE(control->Failures().empty()) << control->Failures().front();
+  EXPECT_EQ(data->Received(), "<html>v6</html>");
 }
 
 }  // namespace

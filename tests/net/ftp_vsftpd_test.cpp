@@ -8,6 +8,8 @@
 #include <map>
 #include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "net/ftp.h"
 #include "base/netexceptions.h"
@@ -135,6 +137,59 @@ TEST_F(Vsftpd, RefusedStoreLeavesTheSessionUsable) {
   EXPECT_TRUE(ftp.IsOpen());
   Upload("after", "page.html");
   EXPECT_EQ(Arrived("page.html"), "after");
+}
+
+}  // namespace
+
+namespace {
+
+// The commands the server logged for the session that stored the file named marker: the
+// session is known by the pid of the server process that took the STOR.
+std::vector<std::string> SessionCommands(const std::string& log, const std::string& marker) {
+  std::vector<std::string> lines;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::string pid;
+  for (const std::string& line : lines) {
+    if (line.find("FTP command:") != std::string::npos && line.find("\"STOR " + marker + "\"") != std::string::npos)
+      pid = line.substr(line.find("[pid "), line.find(']', line.find("[pid ")) + 1 - line.find("[pid "));
+  }
+  std::vector<std::string> commands;
+  if (pid.empty()) return commands;
+  for (const std::string& line : lines) {
+    const size_t at = line.find("FTP command: ");
+    if (at == std::string::npos || line.find(pid) == std::string::npos) continue;
+    const size_t quote = line.rfind(", \"");
+    commands.push_back(line.substr(quote + 3, line.size() - quote - 4));
+  }
+  return commands;
+}
+
+// The server sees QUIT at the end of every session, after a stored file and after a refused
+// one alike.
+TEST_F(Vsftpd, EverySessionEndsWithQuit) {
+  const struct {
+    const char* what;
+    const char* name;
+    bool stored;
+  } cases[] = {
+      {"stored", "quit-stored.html", true},
+      {"refused", "no-such-folder/quit-refused.html", false},
+  };
+  ASSERT_FALSE(server.Log.empty());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ftp.OpenAndLogIn(true);
+    if (c.stored) {
+      Upload("<html></html>", c.name);
+    } else {
+      EXPECT_TRUE(Thrown<ENetProtocolReplyError>([&] { Upload("<html></html>", c.name); }));
+    }
+    ftp.CloseConnection();
+    const std::vector<std::string> commands = SessionCommands(ReadAll(server.Log), c.name);
+    ASSERT_FALSE(commands.empty()) << "no session stored " << c.name;
+    EXPECT_EQ(commands.back(), "QUIT");
+  }
 }
 
 }  // namespace

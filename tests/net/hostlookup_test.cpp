@@ -1,5 +1,5 @@
-// The host lookup's time limit, with stand-in resolvers: one that answers, one that fails,
-// one that does not come back until the test lets it.
+// The host lookup's time limit and the order of its addresses, with stand-in resolvers:
+// ones that answer, one that fails, one that does not come back until the test lets it.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/netexceptions.h"
 #include "net/netstack.h"
@@ -31,27 +32,34 @@ void Called() {
   state.thread = std::this_thread::get_id();
 }
 
-bool Answering(const std::string&, std::string& dotted) {
+bool Answering(const std::string&, std::vector<std::string>& addresses) {
   Called();
-  dotted = "10.9.8.7";
+  addresses = {"10.9.8.7"};
   return true;
 }
 
-bool Failing(const std::string&, std::string&) {
+// IPv6 and IPv4 addresses mixed, as a dual-stack name answers.
+bool AnsweringMixed(const std::string&, std::vector<std::string>& addresses) {
+  Called();
+  addresses = {"2001:db8::1", "10.0.0.2", "2001:db8::2", "10.0.0.1"};
+  return true;
+}
+
+bool Failing(const std::string&, std::vector<std::string>&) {
   Called();
   platform::SetLastSocketError(platform::kSocketErrorHostNotFound);
   return false;
 }
 
 // Stalls until released (at most 10 s, so that a broken test cannot hang the run).
-bool Stalled(const std::string&, std::string& dotted) {
+bool Stalled(const std::string&, std::vector<std::string>& addresses) {
   Called();
   std::unique_lock<std::mutex> lock(state.mutex);
   ++state.running;
   state.changed.wait_for(lock, std::chrono::seconds(10), [] { return state.released; });
   --state.running;
   state.changed.notify_all();
-  dotted = "10.0.0.1";
+  addresses = {"10.0.0.1"};
   return true;
 }
 
@@ -61,18 +69,25 @@ TEST(HostLookup, LimitAnswersAndFailures) {
     const char* host;
     THostResolver resolver;
     int timeoutMs;
-    const char* dotted;  // null: fails with the error
+    std::vector<std::string> addresses;  // empty: fails with the error
     int error;
     int calls;
     bool ownThread;  // the lookup ran in a thread of its own
   } cases[] = {
-      {"answer within the limit", "mail.example", Answering, 5000, "10.9.8.7", 0, 1, true},
-      {"answer without a limit", "mail.example", Answering, 0, "10.9.8.7", 0, 1, false},
-      {"failure within the limit", "mail.example", Failing, 5000, nullptr, 11001, 1, true},
-      {"failure without a limit", "mail.example", Failing, -1, nullptr, 11001, 1, false},
-      {"stalled lookup ends at the limit", "mail.example", Stalled, 50, nullptr, 10060, 1, true},
-      {"LOCALHOST needs no lookup", "localhost", Stalled, 50, "127.0.0.1", 0, 0, false},
-      {"a dotted address needs no lookup", "10.1.2.3", Failing, 50, "10.1.2.3", 0, 0, false},
+      {"answer within the limit", "mail.example", Answering, 5000, {"10.9.8.7"}, 0, 1, true},
+      {"answer without a limit", "mail.example", Answering, 0, {"10.9.8.7"}, 0, 1, false},
+      {"IPv4 first, each family in the lookup's order", "mail.example", AnsweringMixed, 5000,
+       {"10.0.0.2", "10.0.0.1", "2001:db8::1", "2001:db8::2"}, 0, 1, true},
+      {"IPv4 first without a limit", "mail.example", AnsweringMixed, 0,
+       {"10.0.0.2", "10.0.0.1", "2001:db8::1", "2001:db8::2"}, 0, 1, false},
+      {"failure within the limit", "mail.example", Failing, 5000, {}, 11001, 1, true},
+      {"failure without a limit", "mail.example", Failing, -1, {}, 11001, 1, false},
+      {"stalled lookup ends at the limit", "mail.example", Stalled, 50, {}, 10060, 1, true},
+      {"LOCALHOST needs no lookup", "localhost", Stalled, 50, {"127.0.0.1"}, 0, 0, false},
+      {"a dotted address needs no lookup", "10.1.2.3", Failing, 50, {"10.1.2.3"}, 0, 0, false},
+      {"an IPv6 address needs no lookup", "::1", Failing, 50, {"::1"}, 0, 0, false},
+      {"an IPv6 address in brackets loses them", "[2001:db8::5]", Failing, 50, {"2001:db8::5"}, 0, 0, false},
+      {"brackets around a name are no address", "[mail.example]", Failing, 50, {}, 11001, 1, true},
   };
   for (const auto& c : cases) {
     {
@@ -82,8 +97,8 @@ TEST(HostLookup, LimitAnswersAndFailures) {
       state.thread = {};
     }
     auto lookUp = [&] { return LookUpHost(c.host, c.timeoutMs, c.resolver); };
-    if (c.dotted) {
-      EXPECT_EQ(lookUp(), c.dotted) << c.what;
+    if (!c.addresses.empty()) {
+      EXPECT_EQ(lookUp(), c.addresses) << c.what;
     } else {
       const auto failure = Thrown<ENetSocketError>(lookUp);
       ASSERT_TRUE(failure.has_value()) << c.what;

@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "net/http.h"
 #include "base/netexceptions.h"
@@ -74,7 +75,26 @@ TEST_F(HttpNginx, ChunkedPageIsJoined) {
 
 TEST_F(HttpNginx, RequestArrivesAsSent) {
   const std::string echo = FetchPage(http, site.Url("/echo?a=1&b=%E5%95%86"));
-  EXPECT_EQ(echo, "GET /echo?a=1&b=%E5%95%86 127.0.0.1 " + ConnectionOfLastAnswer() + "\n");
+  EXPECT_EQ(echo, "GET /echo?a=1&b=%E5%95%86 127.0.0.1:" + std::to_string(site.Port) + " " +
+                      ConnectionOfLastAnswer() + "\n");
+}
+
+// Two names on one port: the Host field with its port reaches the server of the name, in
+// both clients.
+TEST_F(HttpNginx, HostWithItsPortReachesTheNamedServer) {
+  const std::string port = std::to_string(site.Port);
+  const std::string url = "http://shop.example:" + port + "/anything";
+  const THostResolver loopback = [](const std::string&, std::vector<std::string>& addresses) {
+    addresses = {"127.0.0.1"};
+    return true;
+  };
+  http.Resolver = loopback;
+  EXPECT_EQ(FetchPage(http, url), "shop.example shop.example:" + port + "\n");
+  TNetPageHTTP page;
+  page.Resolver = loopback;
+  EXPECT_EQ(page.Get(url), "shop.example shop.example:" + port + "\n");
+  // The address by number reaches the other server.
+  EXPECT_EQ(page.Get(site.Url("/echo")).rfind("GET /echo 127.0.0.1:" + port + " ", 0), 0u);
 }
 
 TEST_F(HttpNginx, RelativeRedirectIsFollowedOnTheSameConnection) {
@@ -135,7 +155,7 @@ TEST_F(HttpNginx, PageFetcherFollowsRedirectsAndReturnsErrorPages) {
   const std::string text = TextPage(100000);
   site.Put("/chunked/one-oh.html", text);
   EXPECT_EQ(page.Get(site.Url("/chunked/one-oh.html")), text);
-  EXPECT_EQ(page.Get(site.Url("/echo")).rfind("GET /echo 127.0.0.1 ", 0), 0u);
+  EXPECT_EQ(page.Get(site.Url("/echo")).rfind("GET /echo 127.0.0.1:" + std::to_string(site.Port) + " ", 0), 0u);
 }
 
 }  // namespace

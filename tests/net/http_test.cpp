@@ -28,7 +28,8 @@ std::string Url(const ScriptedServer& s, const std::string& path,
 // The lines of a GET with the default request fields.
 ScriptedServer& ExpectGet(ScriptedServer& s, const std::string& target,
                           const std::string& host = "127.0.0.1") {
-  return s.Expect("GET " + target + " HTTP/1.1").Expect("Host: " + host).Expect(kAccept)
+  return s.Expect("GET " + target + " HTTP/1.1").Expect("Host: " + host + ":" + std::to_string(s.Port()))
+      .Expect(kAccept)
       .Expect(kUserAgent).Expect("");
 }
 
@@ -77,7 +78,8 @@ TEST_F(HttpBodyTest, LengthIsReadExactlyWhileTheServerKeepsTheConnection) {
   EXPECT_TRUE(http.IsOpen());  // kept for the next request
   http.CloseConnection();
   ExpectScriptRan(s);
-  EXPECT_EQ(s.Received(), "GET /dir/page.html?q=1 HTTP/1.1\r\nHost: 127.0.0.1\r\n" + kAccept +
+  EXPECT_EQ(s.Received(), "GET /dir/page.html?q=1 HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(s.Port()) +
+                              "\r\n" + kAccept +
                               "\r\n" + kUserAgent + "\r\n\r\n");
 }
 
@@ -503,7 +505,7 @@ TEST_F(HttpExchangeTest, EndlessHeaderBlockFails) {
 
 TEST_F(HttpExchangeTest, RequestFieldsAndPostBodyAreSent) {
   ScriptedServer s;
-  s.Expect("POST /form HTTP/1.1").Expect("Host: 127.0.0.1").Expect(kAccept)
+  s.Expect("POST /form HTTP/1.1").Expect("Host: 127.0.0.1:" + std::to_string(s.Port())).Expect(kAccept)
       .Expect("Referer: http://shop/").Expect(kUserAgent).Expect("Content-Type: application/x-www-form-urlencoded")
       .Expect("Content-Length: 7").Expect("X-Extra: yes").Expect("");
   s.Pause(100).Send(WithLength("HTTP/1.1 200 OK", "posted")).HoldUntilClientCloses();

@@ -31,6 +31,9 @@ TEST(HttpAddress, SplitsIntoProtocolHostPortPathAndDocument) {
       {"dir/page.html", "", "", "", "/dir/", "page.html"},
       {"http:\\\\host\\a\\b.html", "http", "host", "", "/a/", "b.html"},
       {"http://host\\a\\b.html", "http", "host", "", "/a/", "b.html"},
+      {"http://[::1]:8080/x/y.html", "http", "::1", "8080", "/x/", "y.html"},
+      {"http://[2001:db8::7]/p", "http", "2001:db8::7", "", "/", "p"},
+      {"https://[::1]", "https", "::1", "", "/", ""},
   };
   for (const auto& c : cases) {
     THttpAddress a = SplitHttpAddress(c.address);
@@ -86,6 +89,27 @@ TEST(HttpLocation, ResolvesAgainstTheAddressThatAnswered) {
       {"a/b?u=../x", "http://shop.example:8080/dir/sub/a/b?u=../x"},  // dots in a query stay
   };
   for (const auto& c : cases) EXPECT_EQ(ResolveLocation(base, c.location), c.expected) << c.location;
+  EXPECT_EQ(ResolveLocation("http://[::1]:8080/dir/page.html", "next.html"), "http://[::1]:8080/dir/next.html");
+}
+
+TEST(HttpHostField, PortOnlyWhenNotTheSchemesAndIPv6InBrackets) {
+  const struct {
+    const char* host;
+    int port;
+    int defaultPort;
+    const char* field;
+  } cases[] = {
+      {"shop.example", 80, 80, "shop.example"},
+      {"shop.example", 8080, 80, "shop.example:8080"},
+      {"shop.example", 443, 443, "shop.example"},
+      {"shop.example", 80, 443, "shop.example:80"},
+      {"shop.example", 443, 80, "shop.example:443"},
+      {"127.0.0.1", 22080, 80, "127.0.0.1:22080"},
+      {"::1", 8443, 443, "[::1]:8443"},
+      {"2001:db8::1", 80, 80, "[2001:db8::1]"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(HostFieldValue(c.host, c.port, c.defaultPort), c.field) << c.host << " " << c.port;
 }
 
 TEST(HttpStatusLine, CodeTextAndVersion) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ std::string Url(const ScriptedServer& s, const std::string& path) {
 }
 
 ScriptedServer& ExpectPageGet(ScriptedServer& s, const std::string& target) {
-  s.Expect("GET " + target + " HTTP/1.0").Expect("Host: 127.0.0.1");
+  s.Expect("GET " + target + " HTTP/1.0").Expect("Host: 127.0.0.1:" + std::to_string(s.Port()));
   for (const char* line : kRequestTail) s.Expect(line);
   return s;
 }
@@ -47,7 +48,8 @@ TEST(PageFetch, SendsItsRequestAndTakesTheBodyUpToTheClose) {
   EXPECT_EQ(page.Status(), "200");
   EXPECT_FALSE(page.IsOpen());
   ExpectScriptRan(s);
-  std::string request = "GET /search/mall/a+b/?f=0 HTTP/1.0\r\nHost: 127.0.0.1\r\n";
+  std::string request =
+      "GET /search/mall/a+b/?f=0 HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(s.Port()) + "\r\n";
   for (const char* line : kRequestTail) request += std::string(line) + "\r\n";
   EXPECT_EQ(s.Received(), request);
 }
@@ -193,6 +195,25 @@ TEST(PageFetch, FetchPageIsGet) {
   TNetPageHTTP page;
   EXPECT_EQ(FetchPage(page, Url(s, "/f")), "gone");
   ExpectScriptRan(s);
+}
+
+// An IPv6 address in brackets: the connection goes to it, and the Host field keeps the
+// brackets and names the port.
+TEST(PageFetch, IPv6AddressInBrackets) {
+  std::unique_ptr<ScriptedServer> s;
+  try {
+    s = std::make_unique<ScriptedServer>("::1");
+  } catch (const std::runtime_error& e) {
+    GTEST_SKIP() << "this machine has no ::1: " << e.what();
+  }
+  const std::string port = std::to_string(s->Port());
+  s->Expect("GET /p.html HTTP/1.0").Expect("Host: [::1]:" + port);
+  for (const char* line : kRequestTail) s->Expect(line);
+  s->Send("HTTP/1.0 200 OK\r\n\r\nover IPv6");
+  s->Start();
+  TNetPageHTTP page;
+  EXPECT_EQ(page.Get("http://[::1]:" + port + "/p.html"), "over IPv6");
+  ExpectScriptRan(*s);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
 #include "base/netexceptions.h"
 #include "support/scripted_server.h"
@@ -341,9 +342,10 @@ TEST(NetStack, DottedQuads) {
 }
 
 TEST(NetStack, LookUpWithoutResolver) {
-  EXPECT_EQ(LookUpHost("localhost"), "127.0.0.1");
-  EXPECT_EQ(LookUpHost("LOCALHOST"), "127.0.0.1");
-  EXPECT_EQ(LookUpHost("10.1.2.3"), "10.1.2.3");
+  using Addresses = std::vector<std::string>;
+  EXPECT_EQ(LookUpHost("localhost"), Addresses{"127.0.0.1"});
+  EXPECT_EQ(LookUpHost("LOCALHOST"), Addresses{"127.0.0.1"});
+  EXPECT_EQ(LookUpHost("10.1.2.3"), Addresses{"10.1.2.3"});
 }
 
 }  // namespace

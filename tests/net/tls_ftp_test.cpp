@@ -118,7 +118,12 @@ TEST_F(TlsVsftpd, AnotherCertificatesPinOrAnotherNameIsRefused) {
 
 TEST(FtpAuthTls, AServerWithoutAuthTlsNeverGetsTheLogin) {
   testing_support::ScriptedServer s;
-  s.Send("220 ready\r\n").Expect("AUTH TLS").Send("500 AUTH not understood\r\n").HoldUntilClientCloses();
+  s.Send("220 ready\r\n")
+      .Expect("AUTH TLS")
+      .Send("500 AUTH not understood\r\n")
+      .Expect("QUIT")
+      .Send("221 Goodbye.\r\n")
+      .HoldUntilClientCloses();
   s.Start();
   TNetFTP ftp;
   ftp.Host = "127.0.0.1";
@@ -131,7 +136,7 @@ TEST(FtpAuthTls, AServerWithoutAuthTlsNeverGetsTheLogin) {
   ASSERT_TRUE(e);
   EXPECT_NE(std::string(e->what()).find("does not offer AUTH TLS"), std::string::npos) << e->what();
   EXPECT_FALSE(ftp.IsOpen());
-  EXPECT_EQ(s.Lines(), std::vector<std::string>{"AUTH TLS"});
+  EXPECT_EQ(s.Lines(), (std::vector<std::string>{"AUTH TLS", "QUIT"}));
   EXPECT_EQ(s.Received().find("secret"), std::string::npos);
 }
 

@@ -11,12 +11,12 @@ constexpr int kPieceGapMs = 50;    // pause between pieces of one reply
 constexpr int kAcceptLimitMs = 30000;
 }  // namespace
 
-ScriptedServer::ScriptedServer() {
+ScriptedServer::ScriptedServer(const std::string& ip) {
   if (!platform::StartSocketService()) throw std::runtime_error("socket service not started");
-  listener_ = platform::TcpSocket::Create();
-  std::string ip;
-  if (!listener_.Valid() || !listener_.Bind("127.0.0.1", 0) || !listener_.Listen(4) ||
-      !listener_.LocalAddress(ip, port_))
+  listener_ = platform::TcpSocket::Create(platform::IsIPv6Text(ip));
+  std::string bound;
+  if (!listener_.Valid() || !listener_.Bind(ip, 0) || !listener_.Listen(4) ||
+      !listener_.LocalAddress(bound, port_))
     throw std::runtime_error("scripted server cannot listen: error " +
                              std::to_string(platform::LastSocketError()));
 }

@@ -1,4 +1,5 @@
-// A loopback server for protocol tests. It listens on 127.0.0.1 at a free port and, in a
+// A loopback server for protocol tests. It listens on 127.0.0.1 (or the loopback address it
+// is given, such as "::1") at a free port and, in a
 // thread of its own, serves one connection by a script queued before Start(): send bytes
 // (whole, or in pieces that leave as separate segments), expect lines, pause, hold the
 // connection open, close it. Afterwards the test reads what the client sent.
@@ -17,7 +18,7 @@ namespace testing_support {
 
 class ScriptedServer {
  public:
-  ScriptedServer();
+  explicit ScriptedServer(const std::string& ip = "127.0.0.1");
   // Stops a script that still runs (a held connection is closed) and waits for it.
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;

@@ -32,6 +32,7 @@ bool FtpAccount::Load(std::string& why) {
   User = values["USER"];
   Password = values["PASSWORD"];
   Home = values["HOME"];
+  Log = values["LOG"];
   if (Port <= 0 || Home.empty()) {
     why = "ftp.env is incomplete";
     return false;

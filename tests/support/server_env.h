@@ -11,10 +11,11 @@ namespace testing_support {
 bool ReadServerEnv(const std::string& relativePath, std::map<std::string, std::string>& values,
                    std::string& why);
 
-// The private FTP server: where it listens, its user, and the home the uploads land in.
+// The private FTP server: where it listens, its user, the home the uploads land in, and
+// its log of every command and reply.
 struct FtpAccount {
   int Port = 0;
-  std::string User, Password, Home;
+  std::string User, Password, Home, Log;
   bool Load(std::string& why);
 };
 

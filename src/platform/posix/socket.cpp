@@ -1,5 +1,6 @@
 #include "platform/socket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -70,22 +71,46 @@ bool Fail(int code) {
 
 bool FailErrno() { return Fail(WinsockCode(errno)); }
 
-bool MakeAddress(const std::string& ip, int port, sockaddr_in& addr) {
-  addr = {};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
+// The socket address of a numeric text (empty: any IPv4 address); false when the text is
+// not an address.
+struct SocketAddress {
+  sockaddr_storage storage{};
+  socklen_t length = 0;
+  sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
+};
+
+bool MakeAddress(const std::string& ip, int port, SocketAddress& address) {
+  address = {};
+  if (IsIPv6Text(ip)) {
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(address.storage);
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(static_cast<uint16_t>(port));
+    address.length = sizeof v6;
+    return inet_pton(AF_INET6, ip.c_str(), &v6.sin6_addr) == 1;
+  }
+  auto& v4 = reinterpret_cast<sockaddr_in&>(address.storage);
+  v4.sin_family = AF_INET;
+  v4.sin_port = htons(static_cast<uint16_t>(port));
+  address.length = sizeof v4;
   if (ip.empty()) {
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    v4.sin_addr.s_addr = htonl(INADDR_ANY);
     return true;
   }
-  return inet_pton(AF_INET, ip.c_str(), &addr.sin_addr) == 1;
+  return inet_pton(AF_INET, ip.c_str(), &v4.sin_addr) == 1;
 }
 
-void ReadAddress(const sockaddr_in& addr, std::string& ip, int& port) {
-  char text[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+void ReadAddress(const sockaddr* addr, std::string& ip, int& port) {
+  char text[INET6_ADDRSTRLEN] = {};
+  if (addr->sa_family == AF_INET6) {
+    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(addr);
+    inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+    port = ntohs(v6->sin6_port);
+  } else {
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(addr);
+    inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+    port = ntohs(v4->sin_port);
+  }
   ip = text;
-  port = ntohs(addr.sin_port);
 }
 
 bool SetBlocking(int fd, bool blocking) {
@@ -103,9 +128,9 @@ int LastSocketError() { return lastError; }
 
 void SetLastSocketError(int code) { lastError = code; }
 
-bool ResolveHostName(const std::string& name, std::string& dotted) {
+bool ResolveHostName(const std::string& name, std::vector<std::string>& addresses) {
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* result = nullptr;
   int rc = getaddrinfo(name.c_str(), nullptr, &hints, &result);
@@ -115,14 +140,20 @@ bool ResolveHostName(const std::string& name, std::string& dotted) {
     if (rc == EAI_AGAIN) return Fail(11002);
     return Fail(11003);
   }
-  int port = 0;
-  ReadAddress(*reinterpret_cast<const sockaddr_in*>(result->ai_addr), dotted, port);
+  addresses.clear();
+  for (const addrinfo* entry = result; entry; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET && entry->ai_family != AF_INET6) continue;
+    std::string ip;
+    int port = 0;
+    ReadAddress(entry->ai_addr, ip, port);
+    if (std::find(addresses.begin(), addresses.end(), ip) == addresses.end()) addresses.push_back(ip);
+  }
   freeaddrinfo(result);
-  return true;
+  return !addresses.empty() || Fail(kSocketErrorHostNotFound);
 }
 
-TcpSocket TcpSocket::Create() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
+TcpSocket TcpSocket::Create(bool ipv6) {
+  int fd = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
   if (fd < 0) FailErrno();
   return TcpSocket(fd);
 }
@@ -133,9 +164,9 @@ void TcpSocket::CloseRaw() {
 }
 
 bool TcpSocket::Bind(const std::string& ip, int port) {
-  sockaddr_in addr;
+  SocketAddress addr;
   if (!MakeAddress(ip, port, addr)) return Fail(kSocketErrorInvalidArgument);
-  if (bind(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+  if (bind(static_cast<int>(handle_), addr.get(), addr.length) != 0)
     return FailErrno();
   return true;
 }
@@ -173,15 +204,15 @@ TcpSocket TcpSocket::Accept() {
 }
 
 bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs) {
-  sockaddr_in addr;
+  SocketAddress addr;
   if (!MakeAddress(ip, port, addr)) return Fail(kSocketErrorInvalidArgument);
   int fd = static_cast<int>(handle_);
   if (timeoutMs < 0) {
-    return connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 || FailErrno();
+    return connect(fd, addr.get(), addr.length) == 0 || FailErrno();
   }
   // A limited wait: connect without blocking, wait for the outcome, then block again.
   if (!SetBlocking(fd, false)) return FailErrno();
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+  if (connect(fd, addr.get(), addr.length) != 0) {
     if (errno != EINPROGRESS) {
       int err = errno;
       SetBlocking(fd, true);
@@ -260,20 +291,18 @@ int TcpSocket::WaitReadableRaw(int timeoutMs) {
 }
 
 bool TcpSocket::LocalAddress(std::string& ip, int& port) const {
-  sockaddr_in addr{};
-  socklen_t len = sizeof addr;
-  if (getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-    return FailErrno();
-  ReadAddress(addr, ip, port);
+  SocketAddress addr;
+  socklen_t len = sizeof addr.storage;
+  if (getsockname(static_cast<int>(handle_), addr.get(), &len) != 0) return FailErrno();
+  ReadAddress(addr.get(), ip, port);
   return true;
 }
 
 bool TcpSocket::PeerAddress(std::string& ip, int& port) const {
-  sockaddr_in addr{};
-  socklen_t len = sizeof addr;
-  if (getpeername(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-    return FailErrno();
-  ReadAddress(addr, ip, port);
+  SocketAddress addr;
+  socklen_t len = sizeof addr.storage;
+  if (getpeername(static_cast<int>(handle_), addr.get(), &len) != 0) return FailErrno();
+  ReadAddress(addr.get(), ip, port);
   return true;
 }
 

@@ -42,9 +42,11 @@ std::string LibraryError(const char* fallback) {
   return text;
 }
 
+// An IP literal is checked against the certificate's addresses, and never sent as the
+// server name (RFC 6066 allows only host names there).
 bool IsAddress(const std::string& host) {
-  in_addr addr;
-  return inet_pton(AF_INET, host.c_str(), &addr) == 1;
+  in6_addr addr;
+  return inet_pton(AF_INET, host.c_str(), &addr) == 1 || inet_pton(AF_INET6, host.c_str(), &addr) == 1;
 }
 
 class OpenSslEngine : public TlsEngine {

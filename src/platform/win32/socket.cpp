@@ -1,8 +1,9 @@
 #include "platform/socket.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
-#include <cstring>
+#include <algorithm>
 
 namespace platform {
 
@@ -29,21 +30,47 @@ struct SocketService {
   }
 };
 
-bool MakeAddress(const std::string& ip, int port, sockaddr_in& addr) {
-  addr = {};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<u_short>(port));
+// The socket address of a numeric text (empty: any IPv4 address); false when the text is
+// not an address.
+struct SocketAddress {
+  sockaddr_storage storage{};
+  int length = 0;
+  sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
+};
+
+bool MakeAddress(const std::string& ip, int port, SocketAddress& address) {
+  address = {};
+  if (IsIPv6Text(ip)) {
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(address.storage);
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(static_cast<u_short>(port));
+    address.length = sizeof v6;
+    return inet_pton(AF_INET6, ip.c_str(), &v6.sin6_addr) == 1;
+  }
+  auto& v4 = reinterpret_cast<sockaddr_in&>(address.storage);
+  v4.sin_family = AF_INET;
+  v4.sin_port = htons(static_cast<u_short>(port));
+  address.length = sizeof v4;
   if (ip.empty()) {
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    v4.sin_addr.s_addr = htonl(INADDR_ANY);
     return true;
   }
-  addr.sin_addr.s_addr = inet_addr(ip.c_str());
-  return addr.sin_addr.s_addr != INADDR_NONE || ip == "255.255.255.255";
+  v4.sin_addr.s_addr = inet_addr(ip.c_str());
+  return v4.sin_addr.s_addr != INADDR_NONE || ip == "255.255.255.255";
 }
 
-void ReadAddress(const sockaddr_in& addr, std::string& ip, int& port) {
-  ip = inet_ntoa(addr.sin_addr);
-  port = ntohs(addr.sin_port);
+void ReadAddress(const sockaddr* addr, std::string& ip, int& port) {
+  char text[INET6_ADDRSTRLEN] = {};
+  if (addr->sa_family == AF_INET6) {
+    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(addr);
+    inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+    port = ntohs(v6->sin6_port);
+  } else {
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(addr);
+    inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+    port = ntohs(v4->sin_port);
+  }
+  ip = text;
 }
 
 SOCKET Handle(intptr_t h) { return static_cast<SOCKET>(h); }
@@ -66,17 +93,28 @@ int LastSocketError() { return lastError; }
 
 void SetLastSocketError(int code) { lastError = code; }
 
-bool ResolveHostName(const std::string& name, std::string& dotted) {
-  hostent* host = gethostbyname(name.c_str());
-  if (!host || host->h_addrtype != AF_INET || !host->h_addr_list[0]) return FailWsa();
-  in_addr addr;
-  memcpy(&addr, host->h_addr_list[0], sizeof addr);
-  dotted = inet_ntoa(addr);
-  return true;
+bool ResolveHostName(const std::string& name, std::vector<std::string>& addresses) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  // getaddrinfo answers with the Winsock code itself (11001 not found, ...).
+  const int rc = getaddrinfo(name.c_str(), nullptr, &hints, &result);
+  if (rc != 0 || !result) return Fail(rc != 0 ? rc : kSocketErrorHostNotFound);
+  addresses.clear();
+  for (const addrinfo* entry = result; entry; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET && entry->ai_family != AF_INET6) continue;
+    std::string ip;
+    int port = 0;
+    ReadAddress(entry->ai_addr, ip, port);
+    if (std::find(addresses.begin(), addresses.end(), ip) == addresses.end()) addresses.push_back(ip);
+  }
+  freeaddrinfo(result);
+  return !addresses.empty() || Fail(kSocketErrorHostNotFound);
 }
 
-TcpSocket TcpSocket::Create() {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+TcpSocket TcpSocket::Create(bool ipv6) {
+  SOCKET s = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) {
     FailWsa();
     return TcpSocket();
@@ -90,9 +128,9 @@ void TcpSocket::CloseRaw() {
 }
 
 bool TcpSocket::Bind(const std::string& ip, int port) {
-  sockaddr_in addr;
+  SocketAddress addr;
   if (!MakeAddress(ip, port, addr)) return Fail(kSocketErrorInvalidArgument);
-  return bind(Handle(handle_), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 || FailWsa();
+  return bind(Handle(handle_), addr.get(), addr.length) == 0 || FailWsa();
 }
 
 bool TcpSocket::Listen(int backlog) { return listen(Handle(handle_), backlog) == 0 || FailWsa(); }
@@ -129,14 +167,14 @@ TcpSocket TcpSocket::Accept() {
 }
 
 bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs) {
-  sockaddr_in addr;
+  SocketAddress addr;
   if (!MakeAddress(ip, port, addr)) return Fail(kSocketErrorInvalidArgument);
   SOCKET s = Handle(handle_);
   if (timeoutMs < 0)
-    return connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 || FailWsa();
+    return connect(s, addr.get(), addr.length) == 0 || FailWsa();
   // A limited wait: connect without blocking, wait for the outcome, then block again.
   if (!SetBlocking(s, false)) return FailWsa();
-  if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+  if (connect(s, addr.get(), addr.length) != 0) {
     int err = WSAGetLastError();
     if (err != WSAEWOULDBLOCK) {
       SetBlocking(s, true);
@@ -214,18 +252,18 @@ int TcpSocket::WaitReadableRaw(int timeoutMs) {
 }
 
 bool TcpSocket::LocalAddress(std::string& ip, int& port) const {
-  sockaddr_in addr{};
-  int len = sizeof addr;
-  if (getsockname(Handle(handle_), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return FailWsa();
-  ReadAddress(addr, ip, port);
+  SocketAddress addr;
+  int len = sizeof addr.storage;
+  if (getsockname(Handle(handle_), addr.get(), &len) != 0) return FailWsa();
+  ReadAddress(addr.get(), ip, port);
   return true;
 }
 
 bool TcpSocket::PeerAddress(std::string& ip, int& port) const {
-  sockaddr_in addr{};
-  int len = sizeof addr;
-  if (getpeername(Handle(handle_), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return FailWsa();
-  ReadAddress(addr, ip, port);
+  SocketAddress addr;
+  int len = sizeof addr.storage;
+  if (getpeername(Handle(handle_), addr.get(), &len) != 0) return FailWsa();
+  ReadAddress(addr.get(), ip, port);
   return true;
 }
 

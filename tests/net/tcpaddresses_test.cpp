@@ -1,0 +1,170 @@
+// Connecting to a host with several addresses, through a stand-in lookup: the addresses
+// are tried in turn (IPv4 first), a refusal moves on at once, a silent address after the
+// per-address limit, and the whole connect ends at the inactivity limit. Refusing and
+// silent peers are loopback addresses at the scripted server's port: 127.0.0.2 has no
+// listener there, 127.0.0.3 one whose queue of pending connections is full.
+#include "net/tcpclient.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "base/netexceptions.h"
+#include "support/scripted_server.h"
+#include "thrown.h"
+
+using testing_support::ScriptedServer;
+
+namespace {
+
+constexpr const char* kRefusing = "127.0.0.2";
+constexpr const char* kSilent = "127.0.0.3";
+
+std::vector<std::string> answer;  // what the stand-in lookup answers
+
+bool StandInLookup(const std::string&, std::vector<std::string>& addresses) {
+  addresses = answer;
+  return true;
+}
+
+// A listener at ip:port that takes no further connection: new connects go unanswered.
+struct SilentPeer {
+  platform::TcpSocket listener = platform::TcpSocket::Create();
+  std::vector<platform::TcpSocket> fillers;
+
+  SilentPeer(const std::string& ip, int port) {
+    if (!listener.Bind(ip, port) || !listener.Listen(0))
+      throw std::runtime_error("no silent peer: error " + std::to_string(platform::LastSocketError()));
+    for (int i = 0; i < 16; ++i) {
+      platform::TcpSocket filler = platform::TcpSocket::Create();
+      if (!filler.Connect(ip, port, 300)) return;
+      fillers.push_back(std::move(filler));
+    }
+    throw std::runtime_error("no silent peer: every connect was answered");
+  }
+};
+
+// Records the addresses the client tries, from its status events.
+void RecordTried(TNetTCPClient& client, std::vector<std::string>& tried) {
+  client.OnStatus = [&tried](TNetComponent*, TNetStatus status, const std::string& text) {
+    if (status == nsConnecting) tried.push_back(text);
+  };
+}
+
+TEST(TcpAddresses, EachAddressInTurnWithinTheLimits) {
+  const struct {
+    const char* what;
+    std::vector<std::string> addresses;
+    int addressTimeout;
+    int inactivityTimeout;
+    std::vector<std::string> tried;
+    int error;  // 0: connects to 127.0.0.1
+  } cases[] = {
+      {"the first refuses: the second at once", {kRefusing, "127.0.0.1"}, 30000, 30000,
+       {"Connecting to 127.0.0.2.", "Connecting to 127.0.0.1."}, 0},
+      {"the first is silent: the second after the address limit", {kSilent, "127.0.0.1"}, 300, 30000,
+       {"Connecting to 127.0.0.3.", "Connecting to 127.0.0.1."}, 0},
+      {"the first answers: no other is tried", {"127.0.0.1", kRefusing}, 300, 30000,
+       {"Connecting to 127.0.0.1."}, 0},
+      {"all refuse: the last refusal", {kRefusing, "127.0.0.4"}, 300, 30000,
+       {"Connecting to 127.0.0.2.", "Connecting to 127.0.0.4."}, 10061},
+      {"the inactivity limit ends the whole connect", {kSilent, kSilent, "127.0.0.1"}, 300, 500,
+       {"Connecting to 127.0.0.3.", "Connecting to 127.0.0.3."}, 10060},
+  };
+  for (const auto& c : cases) {
+    ScriptedServer server;
+    server.HoldUntilClientCloses();
+    SilentPeer silent(kSilent, server.Port());
+    server.Start();
+    answer = c.addresses;
+    TNetTCPClient client;
+    client.Host = "shop.example";
+    client.Port = server.Port();
+    client.Resolver = StandInLookup;
+    client.AddressTimeout = c.addressTimeout;
+    client.InactivityTimeout = c.inactivityTimeout;
+    std::vector<std::string> tried;
+    RecordTried(client, tried);
+    if (c.error == 0) {
+      client.OpenConnection();
+      EXPECT_EQ(client.Binding().PeerIP, "127.0.0.1") << c.what;
+      client.CloseConnection();
+    } else {
+      const auto failure = Thrown<ENetSocketError>([&] { client.OpenConnection(); });
+      ASSERT_TRUE(failure.has_value()) << c.what;
+      EXPECT_EQ(failure->Code, c.error) << c.what;
+      EXPECT_FALSE(client.IsOpen()) << c.what;
+      // The server still waits for the client that never came.
+      TNetTCPClient unblock;
+      unblock.Host = "127.0.0.1";
+      unblock.Port = server.Port();
+      unblock.OpenConnection();
+      unblock.CloseConnection();
+    }
+    server.Join();
+    EXPECT_EQ(tried, c.tried) << c.what;
+  }
+}
+
+// A name with IPv4 and IPv6 addresses: the IPv4 one first, then IPv6, whose connection
+// carries the protocol like any other.
+TEST(TcpAddresses, IPv6AfterIPv4) {
+  std::unique_ptr<ScriptedServer> server;
+  try {
+    server = std::make_unique<ScriptedServer>("::1");
+  } catch (const std::runtime_error& e) {
+    GTEST_SKIP() << "this machine has no ::1: " << e.what();
+  }
+  server->Send("+OK over IPv6\r\n").Expect("QUIT").Send("+OK bye\r\n");
+  server->Start();
+  answer = {"::1", kRefusing};
+  TNetTCPClient client;
+  client.Host = "shop.example";
+  client.Port = server->Port();
+  client.Resolver = StandInLookup;
+  std::vector<std::string> tried;
+  RecordTried(client, tried);
+  client.OpenConnection();
+  EXPECT_EQ(client.Binding().PeerIP, "::1");
+  EXPECT_EQ(client.Binding().IP, "::1");
+  EXPECT_EQ(client.ReadLine(), "+OK over IPv6");
+  EXPECT_EQ(client.SendCommand("QUIT", 1), 1);
+  client.CloseConnection();
+  server->Join();
+  EXPECT_TRUE(server->Failures().empty()) << server->Failures().front();
+  EXPECT_EQ(tried, (std::vector<std::string>{"Connecting to 127.0.0.2.", "Connecting to ::1."}));
+}
+
+// Address literals as hosts connect without a lookup.
+TEST(TcpAddresses, LiteralHosts) {
+  for (const char* host : {"127.0.0.1", "::1", "[::1]"}) {
+    const std::string ip = host[0] == '1' ? "127.0.0.1" : "::1";
+    std::unique_ptr<ScriptedServer> server;
+    try {
+      server = std::make_unique<ScriptedServer>(ip);
+    } catch (const std::runtime_error& e) {
+      std::printf("skipped %s: this machine has no %s (%s)\n", host, ip.c_str(), e.what());
+      continue;
+    }
+    server->Send("+OK hello\r\n");
+    server->Start();
+    TNetTCPClient client;
+    client.Host = host;
+    client.Port = server->Port();
+    client.Resolver = [](const std::string&, std::vector<std::string>&) {
+      ADD_FAILURE() << "a literal was looked up";
+      return false;
+    };
+    client.OpenConnection();
+    EXPECT_EQ(client.Binding().PeerIP, ip) << host;
+    EXPECT_EQ(client.ReadLine(), "+OK hello") << host;
+    client.CloseConnection();
+    server->Join();
+  }
+}
+
+}  // namespace
