@@ -5,7 +5,7 @@
 
 #include "base/errors.h"
 #include "base/sjisliteral.h"
-#include "platform/files.h"
+#include "platform/filesystem.h"
 
 void ThrowFileCreateError(const std::string& path) {
   static const std::string before = Sjis("ファイル ");

@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "platform/filesystem.h"
 
 #include <windows.h>
 
