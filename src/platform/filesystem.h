@@ -11,4 +11,13 @@ bool RenameReplacing(const std::string& from, const std::string& to);
 // permission for this process on Linux.
 bool IsReadOnlyFile(const std::string& path);
 
+// Writes the file's data that the system still holds in memory to the disk, returning when
+// it is there: a power cut afterwards finds the data. False on failure.
+bool FlushFileToDisk(const std::string& path);
+
+// Writes the changes of the folder holding the file (a file made, renamed or removed in
+// it) to the disk, as FlushFileToDisk does for data. True at once where the rename itself is
+// written through (Windows) or the file system cannot flush a folder. False on failure.
+bool FlushFolderOf(const std::string& path);
+
 }  // namespace platform
