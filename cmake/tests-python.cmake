@@ -5,6 +5,9 @@ if(NOT WIN32)
   add_test(NAME mall_support
            COMMAND ${Python3_EXECUTABLE} -m unittest discover -s . -p "test_*.py"
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/support)
+  # The file replace as the system sees it: data flushed, renamed, folder flushed.
+  add_test(NAME durable_replace
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/base/durable_replace.py $<TARGET_FILE:test_base>)
   # The folder order of src/ (each folder includes only those below it).
   add_test(NAME layout COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check-layout)
 endif()

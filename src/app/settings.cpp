@@ -1,9 +1,14 @@
 #include "app/settings.h"
 
+#include <filesystem>
+#include <optional>
+
 #include "base/errors.h"
+#include "base/files.h"
 #include "base/numtext.h"
 #include "base/sjisliteral.h"
 #include "platform/profile.h"
+#include "platform/profiletext.h"
 
 namespace {
 
@@ -49,126 +54,137 @@ std::string ProtectedValue(const std::string& text) {
   return quoted || blank(first) || blank(last) ? "\"" + text + "\"" : text;
 }
 
-class SettingsReader {
- public:
-  explicit SettingsReader(const std::string& path) : path_(path) {}
-
-  std::string String(const char* section, const char* key, const std::string& def) const {
-    return platform::ReadProfileString(path_, section, key, def);
-  }
-  int Integer(const char* section, const char* key, int def) const {
-    return StrToIntDef(String(section, key, ""), def);
-  }
-  bool Boolean(const char* section, const char* key, bool def) const {
-    return Integer(section, key, def ? 1 : 0) != 0;
-  }
-  // A TLS choice outside 0 to 2 is malformed: the default stays.
-  int TlsMode(const char* section, int def) const {
-    const int mode = Integer(section, "TLS", def);
-    return mode >= 0 && mode <= kTlsSettingMost ? mode : def;
-  }
-  // A host left empty names no host: the default stays.
-  std::string Host(const char* key, const std::string& def) const {
-    std::string host = String("Mall", key, def);
-    return host.empty() ? def : host;
-  }
-
- private:
-  const std::string& path_;
+// How a key's value is stored and read back.
+enum class Kind {
+  Text,     // the owner's typed text: line breaks escaped, kept whole
+  Name,     // a colour or a fingerprint, stored as it is
+  Number,   // a whole number
+  Boolean,  // a whole number, any but 0 meaning true
+  Tls,      // 0 to kTlsSettingMost; any other number is malformed
+  MallHost, // read only; an empty value names no host
 };
 
-class SettingsWriter {
- public:
-  explicit SettingsWriter(const std::string& path) : path_(path) {}
+struct SettingKey {
+  const char* section;
+  const char* key;
+  Kind kind;
+  std::string TSettings::*text = nullptr;
+  int TSettings::*number = nullptr;
+  bool TSettings::*flag = nullptr;
+  std::string TMallHosts::*host = nullptr;
+};
 
-  void String(const char* section, const char* key, const std::string& value) const {
-    if (!platform::WriteProfileString(path_, section, key, ProtectedValue(value))) {
-      static const std::string cannotWrite = Sjis(" に書き込めません");
-      throw EIniFileError(path_ + cannotWrite);
+constexpr SettingKey Text(const char* section, const char* key, std::string TSettings::*m) {
+  return {section, key, Kind::Text, m};
+}
+constexpr SettingKey Name(const char* section, const char* key, std::string TSettings::*m) {
+  return {section, key, Kind::Name, m};
+}
+constexpr SettingKey Number(const char* section, const char* key, int TSettings::*m, Kind kind = Kind::Number) {
+  return {section, key, kind, nullptr, m};
+}
+constexpr SettingKey Boolean(const char* section, const char* key, bool TSettings::*m) {
+  return {section, key, Kind::Boolean, nullptr, nullptr, m};
+}
+constexpr SettingKey MallHost(const char* key, std::string TMallHosts::*m) {
+  return {"Mall", key, Kind::MallHost, nullptr, nullptr, nullptr, m};
+}
+
+// Every key of the file, in the order a fresh file holds them.
+constexpr SettingKey kKeys[] = {
+    Text("POP3", "Host", &TSettings::Pop3Host),
+    Text("POP3", "User", &TSettings::Pop3User),
+    Text("POP3", "Pass", &TSettings::Pop3Pass),
+    Number("POP3", "Port", &TSettings::Pop3Port),
+    Text("FTP", "Host", &TSettings::FtpHost),
+    Text("FTP", "User", &TSettings::FtpUser),
+    Text("FTP", "Pass", &TSettings::FtpPass),
+    Number("FTP", "Port", &TSettings::FtpPort),
+    Text("FTP", "Target", &TSettings::Target),
+    Name("HTML", "Font", &TSettings::Font),
+    Name("HTML", "Back", &TSettings::Back),
+    Name("HTML", "HoverFont", &TSettings::HoverFont),
+    Name("HTML", "HoverBack", &TSettings::HoverBack),
+    Boolean("HTML", "Date", &TSettings::Date),
+    Boolean("HTML", "Code", &TSettings::Code),
+    Boolean("HTML", "Review", &TSettings::Review),
+    Boolean("HTML", "LineLink", &TSettings::LineLink),
+    Boolean("HTML", "FadeIn", &TSettings::FadeIn),
+    Number("HTML", "TABLE", &TSettings::Table),
+    Number("HTML", "Count", &TSettings::Count),
+    Number("HTML", "Hin_Len", &TSettings::HinLen),
+    Number("HTML", "Gazou_Size", &TSettings::GazouSize),
+    Text("HTML", "AddText", &TSettings::AddText),
+    Number("POP3", "TLS", &TSettings::Pop3Tls, Kind::Tls),
+    Name("POP3", "Fingerprint", &TSettings::Pop3Fingerprint),
+    Number("FTP", "TLS", &TSettings::FtpTls, Kind::Tls),
+    Name("FTP", "Fingerprint", &TSettings::FtpFingerprint),
+    MallHost("SearchHost", &TMallHosts::SearchHost),
+    MallHost("ThumbnailHost", &TMallHosts::ThumbnailHost),
+    MallHost("ScriptHost", &TMallHosts::ScriptHost),
+};
+
+// The key's value read from the file into the settings; def holds the defaults.
+void ReadKey(const SettingKey& k, const std::string& iniPath, const TSettings& def, TSettings& s) {
+  auto read = [&](const std::string& fallback) {
+    return platform::ReadProfileString(iniPath, k.section, k.key, fallback);
+  };
+  switch (k.kind) {
+    case Kind::Text: s.*k.text = UnescapeLineBreaks(read(def.*k.text)); break;
+    case Kind::Name: s.*k.text = read(def.*k.text); break;
+    case Kind::Number: s.*k.number = StrToIntDef(read(""), def.*k.number); break;
+    case Kind::Boolean: s.*k.flag = StrToIntDef(read(""), def.*k.flag ? 1 : 0) != 0; break;
+    case Kind::Tls: {
+      const int mode = StrToIntDef(read(""), def.*k.number);
+      s.*k.number = mode >= 0 && mode <= kTlsSettingMost ? mode : def.*k.number;
+      break;
+    }
+    case Kind::MallHost: {
+      const std::string host = read(def.Mall.*k.host);
+      s.Mall.*k.host = host.empty() ? def.Mall.*k.host : host;
+      break;
     }
   }
-  void Integer(const char* section, const char* key, int value) const {
-    String(section, key, IntToStr(value));
-  }
-  void Boolean(const char* section, const char* key, bool value) const {
-    String(section, key, value ? "1" : "0");
-  }
+}
 
- private:
-  const std::string& path_;
-};
+// The key's value as the file stores it; none for a key the program never writes.
+std::optional<std::string> StoredValue(const SettingKey& k, const TSettings& s) {
+  switch (k.kind) {
+    case Kind::Text: return ProtectedValue(EscapeLineBreaks(s.*k.text));
+    case Kind::Name: return ProtectedValue(s.*k.text);
+    case Kind::Number:
+    case Kind::Tls: return IntToStr(s.*k.number);
+    case Kind::Boolean: return s.*k.flag ? "1" : "0";
+    case Kind::MallHost: break;
+  }
+  return std::nullopt;
+}
+
+[[noreturn]] void ThrowCannotWrite(const std::string& iniPath) {
+  static const std::string cannotWrite = Sjis(" に書き込めません");
+  throw EIniFileError(iniPath + cannotWrite);
+}
 
 }  // namespace
 
 void LoadSettings(TSettings& s, const std::string& iniPath) {
   const TSettings def;
-  const SettingsReader in(iniPath);
-  s.Pop3Host = UnescapeLineBreaks(in.String("POP3", "Host", def.Pop3Host));
-  s.Pop3User = UnescapeLineBreaks(in.String("POP3", "User", def.Pop3User));
-  s.Pop3Pass = UnescapeLineBreaks(in.String("POP3", "Pass", def.Pop3Pass));
-  s.Pop3Port = in.Integer("POP3", "Port", def.Pop3Port);
-
-  s.FtpHost = UnescapeLineBreaks(in.String("FTP", "Host", def.FtpHost));
-  s.FtpUser = UnescapeLineBreaks(in.String("FTP", "User", def.FtpUser));
-  s.FtpPass = UnescapeLineBreaks(in.String("FTP", "Pass", def.FtpPass));
-  s.FtpPort = in.Integer("FTP", "Port", def.FtpPort);
-  s.Target = UnescapeLineBreaks(in.String("FTP", "Target", def.Target));
-
-  s.Font = in.String("HTML", "Font", def.Font);
-  s.Back = in.String("HTML", "Back", def.Back);
-  s.Date = in.Boolean("HTML", "Date", def.Date);
-  s.Code = in.Boolean("HTML", "Code", def.Code);
-  s.Review = in.Boolean("HTML", "Review", def.Review);
-  s.LineLink = in.Boolean("HTML", "LineLink", def.LineLink);
-  s.FadeIn = in.Boolean("HTML", "FadeIn", def.FadeIn);
-  s.Table = in.Integer("HTML", "TABLE", def.Table);
-  s.Count = in.Integer("HTML", "Count", def.Count);
-  s.HinLen = in.Integer("HTML", "Hin_Len", def.HinLen);
-  s.HoverFont = in.String("HTML", "HoverFont", def.HoverFont);
-  s.HoverBack = in.String("HTML", "HoverBack", def.HoverBack);
-  s.GazouSize = in.Integer("HTML", "Gazou_Size", def.GazouSize);
-  s.AddText = UnescapeLineBreaks(in.String("HTML", "AddText", def.AddText));
-
-  s.Pop3Tls = in.TlsMode("POP3", def.Pop3Tls);
-  s.Pop3Fingerprint = in.String("POP3", "Fingerprint", def.Pop3Fingerprint);
-  s.FtpTls = in.TlsMode("FTP", def.FtpTls);
-  s.FtpFingerprint = in.String("FTP", "Fingerprint", def.FtpFingerprint);
-
-  s.Mall.SearchHost = in.Host("SearchHost", def.Mall.SearchHost);
-  s.Mall.ThumbnailHost = in.Host("ThumbnailHost", def.Mall.ThumbnailHost);
-  s.Mall.ScriptHost = in.Host("ScriptHost", def.Mall.ScriptHost);
+  for (const SettingKey& k : kKeys) ReadKey(k, iniPath, def, s);
 }
 
 void SaveSettings(const TSettings& s, const std::string& iniPath) {
-  const SettingsWriter out(iniPath);
-  out.String("POP3", "Host", EscapeLineBreaks(s.Pop3Host));
-  out.String("POP3", "User", EscapeLineBreaks(s.Pop3User));
-  out.String("POP3", "Pass", EscapeLineBreaks(s.Pop3Pass));
-  out.Integer("POP3", "Port", s.Pop3Port);
-
-  out.String("FTP", "Host", EscapeLineBreaks(s.FtpHost));
-  out.String("FTP", "User", EscapeLineBreaks(s.FtpUser));
-  out.String("FTP", "Pass", EscapeLineBreaks(s.FtpPass));
-  out.Integer("FTP", "Port", s.FtpPort);
-  out.String("FTP", "Target", EscapeLineBreaks(s.Target));
-
-  out.String("HTML", "Font", s.Font);
-  out.String("HTML", "Back", s.Back);
-  out.String("HTML", "HoverFont", s.HoverFont);
-  out.String("HTML", "HoverBack", s.HoverBack);
-  out.Boolean("HTML", "Date", s.Date);
-  out.Boolean("HTML", "Code", s.Code);
-  out.Boolean("HTML", "Review", s.Review);
-  out.Boolean("HTML", "LineLink", s.LineLink);
-  out.Boolean("HTML", "FadeIn", s.FadeIn);
-  out.Integer("HTML", "TABLE", s.Table);
-  out.Integer("HTML", "Count", s.Count);
-  out.Integer("HTML", "Hin_Len", s.HinLen);
-  out.Integer("HTML", "Gazou_Size", s.GazouSize);
-  out.String("HTML", "AddText", EscapeLineBreaks(s.AddText));
-
-  out.Integer("POP3", "TLS", s.Pop3Tls);
-  out.String("POP3", "Fingerprint", s.Pop3Fingerprint);
-  out.Integer("FTP", "TLS", s.FtpTls);
-  out.String("FTP", "Fingerprint", s.FtpFingerprint);
+  std::optional<std::string> old = ReadFileBytes(iniPath);
+  std::error_code error;
+  if (!old && (std::filesystem::exists(iniPath, error) || error)) ThrowCannotWrite(iniPath);
+  platform::ProfileText ini(old.value_or(""));
+  bool changed = !old;
+  for (const SettingKey& k : kKeys) {
+    if (std::optional<std::string> value = StoredValue(k, s)) changed |= ini.Write(k.section, k.key, *value);
+  }
+  if (!changed) return;
+  try {
+    ReplaceFileBytes(iniPath, ini.Text());
+  } catch (const std::exception&) {
+    ThrowCannotWrite(iniPath);
+  }
 }

@@ -14,12 +14,13 @@ constexpr const char* kSettingsFileName = "Vendlume.ini";
 // missing).
 void LoadSettings(TSettings& settings, const std::string& iniPath);
 
-// Writes every key of [POP3], [FTP] and [HTML] in the file's order, key by key, keeping the
-// file's other sections (among them [Mall], which the program never writes) and keys.
-// Texts (AddText, hosts, users, passwords, Target) are stored on one line, each line break
-// (CR LF, or a lone CR or LF) written as
-// "<CRLF>"; reading turns every "<CRLF>" back into CR LF.
-// Throws EIniFileError ("<iniPath> に書き込めません") at the first key that cannot be
-// written; the keys before it stay written, the ones after it are not written.
+// Writes every key of [POP3], [FTP] and [HTML] in the file's order, keeping the file's other
+// sections (among them [Mall], which the program never writes) and keys, by the rules of
+// the Windows profile functions on both systems (platform/profiletext.h). Texts (AddText,
+// hosts, users, passwords, Target) are stored on one line, each line break (CR LF, or a
+// lone CR or LF) written as "<CRLF>"; reading turns every "<CRLF>" back into CR LF.
+// The file is replaced whole (base/files.h), or not at all: when it cannot be read or
+// written, it stays as it was and EIniFileError ("<iniPath> に書き込めません") is thrown.
+// A save that changes nothing leaves the file untouched.
 void SaveSettings(const TSettings& settings, const std::string& iniPath);
 

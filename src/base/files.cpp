@@ -5,7 +5,7 @@
 
 #include "base/errors.h"
 #include "base/sjisliteral.h"
-#include "platform/files.h"
+#include "platform/filesystem.h"
 
 void ThrowFileCreateError(const std::string& path) {
   static const std::string before = Sjis("ファイル ");
@@ -54,10 +54,18 @@ void ReplaceFileBytes(const std::string& path, std::string_view bytes) {
     std::remove(temp.c_str());
     throw;
   }
+  // The data on the disk before the name points at it, and the name on the disk before
+  // the caller goes on (deletes the mail the file now holds): a power cut finds the old
+  // file or the new one, never an empty or zero-filled one.
+  if (!platform::FlushFileToDisk(temp)) {
+    std::remove(temp.c_str());
+    ThrowStreamWriteError();
+  }
   if (!platform::RenameReplacing(temp, path)) {
     std::remove(temp.c_str());
     ThrowFileCreateError(path);
   }
+  if (!platform::FlushFolderOf(path)) ThrowStreamWriteError();
 }
 
 void AppendFileBytes(const std::string& path, std::string_view bytes) {

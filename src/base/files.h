@@ -9,9 +9,13 @@
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
 // Replaces the file with the bytes so that readers see either the old or the new file,
-// never a truncated one: writes a temporary file beside it, then renames it over the old.
+// never a truncated one, even after a power cut: writes a temporary file beside it and
+// flushes it to the disk, renames it over the old, then flushes the folder. On return the
+// new file is on the disk.
 // Throws EFCreateError ("ファイル %s を作成できません") when the file cannot be created and
-// EWriteError ("ストリームへの書き込みエラー") when writing fails; the old file then stays.
+// EWriteError ("ストリームへの書き込みエラー") when writing or flushing fails; the old file
+// then stays (a failed flush of the folder comes after the rename: the new file may be in
+// place, but is not known to be on the disk).
 // A read-only file is refused with EFCreateError and stays as it is, as the settings do.
 void ReplaceFileBytes(const std::string& path, std::string_view bytes);
 

@@ -99,9 +99,11 @@ TRecentOrders LoadRecentOrders(const std::string& path, bool* unreadable) {
     // The standard library may throw rather than fail the stream (a folder of that name
     // on Linux); the list then starts empty all the same.
   }
-  if (!bytes) {
+  // A power cut can leave a file of its old length filled with NUL bytes: not a list.
+  const bool zeroFilled = bytes && !bytes->empty() && bytes->find_first_not_of('\0') == std::string::npos;
+  if (!bytes || zeroFilled) {
     std::error_code error;
-    if (unreadable) *unreadable = std::filesystem::exists(path, error) || error;
+    if (unreadable) *unreadable = zeroFilled || std::filesystem::exists(path, error) || error;
     return {};
   }
   TRecentOrders list;

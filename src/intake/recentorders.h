@@ -51,7 +51,8 @@ inline constexpr const char RecentOrdersFileName[] = "itemsl.csv";
 void InsertRecentOrder(TRecentOrders& list, TOrderRow row, int count);
 
 // The rows of the file in file order, uncapped; empty when the file is missing or unreadable.
-// unreadable, when given, tells an existing file that could not be read from a missing one.
+// unreadable, when given, tells an existing file that could not be read from a missing one;
+// a file of nothing but NUL bytes (as a power cut can leave one) counts as unreadable.
 TRecentOrders LoadRecentOrders(const std::string& path, bool* unreadable = nullptr);
 
 // Renames a list file that exists but cannot be read to path + ".unreadable-" and the local

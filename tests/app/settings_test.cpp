@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <tuple>
 
 #include "base/errors.h"
@@ -285,6 +286,38 @@ TEST(SaveSettings, FailureNamesTheFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."),
                           std::filesystem::directory_iterator()),
             1);
+}
+
+// A save is all or nothing: whatever stops it, the file stays as it was, byte for byte, and
+// nothing is left beside it.
+TEST(SaveSettings, AFailedSaveLeavesTheFileAsItWas) {
+  namespace fs = std::filesystem;
+  const std::string edited = "[POP3]\r\nHost=kept.example\r\n[Other]\r\nk=v\r\n";
+  struct Case {
+    const char* what;
+    std::function<void()> prepare, undo;
+  } cases[] = {
+      {"the file read-only",
+       [] { fs::permissions(kSettingsFileName, fs::perms::all, fs::perm_options::remove);
+            fs::permissions(kSettingsFileName, fs::perms::owner_read, fs::perm_options::add); },
+       [] { fs::permissions(kSettingsFileName, fs::perms::owner_write, fs::perm_options::add); }},
+      {"a folder where the new file is written",
+       [] { fs::create_directory(std::string(kSettingsFileName) + ".new"); },
+       [] { fs::remove(std::string(kSettingsFileName) + ".new"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScopedTempDir dir;
+    WriteAll(IniPath(), edited);
+    c.prepare();
+    EXPECT_THROW(SaveSettings(Changed(), IniPath()), EIniFileError);
+    c.undo();
+    EXPECT_EQ(ReadAll(IniPath()), edited);
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
+    // Once the cause is gone, the same save writes every key.
+    SaveSettings(Changed(), IniPath());
+    EXPECT_EQ(Fields(Loaded()), Fields(Changed()));
+  }
 }
 
 }  // namespace

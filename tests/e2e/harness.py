@@ -40,8 +40,9 @@ def program_path():
 
 
 def server_env(relative):
-    """The KEY=VALUE lines a server script wrote (servers/dovecot/pop3.env, servers/ftp/ftp.env)."""
-    path = os.path.join(build_dir(), "servers", relative)
+    """The KEY=VALUE lines a server script wrote (servers/dovecot/pop3.env, servers/ftp/ftp.env),
+    in the test's own set of servers (servers/<VDL_SERVER_SET>/) when CTest gave it one."""
+    path = os.path.join(build_dir(), "servers", os.environ.get("VDL_SERVER_SET", ""), relative)
     if not os.path.exists(path):
         raise RuntimeError(path + " is missing: the server fixture did not start")
     with open(path) as f:

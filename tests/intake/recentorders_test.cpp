@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "base/errors.h"
 #include "base/sjisliteral.h"
@@ -167,6 +168,29 @@ TEST(RecentOrdersFile, MissingOrUnreadableFileGivesAnEmptyList) {
   EXPECT_TRUE(LoadRecentOrders("itemsl.csv").empty());
   SaveRecentOrders(List({"first"}), "itemsl.csv");
   EXPECT_EQ(ReadAll("itemsl.csv"), "first\r\n");
+}
+
+TEST(RecentOrdersFile, ReadableUnreadableOrMissing) {
+  struct Case {
+    const char* what;
+    std::optional<std::string> bytes;  // none: no file
+    TRecentOrders rows;
+    bool unreadable;
+  } cases[] = {
+      {"missing", std::nullopt, {}, false},
+      {"empty", std::string(), {}, false},
+      {"zero-filled, as a power cut leaves it", std::string(4096, '\0'), {}, true},
+      {"one NUL byte", std::string(1, '\0'), {}, true},
+      {"rows with a NUL among them", std::string("a\r\n\0\r\nb\r\n", 8), {"a", std::string(1, '\0'), "b"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScopedTempDir dir;
+    if (c.bytes) WriteAll("itemsl.csv", *c.bytes);
+    bool unreadable = !c.unreadable;
+    EXPECT_EQ(LoadRecentOrders("itemsl.csv", &unreadable), c.rows);
+    EXPECT_EQ(unreadable, c.unreadable);
+  }
 }
 
 TEST(RecentOrdersFile, FailedSaveKeepsTheOldFile) {

@@ -12,8 +12,8 @@ struct DovecotMailbox {
   std::string Password;
   std::string Maildir;
 
-  // Reads <build>/servers/dovecot/pop3.env; false (with the reason) when the server is
-  // not running.
+  // Reads dovecot/pop3.env of the test's servers (support/server_env.h); false (with the
+  // reason) when the server is not running.
   bool Load(std::string& why);
   // Removes every mail from the maildir.
   void Clear() const;

@@ -2,8 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <map>
 
+#include "support/server_env.h"
 #include "support/testing.h"
 
 namespace fs = std::filesystem;
@@ -11,27 +12,12 @@ namespace fs = std::filesystem;
 namespace testing_support {
 
 bool NginxSite::Load(std::string& why) {
-  const char* build = std::getenv("VDL_BINARY_DIR");
-  if (!build) {
-    why = "VDL_BINARY_DIR is not set: run the tests through ctest, which starts nginx";
-    return false;
-  }
-  const std::string file = std::string(build) + "/servers/nginx/http.env";
-  std::ifstream in(file);
-  if (!in) {
-    why = file + " is missing: nginx was not started (scripts/servers/nginx start)";
-    return false;
-  }
-  std::string line;
-  while (std::getline(in, line)) {
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-    if (key == "PORT") Port = std::atoi(value.c_str());
-    else if (key == "DOCROOT") Docroot = value;
-  }
+  std::map<std::string, std::string> values;
+  if (!ReadServerEnv("nginx/http.env", values, why)) return false;
+  Port = std::atoi(values["PORT"].c_str());
+  Docroot = values["DOCROOT"];
   if (Port <= 0 || Docroot.empty()) {
-    why = file + " is incomplete";
+    why = "http.env is incomplete";
     return false;
   }
   return true;

@@ -10,8 +10,8 @@ struct NginxSite {
   int Port = 0;
   std::string Docroot;
 
-  // Reads <build>/servers/nginx/http.env; false (with the reason) when the server is not
-  // running.
+  // Reads nginx/http.env of the test's servers (support/server_env.h); false (with the
+  // reason) when the server is not running.
   bool Load(std::string& why);
   // Writes a file under the docroot (its folders made as needed); path begins with "/".
   void Put(const std::string& path, std::string_view bytes) const;

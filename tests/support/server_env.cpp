@@ -12,7 +12,10 @@ bool ReadServerEnv(const std::string& relativePath, std::map<std::string, std::s
     why = "VDL_BINARY_DIR is not set: run the tests through ctest, which starts the servers";
     return false;
   }
-  const std::string file = std::string(build) + "/servers/" + relativePath;
+  // Each CTest entry has servers of its own, under servers/<VDL_SERVER_SET>/.
+  std::string folder = std::string(build) + "/servers/";
+  if (const char* set = std::getenv("VDL_SERVER_SET"); set && *set) folder += std::string(set) + "/";
+  const std::string file = folder + relativePath;
   std::ifstream in(file);
   if (!in) {
     why = file + " is missing: the server was not started";
