@@ -174,7 +174,7 @@ TEST(RecentOrdersFile, ReadableUnreadableOrMissing) {
   struct Case {
     const char* what;
     std::optional<std::string> bytes;  // none: no file
-    TRecentOrders rows;
+    std::vector<std::string> lines;  // the rows as read, each written back
     bool unreadable;
   } cases[] = {
       {"missing", std::nullopt, {}, false},
@@ -188,7 +188,9 @@ TEST(RecentOrdersFile, ReadableUnreadableOrMissing) {
     ScopedTempDir dir;
     if (c.bytes) WriteAll("itemsl.csv", *c.bytes);
     bool unreadable = !c.unreadable;
-    EXPECT_EQ(LoadRecentOrders("itemsl.csv", &unreadable), c.rows);
+    std::vector<std::string> lines;
+    for (const TOrderRow& row : LoadRecentOrders("itemsl.csv", &unreadable)) lines.push_back(EncodeOrderRow(row));
+    EXPECT_EQ(lines, c.lines);
     EXPECT_EQ(unreadable, c.unreadable);
   }
 }
