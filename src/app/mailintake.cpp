@@ -103,7 +103,7 @@ void TMailIntake::TakeFirstMail(TProductLookup& lookup) {
     if (MailCannotBeRead(failure)) {
       std::string raw = mailbox_.RawText(message);
       if (dynamic_cast<const ENetLimitExceeded*>(&failure) && raw.size() > kFailedHeadBytes) raw.resize(kFailedHeadBytes);
-      GiveUp(raw);
+      GiveUp(MailKey(message.MsgId, raw), raw);
       return;
     }
     if (dynamic_cast<const ENetException*>(&failure)) throw;  // the session: the mail stays
@@ -122,7 +122,8 @@ void TMailIntake::TakeFirstMail(TProductLookup& lookup) {
     if (!part) throw EVendlumeError("no text part");
     text = OrderText(*part);
   } catch (const std::exception&) {
-    GiveUp(mailbox_.RawText(message));
+    const std::string raw = mailbox_.RawText(message);
+    GiveUp(MailKey(message.MsgId, raw), raw);
     return;
   }
 
@@ -158,7 +159,7 @@ void TMailIntake::TakeFirstMail(TProductLookup& lookup) {
     SaveRecentOrders(list, platform::FileInCurrentDirectory(RecentOrdersFileName));
     saved_ = true;
   } catch (const std::exception& failure) {
-    if (!ReviewLookupFailed(failure) && MailCannotBeParsed(failure)) GiveUp(mailbox_.RawText(message));
+    if (!ReviewLookupFailed(failure) && MailCannotBeParsed(failure)) GiveUp(key, mailbox_.RawText(message));
     else FailedTry(key, mailbox_.RawText(message));
     return;
   }
@@ -177,19 +178,21 @@ void TMailIntake::CommitDeletion() {
 // is committed) and the next cycle tries again, until it has failed too often.
 void TMailIntake::FailedTry(const std::string& key, std::string_view mailText) {
   if (tries_.FailedAgain(key, hooks_.now()) && mailbox_.IsOpen()) {
-    GiveUp(mailText);
+    // Nothing tells apart two mails that could not be retrieved: each gets a copy.
+    GiveUp(key == kUnretrievedMail ? std::string() : key, mailText);
     return;
   }
   hooks_.log(kLogGetCsv);
   mailbox_.Abandon();
 }
 
-// A mail that can never be used: its text goes to failed/, then it is deleted. When the copy
+// A mail that can never be used: its text goes to failed/ (unless a copy under its key is
+// there from an earlier give-up whose deletion failed), then it is deleted. When the copy
 // cannot be written the mail stays on the server.
-void TMailIntake::GiveUp(std::string_view mailText) {
+void TMailIntake::GiveUp(const std::string& key, std::string_view mailText) {
   hooks_.log(kLogGetCsv);
   try {
-    KeepFailedMail(platform::FileInCurrentDirectory(FailedMailsFolderName), mailText);
+    KeepFailedMail(platform::FileInCurrentDirectory(FailedMailsFolderName), key, mailText);
   } catch (const std::exception&) {
     if (mailbox_.IsOpen()) mailbox_.Abandon();
     return;

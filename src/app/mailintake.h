@@ -1,8 +1,8 @@
 // The mail intake: one poll cycle's work on the mailbox. It takes the oldest mail as one
 // transaction (retrieve message 1, read its order, add its rows to a copy of the list,
 // note the mail beside the list, save the list, and only then delete the mail and commit),
-// keeps a mail that can never be used in failed/ before deleting it, and counts the tries
-// of a mail that fails for a passing reason (intake/mailjournal.h).
+// keeps a mail that can never be used in failed/ (one copy per mail) before deleting it,
+// and counts the tries of a mail that fails for a passing reason (intake/mailjournal.h).
 #pragma once
 #include <chrono>
 #include <functional>
@@ -78,7 +78,7 @@ class TMailIntake {
   void TakeFirstMail(TProductLookup& lookup);
   void CommitDeletion();
   void FailedTry(const std::string& key, std::string_view mailText);
-  void GiveUp(std::string_view mailText);
+  void GiveUp(const std::string& key, std::string_view mailText);
 
   TMailbox& mailbox_;
   TRecentOrders& list_;

@@ -79,6 +79,10 @@ void ScriptedMailbox::Delete(int number) {
   RequireSession();
   if (onDelete) onDelete();
   steps.push_back("DELE " + std::to_string(number));
+  if (deletionsRefused > 0) {
+    --deletionsRefused;
+    throw ENetProtocolReplyError(0, "-ERR cannot delete");
+  }
   deleted_.insert(number);
 }
 

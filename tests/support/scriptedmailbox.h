@@ -29,6 +29,7 @@ class ScriptedMailbox : public TMailbox {
   // One fault per retrieval, taken in order; when none is left, retrievals deliver.
   std::deque<Fault> faults;
   bool openFails = false;
+  int deletionsRefused = 0;  // so many DELE commands are refused ("-ERR") first
   // Called at each deletion, before it is recorded (to look at the files then).
   std::function<void()> onDelete;
   // The steps in order: OPEN, STAT, RETR n, DELE n, QUIT (commit), ABANDON.
