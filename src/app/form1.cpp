@@ -27,7 +27,8 @@ TForm1::TForm1()
       PageHTTP1(std::make_unique<TNetPageHTTP>()),
       mailIntake_(mailbox_, RecentOrders, ShopName, Settings,
                   {[] { return TMailIntake::Clock::now(); }, [this](int code) { WriteLog(code); },
-                   [this] { return Abandoning(); }, [this] { pagePublisher_.ListChanged(); }}),
+                   [this] { return Abandoning(); }, [this] { pagePublisher_.ListChanged(); },
+                   [](const std::string& line) { std::fprintf(stderr, "Vendlume: %s\n", line.c_str()); }}),
       pagePublisher_({RecentOrders, Settings, HouseMachine, *NetFTP1, Clients,
                       [this](const char* status) { WaitForPublicationStatus(status); },
                       [this] { return Abandoning(); }, [this](int code) { WriteLog(code); }}) {

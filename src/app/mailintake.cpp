@@ -155,14 +155,24 @@ void TMailIntake::TakeFirstMail(TProductLookup& lookup) {
       mailbox_.Abandon();
       return;
     }
-    NoteMailSaved(savedMails, key, list);
-    SaveRecentOrders(list, platform::FileInCurrentDirectory(RecentOrdersFileName));
-    saved_ = true;
   } catch (const std::exception& failure) {
     if (!ReviewLookupFailed(failure) && MailCannotBeParsed(failure)) GiveUp(key, mailbox_.RawText(message));
     else FailedTry(key, mailbox_.RawText(message));
     return;
   }
+  try {
+    NoteMailSaved(savedMails, key, list);
+    SaveRecentOrders(list, platform::FileInCurrentDirectory(RecentOrdersFileName));
+  } catch (const std::exception& failure) {
+    // The disk, not the mail: it stays on the server for as long as this lasts, and every
+    // cycle tries again. The tries are not counted, so it is never given up for this.
+    hooks_.log(kLogGetCsv);
+    hooks_.report(std::string("the order list cannot be saved (") + failure.what() +
+                  "); the mail stays in the mailbox and is tried again with every poll.");
+    mailbox_.Abandon();
+    return;
+  }
+  saved_ = true;
   list_ = std::move(list);
   tries_.Forget();
   CommitDeletion();

@@ -50,6 +50,7 @@ class TMailIntake {
     std::function<void(int code)> log;       // an event for the event log
     std::function<bool()> abandoning;        // the program is leaving: store nothing more
     std::function<void()> listChanged;       // the list was saved and the mail deleted
+    std::function<void(const std::string& line)> report;  // a trouble the owner must see
   };
 
   // The list and the shop name stay the owner's; the intake replaces the list only after it
@@ -63,7 +64,9 @@ class TMailIntake {
   // kept in failed/ and deleted; after a passing failure it stays on the server, the
   // session is dropped without commit and the failure logged, until it has failed
   // kMaxMailTries times over at least kMinTrySpan: then it is given up like an unusable
-  // one. A mail seen again after its rows were saved is only deleted. The server closing
+  // one. When the list cannot be saved the mail stays, the failure is logged and reported
+  // each cycle, and no try is counted: it lasts as long as the disk's trouble. A mail seen
+  // again after its rows were saved is only deleted. The server closing
   // the session ends the cycle quietly; other failures of the session are thrown.
   void RunCycle(TProductLookup& lookup);
   // The messages the last cycle found in the mailbox (0 when it could not count them).

@@ -97,6 +97,7 @@ struct Case {
   std::string atDeletions;         // the rows saved and copies kept at each deletion
   int listChanges;
   bool reviewsFail = false;
+  int reports = 0;  // lines for the owner
 };
 
 const Case kCases[] = {
@@ -127,9 +128,10 @@ const Case kCases[] = {
      {}, "", {}, "OPEN STAT RETR 1 THROWN", "", 0},
     {"the server closes in the RETR: the cycle ends quietly", {kOrder}, {{0s, Fault::ServerClosed}}, {}, 1, {},
      "", {}, "OPEN STAT RETR 1", "", 0},
-    {"a list that cannot be saved keeps the mail until it can be", {kOrder},
-     {{0s, Fault::None, MakeListReadOnly}, {15s}, {30s, Fault::None, MakeListWritable}}, {}, 0, {"mug-001"}, "",
-     {kLogGetCsv, kLogGetCsv}, "OPEN STAT RETR 1 DELE 1 QUIT", "rows=1 failed=0;", 1},
+    {"a list that cannot be saved keeps the mail, however long, until it can be", {kOrder},
+     {{0s, Fault::None, MakeListReadOnly}, {15s}, {30s}, {45s}, {60s}, {75s}, {90s, Fault::None, MakeListWritable}},
+     {}, 0, {"mug-001"}, "", std::vector<int>(6, kLogGetCsv), "OPEN STAT RETR 1 DELE 1 QUIT", "rows=1 failed=0;", 1,
+     false, 6},
     {"a mail given up again after its deletion failed is kept in failed/ once", {kBadDate},
      EveryFifteenSeconds(3, Fault::None), [](ScriptedMailbox& box) { box.deletionsRefused = 2; }, 0, {}, kBadDate,
      std::vector<int>(3, kLogGetCsv), "QUIT OPEN STAT RETR 1 DELE 1 QUIT", "rows=0 failed=1;rows=0 failed=1;rows=0 failed=1;", 0},
@@ -183,10 +185,12 @@ TEST(MailIntake, TheTransactionRulesCycleByCycle) {
     const TSettings settings;
     std::vector<int> logged;
     int listChanges = 0;
+    int reports = 0;
     const auto start = TMailIntake::Clock::time_point{} + 1000h;
     auto now = start;
     const TMailIntake::THooks hooks{[&] { return now; }, [&](int code) { logged.push_back(code); },
-                                    [] { return false; }, [&] { ++listChanges; }};
+                                    [] { return false; }, [&] { ++listChanges; },
+                                    [&](const std::string&) { ++reports; }};
     std::optional<TMailIntake> intake(std::in_place, box, list, shopName, settings, hooks);
     std::string atDeletions;
     box.onDelete = [&] {
@@ -230,6 +234,7 @@ TEST(MailIntake, TheTransactionRulesCycleByCycle) {
     EXPECT_EQ(Joined(box.steps, cycleStart), c.lastSteps);
     EXPECT_EQ(atDeletions, c.atDeletions);
     EXPECT_EQ(listChanges, c.listChanges);
+    EXPECT_EQ(reports, c.reports);
     if (!codes.empty()) {
       EXPECT_EQ(shopName, Sjis(" 桜商店"));
     }
@@ -247,7 +252,8 @@ TEST(MailIntake, LeavingDropsTheSessionOnlyUntilTheListIsSaved) {
   const TSettings settings;
   bool leaving = false;
   TMailIntake intake(box, list, shopName, settings,
-                     {[] { return TMailIntake::Clock::now(); }, [](int) {}, [&] { return leaving; }, [] {}});
+                     {[] { return TMailIntake::Clock::now(); }, [](int) {}, [&] { return leaving; }, [] {},
+                      [](const std::string&) {}});
   // The owner leaves while the items are looked up: nothing is stored.
   class LeavingLookup : public TNoProductLookup {
    public:
