@@ -16,7 +16,7 @@
 #include "base/netexceptions.h"
 #include "base/sjisliteral.h"
 #include "intake/recentorders.h"
-#include "support/scriptedmailbox.h"
+#include "support/scripted_mailbox.h"
 #include "support/testing.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "support/scriptedmailbox.h"
+#include "support/scripted_mailbox.h"
 
 #include <stdexcept>
 
