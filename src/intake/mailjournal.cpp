@@ -108,7 +108,7 @@ std::string KeepFailedMail(const std::string& folder, const std::string& key, st
     const std::string name = entry.path().filename().string();
     if (!suffix.empty() && name.size() > suffix.size() &&
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-      return entry.path().string();
+      return folder + "/" + name;
     const uint64_t number = CopyNumber(name);
     const uintmax_t size = entry.file_size(error);
     total += size;
