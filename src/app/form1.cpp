@@ -2,23 +2,21 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <thread>
 
 #include "app/errorhandler.h"
 #include "app/eventlog.h"
 #include "app/settings.h"
-#include "intake/itemlines.h"
 #include "publish/productlookup.h"
 #include "platform/application.h"
 #include "platform/dialog.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "base/errors.h"
-#include "base/files.h"
 #include "base/netexceptions.h"
 #include "base/sjisliteral.h"
 #include "publish/publication.h"
-#include "publish/statuspage.h"
 
 const char* const AuthorPageUrl = "http://www.pelnor.example/";
 
@@ -26,7 +24,14 @@ TForm1::TForm1()
     : NetPOP31(std::make_unique<TNetPOP3>()),
       NetFTP1(std::make_unique<TNetFTP>()),
       NetHTTP1(std::make_unique<TNetHTTP>()),
-      PageHTTP1(std::make_unique<TNetPageHTTP>()) {
+      PageHTTP1(std::make_unique<TNetPageHTTP>()),
+      mailIntake_(mailbox_, RecentOrders, ShopName, Settings,
+                  {[] { return TMailIntake::Clock::now(); }, [this](int code) { WriteLog(code); },
+                   [this] { return Abandoning(); }, [this] { pagePublisher_.ListChanged(); },
+                   [](const std::string& line) { std::fprintf(stderr, "Vendlume: %s\n", line.c_str()); }}),
+      pagePublisher_({RecentOrders, Settings, HouseMachine, *NetFTP1, Clients,
+                      [this](const char* status) { WaitForPublicationStatus(status); },
+                      [this] { return Abandoning(); }, [this](int code) { WriteLog(code); }}) {
   NetHTTP1->Request.Accept = "text/html, */*";
   NetHTTP1->Request.UserAgent = "Mozilla/3.0 (compatible; Vendlume)";
   PageHTTP1->TimeOut = 10000;
@@ -89,8 +94,6 @@ void TForm1::FormCreate() {
   // out of the page.
   HouseMachine = platform::ComputerName().compare(0, 3, "QVZ") == 0;
   LoadRecentOrdersAtStartUp();
-  // A page that an earlier run could not publish goes out with the first cycle.
-  pageStale_ = ReadFileBytes(platform::FileInCurrentDirectory(kStalePageMarkName)).has_value();
   LoadSettings();
   if (Settings.Pop3Host == "NONE") POP3Setting1Click(this);
   try {
@@ -159,7 +162,7 @@ void TForm1::AbandonWait() {
   // Until the list is saved, the mailbox session is dropped without "Quit": the server
   // keeps the mail, and the next start takes it again. Once saved, the mail's key beside
   // the list makes the next start only delete it.
-  if (!savedThisCycle_ && NetPOP31->IsOpen()) NetPOP31->TNetTCPClient::CloseConnection();
+  mailIntake_.AbandonUnsaved();
   throw EAbort();
 }
 
@@ -175,10 +178,9 @@ void TForm1::PollMailbox() {
   auto mailbox = Clients.TryTake(TNetClientKind::Mailbox);
   if (!mailbox) return;
   cycleRunning_ = true;
-  savedThisCycle_ = false;
   auto endCycle = [this] {
     cycleRunning_ = false;
-    if (Abandoning() && !savedThisCycle_ && NetPOP31->IsOpen()) NetPOP31->TNetTCPClient::CloseConnection();
+    if (Abandoning()) mailIntake_.AbandonUnsaved();
   };
   try {
     RunPollCycle();
@@ -194,11 +196,46 @@ void TForm1::WriteLog(int code) {
   ::WriteLog(code, HouseMachine, platform::FileInCurrentDirectory(kLogFileName));
 }
 
-void TForm1::RenderStatusPage() {
-  if (Abandoning()) return;
-  ::RenderStatusPage(RecentOrders, Settings, HouseMachine, platform::FileInCurrentDirectory(kPageFileName));
+void TForm1::RenderStatusPage() { pagePublisher_.Render(); }
+
+void TForm1::RunPollCycle() {
+  Timer1.SetInterval(0);
+  std::exception_ptr failure;
+  try {
+    mailIntake_.RunCycle(*Lookup);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // Whatever became of the mailbox, the page that is due goes out now.
+  try {
+    pagePublisher_.EndCycle();
+  } catch (...) {
+    if (!failure) failure = std::current_exception();  // else the cycle's own failure is reported
+  }
+  Timer1.SetInterval(mailIntake_.MessagesFound() >= 2 ? kBacklogPollInterval : kNormalPollInterval);
+  if (failure) std::rethrow_exception(failure);
 }
 
+void TForm1::LoadRecentOrdersAtStartUp() {
+  const std::string path = platform::FileInCurrentDirectory(RecentOrdersFileName);
+  bool unreadable = false;
+  RecentOrders = LoadRecentOrders(path, &unreadable);
+  if (!unreadable) return;
+  // The first save would write over rows that were never loaded: they go aside first.
+  const std::string aside = SetUnreadableListAside(path);
+  if (aside.empty()) {
+    std::fprintf(stderr, "Vendlume: %s cannot be read and cannot be renamed; the list starts empty "
+                 "and is not saved over it.\n", path.c_str());
+  } else {
+    std::fprintf(stderr, "Vendlume: %s cannot be read; it was renamed to %s and the list starts empty.\n",
+                 path.c_str(), aside.c_str());
+  }
+  try {
+    WriteLog(kLogListSetAside);
+  } catch (const std::exception&) {
+    // The message above has said it.
+  }
+}
 
 void TForm1::LoadSettings() { ::LoadSettings(Settings, platform::FileInCurrentDirectory(kSettingsFileName)); }
 
@@ -219,33 +256,7 @@ void TForm1::WaitForPublicationStatus(const char* status) {
   }
 }
 
-void TForm1::PublishPage() {
-  if (Abandoning()) return;
-  // One waiting publication is enough: it uploads item.html as it is when it runs.
-  if (publicationQueued_) return;
-  // While a connection test or another publication uses the FTP client, this one follows
-  // when it is done.
-  publicationQueued_ = Clients.Busy(TNetClientKind::Ftp);
-  Clients.UseWhenFree(TNetClientKind::Ftp, [this] {
-    publicationQueued_ = false;
-    if (Abandoning()) return;
-    NotePublication(PublishPageFile(*NetFTP1, Settings, platform::FileInCurrentDirectory(kPageFileName),
-                                    [this](const char* status) { WaitForPublicationStatus(status); }));
-  });
-}
-
-void TForm1::NotePublication(bool stored) {
-  // An upload abandoned for the exit counts as failed too: the next start publishes.
-  pageStale_ = !stored;
-  // The mark on disk is a convenience for the next start: when it cannot be kept, the
-  // flag still serves this run.
-  const std::string mark = platform::FileInCurrentDirectory(kStalePageMarkName);
-  try {
-    if (stored) std::remove(mark.c_str());
-    else if (!ReadFileBytes(mark)) ReplaceFileBytes(mark, "");
-  } catch (const std::exception&) {
-  }
-}
+void TForm1::PublishPage() { pagePublisher_.Publish(); }
 
 // --- settings dialogs ---
 TForm2Host TForm1::Form2Host() {

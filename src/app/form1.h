@@ -6,11 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "app/mailintake.h"
+#include "app/pagepublisher.h"
+#include "app/pop3mailbox.h"
 #include "app/timer.h"
 #include "base/settingsrecord.h"
 #include "intake/orderparser.h"
 #include "intake/itemlookup.h"
-#include "intake/mailjournal.h"
 #include "intake/recentorders.h"
 #include "net/ftp.h"
 #include "net/http.h"
@@ -24,10 +26,9 @@
 #include "ui/dialogs.h"
 #include "ui/form4.h"
 
-// The page the renderer writes and the publication uploads.
-constexpr char kPageFileName[] = "item.html";
-// Present while the page on the web space is older than the last page meant for it.
-constexpr char kStalePageMarkName[] = "item.unpublished";
+// The poll timer's intervals: the usual one, and the one while a backlog is worked off.
+constexpr int kNormalPollInterval = 15000;
+constexpr int kBacklogPollInterval = 5000;
 
 class TForm1 : public TObject {
  public:
@@ -64,15 +65,13 @@ class TForm1 : public TObject {
   bool CycleRunning() const { return cycleRunning_; }
 
   void Timer1Timer(TObject* Sender);
-  // One cycle takes the oldest mail of the mailbox as one transaction: read, look the items
-  // up, add the rows, save the list, and only then delete the mail on the server; then
-  // render and publish the page. A mail that cannot be used is kept in failed/ and deleted;
-  // after a passing failure it stays and is tried again (see intake/mailjournal.h). A page
-  // that could not be rendered or published is tried again at the end of every later
-  // cycle, once per cycle, whatever the mailbox did. The timer is stopped meanwhile and set
-  // to 5 s when the cycle began with a backlog of two or more mails, else to 15 s. The
-  // cycle holds the mailbox client; when a connection test or another cycle has it, the
-  // call does nothing at all (the timer keeps counting down).
+  // One cycle takes the oldest mail of the mailbox as one transaction (app/mailintake.h),
+  // then renders and publishes the page when the list changed. A page that could not be
+  // rendered or published is tried again at the end of every later cycle, once per cycle,
+  // whatever the mailbox did (app/pagepublisher.h). The timer is stopped meanwhile and set
+  // to the backlog interval when the cycle began with two or more mails, else to the
+  // usual one. The cycle holds the mailbox client; when a connection test or another
+  // cycle has it, the call does nothing at all (the timer keeps counting down).
   void PollMailbox();
   void WriteLog(int code);
 
@@ -85,7 +84,7 @@ class TForm1 : public TObject {
   // without new mail, until one publication succeeds. The mark survives a restart as
   // the file item.unpublished.
   void PublishPage();
-  bool PageStale() const { return pageStale_; }
+  bool PageStale() const { return pagePublisher_.Stale(); }
 
   void LoadSettings();
   void SaveSettings();
@@ -96,7 +95,7 @@ class TForm1 : public TObject {
   TRecentOrders RecentOrders;
   std::string ShopName;
   std::string Label1 = "Label1";  // publication status, never shown
-  TTimer Timer1{15000};
+  TTimer Timer1{kNormalPollInterval};
   // The hidden main window, the tray menu and the icon (destroyed first, so the icon
   // leaves the tray before anything else goes).
   std::unique_ptr<platform::HiddenWindow> MainWindow;
@@ -134,30 +133,17 @@ class TForm1 : public TObject {
   // Called by the idle pump once abandoning: ends the wait with the silent abort.
   [[noreturn]] void AbandonWait();
 
-  // The poll cycle's transaction (pollcycle.cpp), run by PollMailbox with the client taken.
   void RunPollCycle();
   void LoadRecentOrdersAtStartUp();
-  void TakeFirstMail(TNetPOP3& pop3);
-  void CommitDeletion(TNetPOP3& pop3);
-  void FailedTry(TNetPOP3& pop3, const std::string& key, std::string_view mailText);
-  void GiveUpMail(TNetPOP3& pop3, std::string_view mailText);
-  void RefreshPage();
-  // Renders or publishes the page that earlier cycles left behind, unless this cycle has
-  // already tried.
-  void CatchUpPage();
-  void NotePublication(bool stored);
-  TMailTries mailTries_;
-  bool pagePending_ = false;  // the list changed but the page could not be rendered
-  bool pageStale_ = false;    // the last publication failed: the web space is behind
-  bool publicationQueued_ = false;  // a publication waits for the FTP client
-  bool pageTriedThisCycle_ = false;
+  TPop3Mailbox mailbox_{*NetPOP31, Settings};
+  TMailIntake mailIntake_;
+  TPagePublisher pagePublisher_;
 
   bool pelnor1Visible_ = true;
   bool settingsDialogShown_ = false;
   bool sessionEnded_ = false;
   bool closing_ = false;
   bool cycleRunning_ = false;
-  bool savedThisCycle_ = false;
 };
 
 // The author's web page, opened from the tray menu.

@@ -169,4 +169,5 @@ void TItemStage::AddItemRow(const std::string& itemText, const std::string& orde
   row.quantity = BareField(quantity);
   row.review = CellField(review.outcome == TLookupResult::kFound ? review.cell : kNoReviewCell);
   InsertRecentOrder(recentOrders_, std::move(row), settings_.Count);
+  ++rowsAdded_;
 }

@@ -26,8 +26,12 @@ class TItemStage {
   // or any field read from the item is empty. Throws like AddItemBlock.
   void AddItemRow(const std::string& itemText, const std::string& orderTime, const std::string& prefecture);
 
+  // The rows this stage has added so far.
+  int RowsAdded() const { return rowsAdded_; }
+
  private:
   TRecentOrders& recentOrders_;
   TProductLookup& lookup_;
   const TSettings& settings_;
+  int rowsAdded_ = 0;
 };

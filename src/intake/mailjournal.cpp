@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/files.h"
-#include "platform/system.h"
 #include "text/lines.h"
 
 namespace {
@@ -38,10 +37,15 @@ std::vector<std::string> SavedEntries(const std::string& path) {
   return SplitLines(*bytes);
 }
 
-std::string TwoDigits(int value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02d", value % 100);
-  return text;
+// The number of a copy named "<n>.eml" or "<n>-<key>.eml"; 0 for any other name.
+uint64_t CopyNumber(const std::string& name) {
+  const size_t digits = name.find_first_not_of("0123456789");
+  if (digits == 0 || digits == std::string::npos || digits > 18) return 0;
+  const std::string rest = name.substr(digits);
+  const bool keyed = rest.size() == 1 + 32 + 4 && rest[0] == '-' &&
+                     rest.find_first_not_of("0123456789abcdef", 1) == 33 && rest.compare(33, 4, ".eml") == 0;
+  if (rest != ".eml" && !keyed) return 0;
+  return std::stoull(name.substr(0, digits));
 }
 
 }  // namespace
@@ -84,45 +88,40 @@ bool TMailTries::FailedAgain(const std::string& key, Clock::time_point now) {
   return tries_ >= kMaxMailTries && now - first_ >= kMinTrySpan;
 }
 
-std::string KeepFailedMail(const std::string& folder, std::string_view text) {
+std::string KeepFailedMail(const std::string& folder, const std::string& key, std::string_view text) {
   namespace fs = std::filesystem;
   std::error_code error;
   fs::create_directories(folder, error);
 
-  const platform::LocalDateTime t = platform::LocalNow();
-  const std::string stamp = std::to_string(t.year) + TwoDigits(t.month) + TwoDigits(t.day) + "-" +
-                            TwoDigits(t.hour) + TwoDigits(t.minute) + TwoDigits(t.second);
-  std::string path;
-  for (int n = 1;; ++n) {
-    path = folder + "/" + stamp + "-" + std::to_string(n) + ".eml";
-    if (!fs::exists(path, error)) break;
-  }
-  ReplaceFileBytes(path, text);
-
-  // Oldest first: the names begin with the time, and the number breaks ties in a second.
+  // The copies in the order they were written: by the number their names begin with, which
+  // no clock moves.
   struct Kept {
     fs::path path;
     uintmax_t size;
-    std::string order;
+    uint64_t number;
   };
-  std::vector<Kept> older;
+  std::vector<Kept> kept;
   uintmax_t total = 0;
+  const std::string suffix = key.empty() ? std::string() : "-" + key + ".eml";
   for (const auto& entry : fs::directory_iterator(folder, error)) {
     if (!entry.is_regular_file(error)) continue;
+    const std::string name = entry.path().filename().string();
+    if (!suffix.empty() && name.size() > suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+      return folder + "/" + name;
+    const uint64_t number = CopyNumber(name);
     const uintmax_t size = entry.file_size(error);
     total += size;
-    const std::string name = entry.path().filename().string();
-    if (name == fs::path(path).filename().string()) continue;  // never the copy just made
-    const size_t dash = name.rfind('-');
-    const size_t dot = name.rfind('.');
-    std::string order = name;
-    if (dash != std::string::npos && dot != std::string::npos && dot > dash && dot - dash - 1 <= 12)
-      order = name.substr(0, dash) + std::string(12 - (dot - dash - 1), '0') + name.substr(dash + 1, dot - dash - 1);
-    older.push_back({entry.path(), size, order});
+    kept.push_back({entry.path(), size, number});
   }
-  std::sort(older.begin(), older.end(), [](const Kept& a, const Kept& b) { return a.order < b.order; });
-  size_t files = older.size() + 1;
-  for (const Kept& k : older) {
+  std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return a.number < b.number; });
+  const uint64_t next = kept.empty() ? 1 : kept.back().number + 1;
+  const std::string path = folder + "/" + std::to_string(next) + (key.empty() ? ".eml" : suffix);
+  ReplaceFileBytes(path, text);
+
+  total += text.size();
+  size_t files = kept.size() + 1;
+  for (const Kept& k : kept) {
     if (files <= kMaxFailedMails && total <= kMaxFailedBytes) break;
     if (fs::remove(k.path, error)) {
       --files;

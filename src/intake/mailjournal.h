@@ -5,7 +5,8 @@
 //   (the program stopped, the connection lost) is recognised when it comes again;
 // - the tries of the mail at the head of the mailbox, so that a mail that keeps failing for
 //   a passing reason is given up after kMaxMailTries tries over at least kMinTrySpan;
-// - the folder failed/, where the text of every mail given up is kept before it is deleted.
+// - the folder failed/, where the text of every mail given up is kept (once) before it is
+//   deleted.
 #pragma once
 #include <chrono>
 #include <string>
@@ -55,8 +56,10 @@ class TMailTries {
   Clock::time_point first_{};
 };
 
-// Keeps the mail's raw text as a new file in the folder (created when missing), named by the
-// local time ("20161024-090533-1.eml"), then removes the oldest files while the folder holds
-// more than kMaxFailedMails files or kMaxFailedBytes bytes. Returns the file's path. Throws
-// EFCreateError or EWriteError when the copy cannot be written.
-std::string KeepFailedMail(const std::string& folder, std::string_view text);
+// Keeps the mail's raw text in the folder (created when missing) as "<n>-<key>.eml", n one
+// more than the highest number there, then removes the oldest-written files (lowest n
+// first; files of another name count as older than all) while the folder holds more than
+// kMaxFailedMails files or kMaxFailedBytes bytes. A mail whose key has a copy already is
+// not copied again; an empty key always gets a copy ("<n>.eml"). Returns the copy's path.
+// Throws EFCreateError or EWriteError when the copy cannot be written.
+std::string KeepFailedMail(const std::string& folder, const std::string& key, std::string_view text);

@@ -51,3 +51,5 @@ void TNetPOP3::CloseConnection() {
   }
   TNetTCPClient::CloseConnection();
 }
+
+void TNetPOP3::Abandon() { TNetTCPClient::CloseConnection(); }

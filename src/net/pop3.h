@@ -37,6 +37,9 @@ class TNetPOP3 : public TNetTCPClient {
   // Sends "Quit" without waiting for the answer and closes the socket in any case; a
   // failure to send (on a closed connection: ENetConnClosedGracefully) is passed on after.
   void CloseConnection() override;
+  // Closes the socket without "Quit": the server carries out none of the session's
+  // deletions.
+  void Abandon();
 
  private:
   class MessageReader;

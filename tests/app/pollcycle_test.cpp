@@ -99,33 +99,6 @@ TEST_F(PollCycle, ABacklogShortensTheIntervalUntilTheLastMail) {
   EXPECT_EQ(form.RecentOrders[2].code, "a-1");
 }
 
-TEST_F(PollCycle, AMailThatFailsToParseIsDeletedAndLoggedOnAHouseMachine) {
-  box.Put(ShiftJisMail(OrderBody("not a date", "mug-001")));
-  TForm1 form;
-  form.HouseMachine = true;
-  form.PollMailbox();
-  EXPECT_EQ(MailsLeft(0), 0u);
-  EXPECT_TRUE(form.RecentOrders.empty());
-  std::string log = ReadAll("Vendlume.log");
-  EXPECT_EQ(log.size(), std::string("10/24 09:05:33 - GetCSV\r\n").size()) << log;
-  EXPECT_NE(log.find(" - GetCSV\r\n"), std::string::npos);
-  EXPECT_FALSE(testing_support::FileExists("itemsl.csv"));
-}
-
-TEST_F(PollCycle, AMailWithoutATextPartIsDeletedInsteadOfBlockingTheMailbox) {
-  box.Put("From: x@example.com\r\nSubject: file\r\nMIME-Version: 1.0\r\n"
-          "Content-Type: application/octet-stream; name=\"a.bin\"\r\n"
-          "Content-Transfer-Encoding: base64\r\n\r\nAAECAw==\r\n");
-  box.Put(ShiftJisMail(OrderBody("2016-10-24 09:05:33", "mug-001")));
-  TForm1 form;
-  form.HouseMachine = true;
-  form.PollMailbox();
-  form.PollMailbox();
-  EXPECT_EQ(MailsLeft(0), 0u);
-  EXPECT_EQ(form.RecentOrders.size(), 1u);
-  EXPECT_NE(ReadAll("Vendlume.log").find(" - GetCSV\r\n"), std::string::npos);
-}
-
 TEST_F(PollCycle, AMultipartOrderMailIsReadFromItsFirstTextSection) {
   box.Put("From: order@example.com\r\nSubject: order\r\nMIME-Version: 1.0\r\n"
           "Content-Type: multipart/mixed; boundary=\"XYZ\"\r\n\r\n"

@@ -61,24 +61,44 @@ TEST(MailTries, GivesUpAfterFiveTriesOverAMinute) {
   EXPECT_EQ(tries.Tries(), 1);
 }
 
-TEST(FailedMails, EachMailIsKeptInItsOwnFileAndTheFolderStaysBounded) {
-  ScopedTempDir dir;
-  std::vector<std::string> paths;
-  for (size_t i = 0; i < kMaxFailedMails + 5; ++i) paths.push_back(KeepFailedMail("failed", "mail " + std::to_string(i)));
+size_t FilesIn(const std::string& folder) {
   size_t files = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator("failed")) ++files;
-  EXPECT_EQ(files, kMaxFailedMails);
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(folder)) ++files;
+  return files;
+}
+
+TEST(FailedMails, EachMailIsKeptOnceInItsOwnFileAndTheFolderStaysBoundedOldestWrittenFirst) {
+  ScopedTempDir dir;
+  // A copy of an earlier version, named by a clock that was ahead: older all the same.
+  fs::create_directory("failed");
+  testing_support::WriteAll("failed/29991231-235959-1.eml", "from the future");
+  std::vector<std::string> paths;
+  for (size_t i = 0; i < kMaxFailedMails + 5; ++i) {
+    const std::string text = "mail " + std::to_string(i);
+    paths.push_back(KeepFailedMail("failed", MailKey("", text), text));
+  }
+  EXPECT_EQ(FilesIn("failed"), kMaxFailedMails);
+  EXPECT_FALSE(fs::exists("failed/29991231-235959-1.eml"));
   // The oldest went, the newest stayed with its text.
-  EXPECT_FALSE(fs::exists(paths.front()));
+  for (size_t i = 0; i < 5; ++i) EXPECT_FALSE(fs::exists(paths[i])) << i;
+  EXPECT_TRUE(fs::exists(paths[5]));
   EXPECT_EQ(testing_support::ReadAll(paths.back()), "mail " + std::to_string(kMaxFailedMails + 4));
+
+  // The same mail again: its copy stays as it was, and nothing is pushed out.
+  const std::string again = "mail " + std::to_string(kMaxFailedMails);
+  EXPECT_EQ(KeepFailedMail("failed", MailKey("", again), "changed"), paths[kMaxFailedMails]);
+  EXPECT_EQ(testing_support::ReadAll(paths[kMaxFailedMails]), again);
+  EXPECT_TRUE(fs::exists(paths[5]));
+  // Without a key every give-up is a copy of its own.
+  const std::string first = KeepFailedMail("failed", "", "RETR 1: -ERR");
+  EXPECT_NE(KeepFailedMail("failed", "", "RETR 1: -ERR"), first);
+  EXPECT_FALSE(fs::exists(paths[6]));
 
   // By size: one large copy pushes the older ones out, never itself.
   const std::string big(kMaxFailedBytes - 10, 'x');
-  const std::string bigPath = KeepFailedMail("failed", big);
+  const std::string bigPath = KeepFailedMail("failed", MailKey("", "big"), big);
   EXPECT_TRUE(fs::exists(bigPath));
-  files = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator("failed")) ++files;
-  EXPECT_LE(files, 2u);
+  EXPECT_LE(FilesIn("failed"), 2u);
 }
 
 TEST(RecentOrdersFile, AnUnreadableListIsToldApartAndSetAside) {

@@ -1,0 +1,67 @@
+#include "app/pagepublisher.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "base/files.h"
+#include "base/logcodes.h"
+#include "platform/system.h"
+#include "publish/publication.h"
+#include "publish/statuspage.h"
+
+TPagePublisher::TPagePublisher(TParts parts) : parts_(std::move(parts)) {
+  if (ReadFileBytes(platform::FileInCurrentDirectory(kStalePageMarkName))) upload_ = TUpload::Due;
+}
+
+void TPagePublisher::Render() {
+  if (parts_.abandoning()) return;
+  RenderStatusPage(parts_.list, parts_.settings, parts_.houseMachine, platform::FileInCurrentDirectory(kPageFileName));
+}
+
+void TPagePublisher::Publish() {
+  if (parts_.abandoning()) return;
+  // One waiting upload is enough: it uploads item.html as it is when it runs.
+  if (upload_ == TUpload::Waiting) return;
+  if (parts_.clients.Busy(TNetClientKind::Ftp)) upload_ = TUpload::Waiting;
+  parts_.clients.UseWhenFree(TNetClientKind::Ftp, [this] { Upload(); });
+}
+
+void TPagePublisher::Upload() {
+  if (parts_.abandoning()) {
+    upload_ = TUpload::Due;
+    return;
+  }
+  upload_ = TUpload::Running;
+  const bool stored = PublishPageFile(parts_.ftp, parts_.settings, platform::FileInCurrentDirectory(kPageFileName),
+                                      parts_.awaitStatus);
+  NoteUpload(stored);
+}
+
+void TPagePublisher::NoteUpload(bool stored) {
+  // A publication asked for while this one ran waits for the client now: it decides.
+  // An upload abandoned for the exit counts as failed too: the next start publishes.
+  if (upload_ == TUpload::Running) upload_ = stored ? TUpload::Done : TUpload::Due;
+  // The mark on disk is a convenience for the next start: when it cannot be kept, the
+  // state still serves this run.
+  const std::string mark = platform::FileInCurrentDirectory(kStalePageMarkName);
+  try {
+    if (stored) std::remove(mark.c_str());
+    else if (!ReadFileBytes(mark)) ReplaceFileBytes(mark, "");
+  } catch (const std::exception&) {
+  }
+}
+
+void TPagePublisher::EndCycle() {
+  if (renderDue_) {
+    try {
+      Render();
+    } catch (const std::exception&) {
+      parts_.log(kLogGetCsv);
+      return;
+    }
+    renderDue_ = false;
+    Publish();
+  } else if (upload_ == TUpload::Due) {
+    Publish();
+  }
+}

@@ -1,0 +1,64 @@
+// The page publisher: renders the list into item.html and uploads it to the shop's web
+// space, and keeps what is still due for the page until it is done:
+// - the file: rendered, or due to be rendered again (the list changed and the render
+//   failed);
+// - the web space's copy: up to date, an upload due (the last one failed; the mark file
+//   item.unpublished keeps that over a restart), an upload waiting for the FTP client, or
+//   one running.
+// Each poll cycle ends with one try at what is due: render (and then upload), or upload.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "base/settingsrecord.h"
+#include "intake/recentorders.h"
+#include "net/ftp.h"
+#include "ui/clientuse.h"
+
+// The page the renderer writes and the publication uploads.
+constexpr char kPageFileName[] = "item.html";
+// Present while the page on the web space is older than the last page meant for it.
+constexpr char kStalePageMarkName[] = "item.unpublished";
+
+class TPagePublisher {
+ public:
+  // What the publisher works with; all of it stays the owner's.
+  struct TParts {
+    const TRecentOrders& list;
+    const TSettings& settings;
+    const bool& houseMachine;  // no credit on the page
+    TNetFTP& ftp;
+    TClientUse& clients;  // the FTP client is shared with the connection tests
+    std::function<void(const char* status)> awaitStatus;  // see PublishPageFile
+    std::function<bool()> abandoning;  // the program is leaving: nothing more is written
+    std::function<void(int code)> log;
+  };
+
+  // Finds the mark of a page an earlier run could not publish: then an upload is due.
+  explicit TPagePublisher(TParts parts);
+
+  // Renders item.html from the list now; a failure is thrown and leaves the file as it was.
+  // Nothing while abandoning.
+  void Render();
+  // Uploads item.html as Target + ".html", silently (publish/publication.h). While the FTP
+  // client is taken the upload waits for it; an upload already waiting takes the page as
+  // it is when it runs, so none is queued twice. A failure leaves an upload due, and the
+  // mark file, until one succeeds.
+  void Publish();
+  // The list changed: the cycle's end renders the page and uploads it.
+  void ListChanged() { renderDue_ = true; }
+  // The end of a poll cycle: one try at what is due. A render that fails is logged and
+  // tried again at the next cycle's end.
+  void EndCycle();
+  // The web space is behind item.html: the last upload failed, or one waits or runs.
+  bool Stale() const { return upload_ != TUpload::Done; }
+
+ private:
+  enum class TUpload { Done, Due, Waiting, Running };
+  void Upload();
+  void NoteUpload(bool stored);
+
+  TParts parts_;
+  bool renderDue_ = false;
+  TUpload upload_ = TUpload::Done;
+};
