@@ -373,3 +373,13 @@ TEST(MallAddress, AHostSettingMayNameItsScheme) {
   };
   for (const auto& c : cases) EXPECT_EQ(MallAddress(c.setting), c.address) << c.setting;
 }
+
+TEST(MallAddress, BuiltInHostsAreHttps) {
+  const TMallHosts builtIn;
+  for (const std::string& host : {builtIn.SearchHost, builtIn.ThumbnailHost, builtIn.ScriptHost}) {
+    EXPECT_TRUE(MallAddress(host).starts_with("https://")) << host;
+  }
+  EXPECT_EQ(NoPictureCell(builtIn),
+            "<img border=0 src='https://thumbnail.image.rakuten.co.jp/@0_mall/com/css/c/pc/img/nopicture/"
+            "nopicture.gif?_ex=48x48'>");
+}

@@ -69,7 +69,7 @@ TEST(StatusPage, EmptyListGivesHeadTableHeadAndClosingLine) {
   EXPECT_NE(lines[1].find("charset=shift_jis"), std::string::npos);
   EXPECT_EQ(lines[2],
             "<script language=\"JavaScript\" type=\"text/javascript\" "
-            "src=\"http://r.r10s.jp/com/js/d/common/jquery-1.4.2.min.js\" ></script>");
+            "src=\"https://r.r10s.jp/com/js/d/common/jquery-1.4.2.min.js\" ></script>");
   EXPECT_EQ(lines[3], "<!-- Ver.2016/10/24     Vendlume by Pelnor -->");
   EXPECT_EQ(lines[4], "");
   EXPECT_EQ(lines[5].substr(lines[5].size() - 20), "</tr></thead><tbody>");
