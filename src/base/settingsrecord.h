@@ -4,12 +4,14 @@
 #pragma once
 #include <string>
 
-// The mall's hosts ("host" or "host:port"), from the optional [Mall] section of the
-// settings file. The program reads them at start-up and never writes them.
+// The mall's hosts, from the optional [Mall] section of the settings file: "host" or
+// "host:port" (reached by http://), or an address naming its scheme. The built-in ones
+// name https, so the page's images and script are no mixed content on an https shop page.
+// The program reads them at start-up and never writes them.
 struct TMallHosts {
-  std::string SearchHost = "search.rakuten.co.jp";
-  std::string ThumbnailHost = "thumbnail.image.rakuten.co.jp";
-  std::string ScriptHost = "r.r10s.jp";
+  std::string SearchHost = "https://search.rakuten.co.jp";
+  std::string ThumbnailHost = "https://thumbnail.image.rakuten.co.jp";
+  std::string ScriptHost = "https://r.r10s.jp";
 };
 
 struct TSettings {

@@ -1,5 +1,6 @@
 #include "publish/productlookup.h"
 
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -8,6 +9,7 @@
 #include "base/files.h"
 #include "base/logcodes.h"
 #include "base/sjisliteral.h"
+#include "publish/pagecell.h"
 #include "text/sjissearch.h"
 #include "text/textcode.h"
 #include "text/utf8sjis.h"
@@ -23,7 +25,7 @@ constexpr std::string_view kPhotoStart = "<div class=\"rsrSResultPhoto\">";
 constexpr std::string_view kPhotoEnd = "</div>";
 constexpr std::string_view kLinkStart = "<a href=\"";
 constexpr std::string_view kLinkEnd = "</a>";
-constexpr std::string_view kImageStart = "><img alt=";
+constexpr std::string_view kImageStart = "<img";
 constexpr std::string_view kReviewIcon = "<span class=\"txtIconReview\">";
 constexpr std::string_view kAddressEnd = "\">";
 constexpr std::string_view kStarsStart = "<span class=\"revEvaStar\">";
@@ -32,15 +34,12 @@ constexpr std::string_view kCountStart = "<span class=\"Count\">";
 constexpr std::string_view kSpanEnd = "</span>";
 constexpr std::string_view kError = "Error";
 
-constexpr std::string_view kLinkTarget = "_top";
-
 struct TLookupTexts {
   std::string horizontalBar = Sjis("―");  // 81 5C
   std::string fullWidthSlash = Sjis("／");  // 81 5E
   std::string fullWidthDot = Sjis("．");    // 81 44
   std::string summaryStart = Sjis("総合評価");
   std::string summaryEnd = Sjis("件");
-  std::string reviewCountLabel = Sjis("<br>レビュー:");
 };
 
 const TLookupTexts& Texts() {
@@ -64,27 +63,28 @@ std::string WithoutLineBreaksAndTabs(std::string_view text) {
   return out;
 }
 
-std::string SingleQuoted(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c == '"') c = '\'';
-  }
-  return out;
+// "scheme://host" of an address: what the page's "/..." addresses are relative to.
+std::string Origin(const std::string& address) {
+  const size_t scheme = address.find("://");
+  if (scheme == std::string::npos) return {};
+  return address.substr(0, address.find('/', scheme + 3));
 }
 
-// Each line break becomes one blank and NUL bytes go: the text must stay on one line of its
-// row, and a NUL would cut the row short when it is read back.
-std::string OneLine(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      out += ' ';
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else if (text[i] != '\0') {
-      out += text[i];
+// The attributes of the first image tag in text that the cell keeps (named in keep); empty
+// when there is no complete image tag.
+std::vector<TCellAttribute> ImageParts(std::string_view text, std::initializer_list<std::string_view> keep) {
+  size_t pos = text.find(kImageStart);
+  if (pos == std::string_view::npos) return {};
+  pos += kImageStart.size();
+  const auto attributes = TagAttributes(text, pos);
+  if (!attributes) return {};
+  std::vector<TCellAttribute> kept;
+  for (const TCellAttribute& a : WithAltAsText(*attributes)) {
+    for (std::string_view name : keep) {
+      if (a.name == name) kept.push_back(a);
     }
   }
-  return out;
+  return kept;
 }
 
 // The page text from the line holding the first result on; nothing when the page has no
@@ -110,16 +110,20 @@ std::optional<std::string> PhotoLink(const std::string& result) {
   return link;
 }
 
-// The item links open at the top of the visitor's window.
-std::string WithLinkTarget(std::string_view anchor) {
-  return ReplaceAll(anchor, kImageStart, " target=\"" + std::string(kLinkTarget) + "\"" + std::string(kImageStart));
-}
-
-// Quotes become single quotes and the search page's thumbnail sizes become 48 by 48.
-std::string FinishImageCell(const std::string& cell) {
-  std::string out = SingleQuoted(cell);
-  for (std::string_view size : {"ex=96x96", "ex=64x64", "ex=112x112"}) out = ReplaceAll(out, size, "ex=48x48");
-  return out;
+// The photo cell of the first result's link (as PhotoLink gives it): the item address up to
+// its quote, the image's alt, src, border and size attributes (the search page's thumbnail
+// sizes made 48 by 48). Nothing when the link or image is not safe to show.
+std::optional<std::string> PhotoCellOf(const std::string& link, const std::string& origin, bool closeLink) {
+  TPhotoCellParts parts;
+  parts.itemAddress = link.substr(0, link.find('"'));
+  parts.image = ImageParts(link, {"alt", "src", "border", "width", "height"});
+  for (TCellAttribute& a : parts.image) {
+    if (a.name != "src") continue;
+    for (std::string_view size : {"ex=96x96", "ex=64x64", "ex=112x112"}) a.value = ReplaceAll(a.value, size, "ex=48x48");
+  }
+  parts.closeLink = closeLink;
+  parts.origin = origin;
+  return PhotoCell(parts);
 }
 
 // The review page address from the first review icon, when that icon belongs to the first
@@ -163,8 +167,8 @@ std::string TMallLookup::SearchUrl(const std::string& keyword) const {
          UrlEncode(SjisToUtf8(keyword)) + "/?f=0";
 }
 
-std::string TMallLookup::NoPictureTag() const {
-  return "<img border=0 src='" + MallAddress(hosts_.ThumbnailHost) +
+std::string NoPictureCell(const TMallHosts& hosts) {
+  return "<img border=0 src='" + MallAddress(hosts.ThumbnailHost) +
          "/@0_mall/com/css/c/pc/img/nopicture/nopicture.gif?_ex=48x48'>";
 }
 
@@ -176,8 +180,8 @@ TLookupResult TMallLookup::LookupByCode(const std::string& code) {
     if (!found) return {TLookupResult::kNothing, ""};
     const auto link = PhotoLink(JoinLines(*found));
     if (!link) return result;
-    result = {TLookupResult::kFound,
-              FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link + std::string(kLinkEnd)))};
+    const auto cell = PhotoCellOf(*link, Origin(url), true);
+    result = {TLookupResult::kFound, cell.value_or(NoPictureCell(hosts_))};
     if (auto address = ReviewAddress(*found)) reviewPageUrl_ = std::move(*address);
   } catch (...) {
     writeLog_(kLogGetGz);
@@ -192,13 +196,15 @@ TLookupResult TMallLookup::LookupByName(const std::string& name) {
     std::string keyword = ReplaceAll(name, "/", t.fullWidthSlash);
     keyword = ReplaceAll(keyword, "-", t.horizontalBar);
     keyword = ReplaceAll(keyword, ".", t.fullWidthDot);
-    const std::string page = Normalized(netFetch_(SearchUrl(keyword)));
+    const std::string url = SearchUrl(keyword);
+    const std::string page = Normalized(netFetch_(url));
     auto found = FirstResult(SplitLines(Utf8ToSjis(page)));
-    if (!found) return {TLookupResult::kNothing, NoPictureTag()};
+    if (!found) return {TLookupResult::kNothing, NoPictureCell(hosts_)};
     const auto link = PhotoLink(JoinLines(*found));
     if (!link) return result;
     // The name search's cell carries no closing "</a>".
-    result = {TLookupResult::kFound, FinishImageCell(WithLinkTarget(std::string(kLinkStart) + *link))};
+    const auto cell = PhotoCellOf(*link, Origin(url), false);
+    result = {TLookupResult::kFound, cell.value_or(NoPictureCell(hosts_))};
     if (reviewPageUrl_.empty() || reviewPageUrl_ == kError) {
       if (auto address = ReviewAddress(*found)) reviewPageUrl_ = std::move(*address);
     }
@@ -221,15 +227,17 @@ TLookupResult TMallLookup::LookupReviews() {
   }
 
   const std::string block = TextBetween(page, t.summaryStart, t.summaryEnd);
-  std::string stars = TextBetween(block, kStarsStart, kSpanEnd);
-  const std::string average = TextBetween(block, kAverageStart, kSpanEnd);
-  const std::string count = TextBetween(block, kCountStart, kSpanEnd);
-  stars = ReplaceAll(stars, "width=\"26\"", "width=\"12\"");
-  stars = ReplaceAll(stars, "height=\"24\"", "height=\"12\"");
-
-  std::string cell = stars + "<br>" + average + t.reviewCountLabel + count + t.summaryEnd;
-  cell = SingleQuoted(cell);
-  if (Contains(cell, kError)) return {};
-  // The figures may be spread over several lines of the page.
-  return {TLookupResult::kFound, OneLine(cell)};
+  const std::string stars = TextBetween(block, kStarsStart, kSpanEnd);
+  TReviewCellParts parts;
+  parts.average = TextBetween(block, kAverageStart, kSpanEnd);
+  parts.count = TextBetween(block, kCountStart, kSpanEnd);
+  if (Contains(stars + parts.average + parts.count, kError)) return {};
+  parts.stars = ImageParts(stars, {"src", "width", "height", "alt"});
+  for (TCellAttribute& a : parts.stars) {
+    if (a.name == "width" && a.value == "26") a.value = "12";
+    if (a.name == "height" && a.value == "24") a.value = "12";
+  }
+  parts.origin = Origin(reviewPageUrl_);
+  // The figures may be spread over several lines of the page; the cell keeps them on one.
+  return {TLookupResult::kFound, ReviewCell(parts)};
 }

@@ -2,8 +2,9 @@
 // photo link (the image cell of a row) and the address of its review page; the review page
 // gives the stars, average score and review count (the review cell).
 //
-// Every cell returned is one line of Shift-JIS text without any double quote (double quotes
-// of the pages become single quotes), so that it fits between the quotes of its row field.
+// Every cell returned is built from its parts (publish/pagecell.h): one line of Shift-JIS
+// text without any double quote, so that it fits between the quotes of its row field. A
+// result whose link or image is not safe to show gives the no-picture cell.
 // The lookups catch every failure of their own and log it; a failure of the log itself
 // reaches their caller.
 #pragma once
@@ -16,6 +17,10 @@
 // The base address of a mall host setting: the setting itself when it names its scheme
 // ("https://search.example.jp"; a trailing "/" dropped), else "http://" + the setting.
 std::string MallAddress(const std::string& host);
+
+// The cell standing for an item without a picture to show (publish/pagecell.h builds the
+// others).
+std::string NoPictureCell(const TMallHosts& hosts);
 
 class TMallLookup : public TProductLookup {
  public:
@@ -55,7 +60,6 @@ class TMallLookup : public TProductLookup {
 
  private:
   std::string SearchUrl(const std::string& keyword) const;
-  std::string NoPictureTag() const;
 
   TPageFetch pageFetch_;
   TPageFetch netFetch_;

@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/locale.h"
 #include "publish/colortext.h"
+#include "publish/pagecell.h"
 #include "publish/productlookup.h"
 #include "text/sjissearch.h"
 
@@ -23,23 +24,6 @@ size_t CharLength(std::string_view text, size_t i) {
   return (IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
 }
 
-
-// The mail-derived cells are text, not markup. The four bytes lie below 40 (hex), where no
-// Shift-JIS trail byte lies, so a byte-wise pass is safe.
-std::string EscapeHtml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 // The name cut to limit characters plus "..." when it is longer. Characters are counted as
 // UTF-16 code units, which is one per Shift-JIS character; the cut never splits one.
@@ -62,13 +46,13 @@ std::string RowLine(const TOrderRow& row, const TSettings& s) {
   if (s.Date) line += "<td id=dt>" + EscapeHtml(ReplaceAll(row.date, FullWidthBlank(), " ")) + "</td>";
   line += "<td id=nam>" + EscapeHtml(ShortenName(row.name, s.HinLen)) + "</td>";
   if (s.Code) line += "<td id=cd>" + EscapeHtml(row.code) + "</td>";
-  line += "<td id=gz nowrap>" + row.lookup + "</td>";
+  line += "<td id=gz nowrap>" + CheckedLookupCell(row.lookup, NoPictureCell(s.Mall)) + "</td>";
   line += "<td id=adr nowrap>" + EscapeHtml(row.prefecture) + "</td>";
   line += "<td id=tanka nowrap align=\"right\">" + FormatPrice(row.price) + yen + "</td>";
   line += "<td id=suryo align=\"right\">" + EscapeHtml(row.quantity) + "</td>";
   if (s.Review) {
     // Rows from older list files have no review field.
-    line += row.shape == TOrderRow::kWhole ? "<td id=rev nowrap>" + row.review + "</td>"
+    line += row.shape == TOrderRow::kWhole ? "<td id=rev nowrap>" + CheckedReviewCell(row.review) + "</td>"
                                            : "<td>" + std::string(kNoReviewCell) + "</td>";
   }
   line += "</tr>";

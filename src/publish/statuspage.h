@@ -13,8 +13,9 @@ std::string FormatPrice(const std::string& price);
 
 // The page's bytes: Shift-JIS lines, each ended by CR LF. One table row per list row, in list
 // order; a damaged row is left out. The text cells (date, name, code,
-// prefecture, quantity) are HTML-escaped; the image and review cells are HTML and go in as
-// they are. The credit is left out on a house machine.
+// prefecture, quantity) are HTML-escaped; the image and review cells are HTML and go in only
+// when they are cells the program builds (publish/pagecell.h), else as the no-picture cell
+// and "-". The credit is left out on a house machine.
 // Throws EConvertError when a colour setting is not colour text (publish/colortext.h).
 std::string BuildStatusPage(const TRecentOrders& rows, const TSettings& settings,
                             bool houseMachine);

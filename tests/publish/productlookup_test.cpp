@@ -6,6 +6,7 @@
 #include "base/settingsrecord.h"
 #include "base/sjisliteral.h"
 #include "base/netexceptions.h"
+#include "publish/page_helpers.h"
 #include "publish/productlookup.h"
 #include "support/testing.h"
 
@@ -217,6 +218,47 @@ TEST_F(MallLookup, FirstResultWithoutCompletePhotoLinkGivesABlank) {
   EXPECT_TRUE(logged.empty());
 }
 
+TEST_F(MallLookup, HostileSearchResultsGiveOnlyTheProgramsMarkup) {
+  const std::string noPicture = NoPictureCell(hosts);
+  const std::string image = "<img alt=\"x\" src=\"http://thumb.test/x.jpg\">";
+  const struct {
+    std::string link;  // the photo section's content
+    bool pictureShown;
+  } cases[] = {
+      {"<a href=\"javascript:alert(1)\">" + image + "</a>", false},
+      {"<a href=\"JAVASCRIPT:alert(1)\">" + image + "</a>", false},
+      {"<a href=\"&#106;avascript:alert(1)\">" + image + "</a>", false},
+      {"<a href=\"vbscript:x\">" + image + "</a>", false},
+      {"<a href=\"data:text/html,x\">" + image + "</a>", false},
+      {"<a href=\"//evil.test/\">" + image + "</a>", false},
+      {"<a href=\"http://item.test/<script>\">" + image + "</a>", false},
+      {"<a href=\"http://item.test/ x\">" + image + "</a>", false},
+      {"<a href=\"http://item.test/\"><img alt=\"x\" src=\"data:image/gif;base64,R0lG\"></a>", false},
+      {"<a href=\"http://item.test/\"><img alt=\"x\" src=\"http://t.test/x.jpg' onerror='a\"></a>", false},
+      {"<a href=\"http://item.test/\"><img alt=\"x\"></a>", false},
+      {"<a href=\"http://item.test/\">no image</a>", false},
+      {"<a href=\"/shop/mug/\"><img alt=\"x\" src=\"/x.jpg\"></a>", true},
+      {"<a href=\"http://item.test/\" onmouseover=\"alert(1)\">" + image + "</a>", true},
+      {"<a href=\"http://item.test/\"><img alt=\"x\" src=\"http://t.test/x.jpg\" onerror=\"alert(1)\"></a>", true},
+      {"<a href=\"http://item.test/\"><img alt=\"x\" src=\"http://t.test/x.jpg\" ONERROR=alert(1)></a>", true},
+      {"<a href=\"http://item.test/\"><img alt=\"x' onmouseover='alert(1)\" src=\"http://t.test/x.jpg\"></a>", true},
+      {"<a href=\"http://item.test/\"><img alt=\"</td><script>alert(1)</script>\" src=\"http://t.test/x.jpg\"></a>",
+       true},
+      {"<a href=\"http://item.test/\"><img alt='x' src='http://t.test/x.jpg'></a><script>alert(1)</script>", true},
+  };
+  for (const auto& c : cases) {
+    pageHttp.page = netHttp.page =
+        SearchPage(Result(1, "<div class=\"rsrSResultPhoto\">" + c.link + "</div>\r\n", ""), "");
+    for (const TLookupResult& result : {lookup.LookupByCode("x"), lookup.LookupByName("x")}) {
+      ASSERT_EQ(result.outcome, TLookupResult::kFound) << Show(c.link);
+      EXPECT_EQ(result.cell == Sjis(noPicture), !c.pictureShown) << Show(result.cell);
+      EXPECT_EQ(page_test::ForeignMarkup(result.cell), "") << Show(result.cell);
+      ExpectOneLineWithoutQuotes(result.cell);
+    }
+  }
+  EXPECT_TRUE(logged.empty());
+}
+
 TEST_F(MallLookup, FetchFailuresAreLoggedAndGiveABlank) {
   pageHttp.page = kStandardPage;
   lookup.LookupByCode("x");
@@ -280,10 +322,32 @@ TEST_F(MallLookup, ReviewCellIsAllOrNothing) {
 TEST_F(MallLookup, ReviewFiguresSpreadOverLinesStayOnOneLine) {
   pageHttp.page = kStandardPage;
   lookup.LookupByCode("mug-001");
-  netHttp.page = Sjis("総合評価<span class=\"revEvaStar\"><img\r\nsrc=\"s.gif\"></span>"
+  netHttp.page = Sjis("総合評価<span class=\"revEvaStar\"><img\r\nsrc=\"/s.gif\"></span>"
                       "<span class=\"revEvaNumber average\">4</span>"
                       "<span class=\"Count\">\n7\n</span>件");
-  EXPECT_EQ(lookup.LookupReviews(), Found(Sjis("<img src='s.gif'><br>4<br>レビュー: 7 件")));
+  // A path on the review page's host is made absolute.
+  EXPECT_EQ(lookup.LookupReviews(), Found(Sjis("<img src='http://review.test/s.gif'><br>4<br>レビュー: 7 件")));
+}
+
+TEST_F(MallLookup, HostileReviewPageGivesOnlyTheProgramsMarkup) {
+  pageHttp.page = kStandardPage;
+  lookup.LookupByCode("mug-001");
+  const std::string pages[] = {
+      ReviewPage(Sjis("黒"), Sjis("総合評価"), Sjis("件"),
+                 "<span class=\"revEvaNumber average\"><script>alert(1)</script></span>"),
+      Sjis("総合評価<span class=\"revEvaStar\"><img src=\"javascript:alert(1)\"></span>"
+           "<span class=\"revEvaNumber average\">4</span><span class=\"Count\">7</span>件"),
+      Sjis("総合評価<span class=\"revEvaStar\"><img src=\"http://r.test/s.gif\" onload=\"alert(1)\" "
+           "alt=\"' onclick='a\"></span><span class=\"revEvaNumber average\">4</span>"
+           "<span class=\"Count\">7</td></span>件"),
+  };
+  for (const std::string& page : pages) {
+    netHttp.page = page;
+    const TLookupResult result = lookup.LookupReviews();
+    ASSERT_EQ(result.outcome, TLookupResult::kFound) << Show(page);
+    EXPECT_EQ(page_test::ForeignMarkup(result.cell), "") << Show(result.cell);
+    ExpectOneLineWithoutQuotes(result.cell);
+  }
 }
 
 TEST_F(MallLookup, ReviewPageThatCannotBeHadIsLoggedOnceAndGivesNoFigures) {
@@ -308,4 +372,14 @@ TEST(MallAddress, AHostSettingMayNameItsScheme) {
       {"http://127.0.0.1:81", "http://127.0.0.1:81"},
   };
   for (const auto& c : cases) EXPECT_EQ(MallAddress(c.setting), c.address) << c.setting;
+}
+
+TEST(MallAddress, BuiltInHostsAreHttps) {
+  const TMallHosts builtIn;
+  for (const std::string& host : {builtIn.SearchHost, builtIn.ThumbnailHost, builtIn.ScriptHost}) {
+    EXPECT_TRUE(MallAddress(host).starts_with("https://")) << host;
+  }
+  EXPECT_EQ(NoPictureCell(builtIn),
+            "<img border=0 src='https://thumbnail.image.rakuten.co.jp/@0_mall/com/css/c/pc/img/nopicture/"
+            "nopicture.gif?_ex=48x48'>");
 }

@@ -7,6 +7,7 @@
 #include "base/sjisliteral.h"
 #include "platform/locale.h"
 #include "publish/page_helpers.h"
+#include "publish/productlookup.h"
 #include "publish/statuspage.h"
 #include "support/testing.h"
 
@@ -25,7 +26,7 @@ const char kThumb[] =
 
 std::string SampleRow() {
   return Row("10/24　09:05", "桜のマグカップ　", "mug-001", kThumb, "東京都", "1980", "2",
-             "<img src='star.gif'><br>4.50<br>レビュー:12件");
+             "<img src='http://r.example/star.gif'><br>4.50<br>レビュー:12件");
 }
 
 std::string HeadLine(const std::string& page) {
@@ -68,7 +69,7 @@ TEST(StatusPage, EmptyListGivesHeadTableHeadAndClosingLine) {
   EXPECT_NE(lines[1].find("charset=shift_jis"), std::string::npos);
   EXPECT_EQ(lines[2],
             "<script language=\"JavaScript\" type=\"text/javascript\" "
-            "src=\"http://r.r10s.jp/com/js/d/common/jquery-1.4.2.min.js\" ></script>");
+            "src=\"https://r.r10s.jp/com/js/d/common/jquery-1.4.2.min.js\" ></script>");
   EXPECT_EQ(lines[3], "<!-- Ver.2016/10/24     Vendlume by Pelnor -->");
   EXPECT_EQ(lines[4], "");
   EXPECT_EQ(lines[5].substr(lines[5].size() - 20), "</tr></thead><tbody>");
@@ -186,7 +187,7 @@ TEST(StatusPage, ReviewColumnShowsADashForRowsWithoutReview) {
   EXPECT_NE(HeadLine(page).find(Sjis("<th id=rev nowrap>レビュー</th></tr></thead><tbody>")), std::string::npos);
   const std::vector<std::string> rows = RowLines(page);
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(Cell(rows[0], "<td id=rev nowrap>"), Sjis("<img src='star.gif'><br>4.50<br>レビュー:12件"));
+  EXPECT_EQ(Cell(rows[0], "<td id=rev nowrap>"), Sjis("<img src='http://r.example/star.gif'><br>4.50<br>レビュー:12件"));
   EXPECT_EQ(Count(rows[0], "<td"), 8u);
   EXPECT_EQ(rows[1].substr(rows[1].size() - 15), "<td>-</td></tr>");
   EXPECT_EQ(Count(rows[1], "<td"), 8u);
@@ -284,7 +285,7 @@ TEST(StatusPage, PageColoursAcceptIdentifiersInAnyCase) {
             std::string::npos);
 }
 
-TEST(StatusPage, MailTextCellsAreEscapedAndHtmlCellsAreNot) {
+TEST(StatusPage, MailTextCellsAreEscapedAndForeignMarkupCellsAreNotShown) {
   const std::string row = Row("<b>", "A&B\"x\"", "c<1>", "<a href='u'>&amp;</a>", "<i>", "1", "2>1",
                               "<br><b>q&amp;a</b>");
   TSettings s;
@@ -294,10 +295,10 @@ TEST(StatusPage, MailTextCellsAreEscapedAndHtmlCellsAreNot) {
   EXPECT_EQ(Cell(rows[0], "<td id=dt>"), "&lt;b&gt;");
   EXPECT_EQ(Cell(rows[0], "<td id=nam>"), "A&amp;B&quot;x&quot;");
   EXPECT_EQ(Cell(rows[0], "<td id=cd>"), "c&lt;1&gt;");
-  EXPECT_EQ(Cell(rows[0], "<td id=gz nowrap>"), "<a href='u'>&amp;</a>");
+  EXPECT_EQ(Cell(rows[0], "<td id=gz nowrap>"), NoPictureCell(s.Mall));
   EXPECT_EQ(Cell(rows[0], "<td id=adr nowrap>"), "&lt;i&gt;");
   EXPECT_EQ(Cell(rows[0], "<td id=suryo align=\"right\">"), "2&gt;1");
-  EXPECT_EQ(Cell(rows[0], "<td id=rev nowrap>"), "<br><b>q&amp;a</b>");
+  EXPECT_EQ(Cell(rows[0], "<td id=rev nowrap>"), "-");
 
   const std::string quoted = Sjis("d,\"say \"\"hi\"\"\",c,\" \",x,1,1");
   EXPECT_EQ(Cell(RowLines(BuildStatusPage(List({quoted}), TSettings{}, false))[0], "<td id=nam>"),
