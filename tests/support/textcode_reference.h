@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "text/cp932.h"
 #include "text/textcode.h"
 
 namespace testing_support {
@@ -14,9 +15,22 @@ inline void AppendReferencePair(std::string& out, int j1, int j2) {
   out += static_cast<char>((j1 % 2 == 0 ? j2 + 0x7E : j2 <= 0x5F ? j2 + 0x1F : j2 + 0x20) & 0xFF);
 }
 
+// A pair of a double-byte set other than JIS X 0208, named by the last byte of its escape:
+// JIS X 0213 plane 1 (Q, O) keeps the Shift-JIS code of its place where code page 932 has
+// a character there, in rows 1 to 84; anything else (plane 2: P; JIS X 0212: D) is "〓".
+inline void AppendReferenceOtherPair(std::string& out, char set, int j1, int j2) {
+  std::string pair;
+  AppendReferencePair(pair, j1, j2);
+  const auto sjis = static_cast<uint16_t>(static_cast<unsigned char>(pair[0]) << 8 | static_cast<unsigned char>(pair[1]));
+  const bool kept = (set == 'Q' || set == 'O') && j1 >= 0x21 && j1 <= 0x74 && j2 >= 0x21 && j2 <= 0x7E &&
+                    IsSjisCodeAssigned(sjis);
+  out += kept ? pair : std::string(kGetaMark);
+}
+
 inline std::string ReferenceJisToSjis(std::string_view text) {
   std::string out;
   bool doubleByte = false;
+  char set = 'B';  // the last byte of the double-byte set's escape
   size_t i = 0;
   while (i < text.size()) {
     const auto c = static_cast<unsigned char>(text[i]);
@@ -24,13 +38,18 @@ inline std::string ReferenceJisToSjis(std::string_view text) {
       if (i + 3 > text.size()) break;  // a sequence cut short
       if (text[i + 1] == '$') doubleByte = true;
       else if (text[i + 1] == '(') doubleByte = false;
-      i += 3;
+      // ESC $ ( F and ESC $ ) F are four bytes long; any other escape names JIS X 0208.
+      const bool fourBytes = text[i + 1] == '$' && (text[i + 2] == '(' || text[i + 2] == ')');
+      if (doubleByte) set = fourBytes && i + 4 <= text.size() ? text[i + 3] : 'B';
+      i += fourBytes ? 4 : 3;
     } else if (!doubleByte) {
       out += text[i];
       i += 1;
     } else {
       if (i + 2 > text.size()) break;  // half a pair
-      AppendReferencePair(out, c, static_cast<unsigned char>(text[i + 1]));
+      const auto c2 = static_cast<unsigned char>(text[i + 1]);
+      if (set == 'Q' || set == 'O' || set == 'P' || set == 'D') AppendReferenceOtherPair(out, set, c, c2);
+      else AppendReferencePair(out, c, c2);
       i += 2;
     }
   }
