@@ -1,5 +1,6 @@
 #include "app/mailintake.h"
 
+#include <chrono>
 #include <exception>
 
 #include "base/errors.h"
@@ -25,9 +26,6 @@ bool MailCannotBeParsed(const std::exception& failure) {
   return dynamic_cast<const EConvertError*>(&failure) || dynamic_cast<const EVendlumeError*>(&failure);
 }
 
-// The key under which the tries of a mail that could not even be retrieved are counted.
-constexpr char kUnretrievedMail[] = "(not retrieved)";
-
 }  // namespace
 
 TMailIntake::TMailIntake(TMailbox& mailbox, TRecentOrders& list, std::string& shopName,
@@ -39,19 +37,17 @@ void TMailIntake::RunCycle(TProductLookup& lookup) {
   saved_ = false;
   try {
     if (mailbox_.IsOpen()) mailbox_.Commit();
-    try {
-      mailbox_.Open();
-    } catch (const std::exception&) {
-      hooks_.log(kLogConnectionFailed);
-      return;
-    }
+    if (!OpenSession()) return;
     const int count = mailbox_.Count();
     if (count <= 0) {
+      trouble_.End();
       mailbox_.Commit();
       return;
     }
     messagesFound_ = count;
-    TakeFirstMail(lookup);
+    if (TakeFirstMail(lookup) != Outcome::kPassed) return;
+    if (count >= 2 && trouble_.HoldsBackLongEnough(hooks_.now())) TakeMailBehind(lookup);
+    if (mailbox_.IsOpen()) mailbox_.Abandon();
   } catch (const ENetConnClosedGracefully&) {
     // The server closed the session: the cycle ends quietly.
   }
@@ -61,29 +57,60 @@ void TMailIntake::AbandonUnsaved() {
   if (!saved_ && mailbox_.IsOpen()) mailbox_.Abandon();
 }
 
-// Message 1 as one transaction. Nothing is deleted on the server before the mail's rows are
+bool TMailIntake::OpenSession() {
+  try {
+    mailbox_.Open();
+    return true;
+  } catch (const std::exception&) {
+    hooks_.log(kLogConnectionFailed);
+    return false;
+  }
+}
+
+TMailIntake::Outcome TMailIntake::TakeFirstMail(TProductLookup& lookup) {
+  try {
+    return TakeMail(1, lookup);
+  } catch (const ENetException&) {
+    // The session failed on message 1 (its trouble is noted). Until that has held the
+    // mails behind back long enough, the failure is the cycle's.
+    if (messagesFound_ < 2 || !trouble_.HoldsBackLongEnough(hooks_.now())) throw;
+    return Outcome::kPassed;
+  }
+}
+
+// Message 1 has held the mails behind it back too long: the owner is told, and message 2
+// is taken on its own while message 1 stays where it is, to be tried first again.
+void TMailIntake::TakeMailBehind(TProductLookup& lookup) {
+  const auto lasted = std::chrono::duration_cast<std::chrono::minutes>(hooks_.now() - *trouble_.Since());
+  hooks_.report("the first mail in the mailbox has failed for " + std::to_string(lasted.count()) + " minutes (" +
+                trouble_.LastMessage() +
+                "); it stays in the mailbox and is tried first with every poll, and the mails behind it are "
+                "taken meanwhile.");
+  if (!mailbox_.IsOpen() && (!OpenSession() || mailbox_.Count() < 2)) return;
+  TakeMail(2, lookup);
+}
+
+// One mail as one transaction. Nothing is deleted on the server before the mail's rows are
 // in itemsl.csv, or before a mail that cannot be used is kept in failed/.
-void TMailIntake::TakeFirstMail(TProductLookup& lookup) {
+TMailIntake::Outcome TMailIntake::TakeMail(int number, TProductLookup& lookup) {
   TNetMessage message;
   bool retrieved = false;
   try {
-    retrieved = mailbox_.Retrieve(1, message);
+    retrieved = mailbox_.Retrieve(number, message);
   } catch (const std::exception& failure) {
     if (MailCannotBeRead(failure)) {
       std::string raw = mailbox_.RawText(message);
       if (dynamic_cast<const ENetLimitExceeded*>(&failure) && raw.size() > kFailedHeadBytes) raw.resize(kFailedHeadBytes);
-      GiveUp(MailKey(message.MsgId, raw), raw);
-      return;
+      return GiveUp(number, MailKey(message.MsgId, raw), raw);
     }
-    if (dynamic_cast<const ENetException*>(&failure)) throw;  // the session: the mail stays
-    FailedTry(kUnretrievedMail, mailbox_.RawText(message));   // a temporary file, for instance
-    return;
+    if (dynamic_cast<const ENetException*>(&failure)) {
+      NoteTrouble(number, failure.what());  // the session: the mail stays
+      throw;
+    }
+    return PassingFailure(number, failure.what());  // a temporary file, for instance
   }
-  if (!retrieved) {
-    // A refusal of RETR says nothing about the mail: it stays until it has failed for good.
-    FailedTry(kUnretrievedMail, "RETR 1: " + mailbox_.RefusalLine() + "\r\n");
-    return;
-  }
+  // A refusal of RETR says nothing about the mail.
+  if (!retrieved) return PassingFailure(number, "RETR " + std::to_string(number) + ": " + mailbox_.RefusalLine());
 
   const TNetText* part = OrderTextPart(message);
   std::string text;
@@ -92,27 +119,26 @@ void TMailIntake::TakeFirstMail(TProductLookup& lookup) {
     text = OrderText(*part);
   } catch (const std::exception&) {
     const std::string raw = mailbox_.RawText(message);
-    GiveUp(MailKey(message.MsgId, raw), raw);
-    return;
+    return GiveUp(number, MailKey(message.MsgId, raw), raw);
   }
 
   const std::string key = MailKey(message.MsgId, text);
   const std::string savedMails = platform::FileInCurrentDirectory(SavedMailsFileName);
   if (MailAlreadySaved(savedMails, key, list_)) {
     // Saved before, but its deletion never reached the server: now only the deletion.
-    tries_.Forget();
-    CommitDeletion();
+    if (number == 1) trouble_.End();
+    CommitDeletion(number);
     hooks_.listChanged();
-    return;
+    return Outcome::kTaken;
   }
 
   TRecentOrders list = list_;
   try {
     const TOrderMail mail = ParseOrderMail(text);
     if (mail.ignored) {
-      tries_.Forget();
-      CommitDeletion();
-      return;
+      if (number == 1) trouble_.End();
+      CommitDeletion(number);
+      return Outcome::kTaken;
     }
     if (mail.shopName) shopName_ = *mail.shopName;
     TItemStage stage(list, lookup, settings_);
@@ -124,65 +150,65 @@ void TMailIntake::TakeFirstMail(TProductLookup& lookup) {
       // The owner quit (or the session ended) while a lookup waited, and the lookup took
       // the abandoned wait for a failed search: nothing is stored, the mail stays.
       mailbox_.Abandon();
-      return;
+      return Outcome::kLeft;
     }
   } catch (const std::exception& failure) {
-    if (MailCannotBeParsed(failure)) GiveUp(key, mailbox_.RawText(message));
-    else FailedTry(key, mailbox_.RawText(message));
-    return;
+    if (MailCannotBeParsed(failure)) return GiveUp(number, key, mailbox_.RawText(message));
+    return PassingFailure(number, failure.what());
   }
   try {
     NoteMailSaved(savedMails, key, list);
     SaveRecentOrders(list, platform::FileInCurrentDirectory(RecentOrdersFileName));
   } catch (const std::exception& failure) {
     // The disk, not the mail: it stays on the server for as long as this lasts, and every
-    // cycle tries again. The tries are not counted, so it is never given up for this.
-    hooks_.log(kLogGetCsv);
-    hooks_.report(std::string("the order list cannot be saved (") + failure.what() +
-                  "); the mail stays in the mailbox and is tried again with every poll.");
-    mailbox_.Abandon();
-    return;
+    // cycle tries again.
+    const std::string trouble = std::string("the order list cannot be saved (") + failure.what() + ")";
+    hooks_.report(trouble + "; the mail stays in the mailbox and is tried again with every poll.");
+    return PassingFailure(number, trouble);
   }
   saved_ = true;
   list_ = std::move(list);
-  tries_.Forget();
-  CommitDeletion();
+  if (number == 1) trouble_.End();
+  CommitDeletion(number);
   hooks_.listChanged();
+  return Outcome::kTaken;
 }
 
-void TMailIntake::CommitDeletion() {
-  mailbox_.Delete(1);
+void TMailIntake::CommitDeletion(int number) {
+  mailbox_.Delete(number);
   mailbox_.Commit();
 }
 
-// A passing failure: the mail stays on the server (the session is dropped, so nothing of it
-// is committed) and the next cycle tries again, until it has failed too often.
-void TMailIntake::FailedTry(const std::string& key, std::string_view mailText) {
-  if (tries_.FailedAgain(key, hooks_.now()) && mailbox_.IsOpen()) {
-    // Nothing tells apart two mails that could not be retrieved: each gets a copy.
-    GiveUp(key == kUnretrievedMail ? std::string() : key, mailText);
-    return;
-  }
+// A passing failure: the mail stays on the server (the cycle drops the session, so nothing
+// of it is committed) and the next cycle tries again, for as long as it lasts.
+TMailIntake::Outcome TMailIntake::PassingFailure(int number, const std::string& message) {
   hooks_.log(kLogGetCsv);
-  mailbox_.Abandon();
+  NoteTrouble(number, message);
+  return Outcome::kPassed;
+}
+
+// Only message 1 holds the others back; a mail behind it that fails waits its turn.
+void TMailIntake::NoteTrouble(int number, const std::string& message) {
+  if (number == 1) trouble_.Note(hooks_.now(), message);
 }
 
 // A mail that can never be used: its text goes to failed/ (unless a copy under its key is
 // there from an earlier give-up whose deletion failed), then it is deleted. When the copy
-// cannot be written the mail stays on the server.
-void TMailIntake::GiveUp(const std::string& key, std::string_view mailText) {
+// cannot be written the mail stays on the server, as after any passing failure.
+TMailIntake::Outcome TMailIntake::GiveUp(int number, const std::string& key, std::string_view mailText) {
   hooks_.log(kLogGetCsv);
   try {
     KeepFailedMail(platform::FileInCurrentDirectory(FailedMailsFolderName), key, mailText);
-  } catch (const std::exception&) {
-    if (mailbox_.IsOpen()) mailbox_.Abandon();
-    return;
+  } catch (const std::exception& failure) {
+    NoteTrouble(number, std::string("the mail cannot be kept in failed/ (") + failure.what() + ")");
+    return Outcome::kPassed;
   }
-  tries_.Forget();
+  if (number == 1) trouble_.End();
   if (!mailbox_.IsOpen()) {
-    // The session ended at a limit of the client: the mail is still message 1.
+    // The session ended at a limit of the client: the mail keeps its number.
     mailbox_.Open();
     mailbox_.Count();
   }
-  CommitDeletion();
+  CommitDeletion(number);
+  return Outcome::kTaken;
 }

@@ -2,10 +2,12 @@
 // transaction (retrieve message 1, read its order, add its rows to a copy of the list,
 // note the mail beside the list, save the list, and only then delete the mail and commit),
 // keeps a mail that can never be used in failed/ (one copy per mail) before deleting it,
-// and counts the tries of a mail that fails for a passing reason (intake/mailjournal.h).
+// and keeps a mail that fails for a passing reason on the server for as long as that lasts,
+// taking the mails behind it once it has held them back too long (intake/mailjournal.h).
 #pragma once
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "base/settingsrecord.h"
@@ -43,10 +45,10 @@ class TMailbox {
 
 class TMailIntake {
  public:
-  using Clock = TMailTries::Clock;
+  using Clock = TMailTrouble::Clock;
   // What the intake needs from its owner.
   struct THooks {
-    std::function<Clock::time_point()> now;  // the clock the tries are timed by
+    std::function<Clock::time_point()> now;  // the clock the trouble is timed by
     std::function<void(int code)> log;       // an event for the event log
     std::function<bool()> abandoning;        // the program is leaving: store nothing more
     std::function<void()> listChanged;       // the list was saved and the mail deleted
@@ -60,35 +62,48 @@ class TMailIntake {
 
   // One cycle: ends a session left open (committing it), opens one (a failure is logged
   // and ends the cycle quietly), counts the messages and takes message 1 as one
-  // transaction. The files live in the current directory. A mail that cannot be used is
-  // kept in failed/ and deleted; after a passing failure it stays on the server, the
-  // session is dropped without commit and the failure logged, until it has failed
-  // kMaxMailTries times over at least kMinTrySpan: then it is given up like an unusable
-  // one. When the list cannot be saved the mail stays, the failure is logged and reported
-  // each cycle, and no try is counted: it lasts as long as the disk's trouble. A mail seen
-  // again after its rows were saved is only deleted. The server closing
-  // the session ends the cycle quietly; other failures of the session are thrown.
+  // transaction. The files live in the current directory. Only a mail's own fault gives
+  // it up: it is kept in failed/ and deleted at once. A passing failure (the server
+  // refusing RETR, the session failing, the list or the failed/ copy that cannot be
+  // written) keeps the mail on the server for as long as it lasts: the session is dropped
+  // without commit and the failure logged; a list that cannot be saved is also reported.
+  // Once the trouble of message 1 has lasted kTroubleBeforeSkipping, each cycle still
+  // tries message 1 first, and while it fails reports that and takes message 2 as its own
+  // transaction (in a new session when message 1's ended). A mail seen again after its
+  // rows were saved is only deleted. The server closing the session ends the cycle
+  // quietly; other failures of the session are thrown.
   void RunCycle(TProductLookup& lookup);
   // The messages the last cycle found in the mailbox (0 when it could not count them).
   int MessagesFound() const { return messagesFound_; }
   // The program is leaving in the middle of a cycle: until the list is saved, the session
   // is dropped without commit, so the server keeps the mail.
   void AbandonUnsaved();
-  // The tries of the mail at the head of the mailbox so far.
-  const TMailTries& Tries() const { return tries_; }
+  // Since when the mail at the head of the mailbox has kept failing for a passing reason;
+  // none while it has not.
+  std::optional<Clock::time_point> TroubleSince() const { return trouble_.Since(); }
 
  private:
-  void TakeFirstMail(TProductLookup& lookup);
-  void CommitDeletion();
-  void FailedTry(const std::string& key, std::string_view mailText);
-  void GiveUp(const std::string& key, std::string_view mailText);
+  // What became of one mail's transaction.
+  enum class Outcome {
+    kTaken,   // deleted, with its rows saved or its copy kept
+    kPassed,  // a passing failure: it stays on the server
+    kLeft,    // the program is leaving: nothing more this cycle
+  };
+  bool OpenSession();
+  Outcome TakeFirstMail(TProductLookup& lookup);
+  void TakeMailBehind(TProductLookup& lookup);
+  Outcome TakeMail(int number, TProductLookup& lookup);
+  void CommitDeletion(int number);
+  Outcome PassingFailure(int number, const std::string& message);
+  void NoteTrouble(int number, const std::string& message);
+  Outcome GiveUp(int number, const std::string& key, std::string_view mailText);
 
   TMailbox& mailbox_;
   TRecentOrders& list_;
   std::string& shopName_;
   const TSettings& settings_;
   THooks hooks_;
-  TMailTries tries_;
+  TMailTrouble trouble_;
   int messagesFound_ = 0;
   bool saved_ = false;  // this cycle saved the list: the mail's deletion must go through
 };

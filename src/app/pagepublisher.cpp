@@ -10,7 +10,15 @@
 #include "publish/statuspage.h"
 
 TPagePublisher::TPagePublisher(TParts parts) : parts_(std::move(parts)) {
-  if (ReadFileBytes(platform::FileInCurrentDirectory(kStalePageMarkName))) upload_ = TUpload::Due;
+  if (!ReadFileBytes(platform::FileInCurrentDirectory(kStalePageMarkName))) return;
+  // The run that left the mark may have ended before it rendered the list it saved.
+  renderDue_ = true;
+  upload_ = TUpload::Due;
+}
+
+void TPagePublisher::ListChanged() {
+  renderDue_ = true;
+  MarkStale();
 }
 
 void TPagePublisher::Render() {
@@ -20,6 +28,7 @@ void TPagePublisher::Render() {
 
 void TPagePublisher::Publish() {
   if (parts_.abandoning()) return;
+  MarkStale();
   // One waiting upload is enough: it uploads item.html as it is when it runs.
   if (upload_ == TUpload::Waiting) return;
   if (parts_.clients.Busy(TNetClientKind::Ftp)) upload_ = TUpload::Waiting;
@@ -41,12 +50,18 @@ void TPagePublisher::NoteUpload(bool stored) {
   // A publication asked for while this one ran waits for the client now: it decides.
   // An upload abandoned for the exit counts as failed too: the next start publishes.
   if (upload_ == TUpload::Running) upload_ = stored ? TUpload::Done : TUpload::Due;
-  // The mark on disk is a convenience for the next start: when it cannot be kept, the
-  // state still serves this run.
+  // The mark goes only when the web space has the latest page: not while another upload
+  // waits, nor when the list changed during this one.
+  if (upload_ != TUpload::Done || renderDue_) return;
+  std::remove(platform::FileInCurrentDirectory(kStalePageMarkName).c_str());
+}
+
+// The mark on disk serves the next start: when it cannot be written, the state still
+// serves this run.
+void TPagePublisher::MarkStale() {
   const std::string mark = platform::FileInCurrentDirectory(kStalePageMarkName);
   try {
-    if (stored) std::remove(mark.c_str());
-    else if (!ReadFileBytes(mark)) ReplaceFileBytes(mark, "");
+    if (!ReadFileBytes(mark)) ReplaceFileBytes(mark, "");
   } catch (const std::exception&) {
   }
 }

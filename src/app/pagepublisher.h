@@ -2,9 +2,11 @@
 // space, and keeps what is still due for the page until it is done:
 // - the file: rendered, or due to be rendered again (the list changed and the render
 //   failed);
-// - the web space's copy: up to date, an upload due (the last one failed; the mark file
-//   item.unpublished keeps that over a restart), an upload waiting for the FTP client, or
-//   one running.
+// - the web space's copy: up to date, an upload due (the last one failed), an upload
+//   waiting for the FTP client, or one running.
+// The mark file item.unpublished is on disk from the moment the page is due to change (the
+// list changed, an upload is asked for) until an upload of the latest page succeeded, so
+// that a start after a failure, a crash or a power cut renders and uploads the page.
 // Each poll cycle ends with one try at what is due: render (and then upload), or upload.
 #pragma once
 #include <functional>
@@ -34,7 +36,7 @@ class TPagePublisher {
     std::function<void(int code)> log;
   };
 
-  // Finds the mark of a page an earlier run could not publish: then an upload is due.
+  // Finds the mark of a page an earlier run left stale: then a render and an upload are due.
   explicit TPagePublisher(TParts parts);
 
   // Renders item.html from the list now; a failure is thrown and leaves the file as it was.
@@ -42,11 +44,12 @@ class TPagePublisher {
   void Render();
   // Uploads item.html as Target + ".html", silently (publish/publication.h). While the FTP
   // client is taken the upload waits for it; an upload already waiting takes the page as
-  // it is when it runs, so none is queued twice. A failure leaves an upload due, and the
-  // mark file, until one succeeds.
+  // it is when it runs, so none is queued twice. The mark file is written first; a failure
+  // leaves an upload due, and the mark, until one succeeds.
   void Publish();
-  // The list changed: the cycle's end renders the page and uploads it.
-  void ListChanged() { renderDue_ = true; }
+  // The list changed: the mark file is written, and the cycle's end renders the page and
+  // uploads it.
+  void ListChanged();
   // The end of a poll cycle: one try at what is due. A render that fails is logged and
   // tried again at the next cycle's end.
   void EndCycle();
@@ -57,6 +60,7 @@ class TPagePublisher {
   enum class TUpload { Done, Due, Waiting, Running };
   void Upload();
   void NoteUpload(bool stored);
+  void MarkStale();
 
   TParts parts_;
   bool renderDue_ = false;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "base/files.h"
@@ -78,14 +79,13 @@ void NoteMailSaved(const std::string& path, const std::string& key, const TRecen
   ReplaceFileBytes(path, bytes);
 }
 
-bool TMailTries::FailedAgain(const std::string& key, Clock::time_point now) {
-  if (key != key_ || tries_ == 0) {
-    key_ = key;
-    tries_ = 0;
-    first_ = now;
-  }
-  ++tries_;
-  return tries_ >= kMaxMailTries && now - first_ >= kMinTrySpan;
+void TMailTrouble::Note(Clock::time_point now, std::string message) {
+  if (!since_) since_ = now;
+  message_ = std::move(message);
+}
+
+bool TMailTrouble::HoldsBackLongEnough(Clock::time_point now) const {
+  return since_ && now - *since_ >= kTroubleBeforeSkipping;
 }
 
 std::string KeepFailedMail(const std::string& folder, const std::string& key, std::string_view text) {

@@ -3,12 +3,13 @@
 // - the saved-mails file itemsl.mails: for the last mails whose rows were saved, the mail's
 //   key and a digest of the list as saved, so that a mail whose deletion was not committed
 //   (the program stopped, the connection lost) is recognised when it comes again;
-// - the tries of the mail at the head of the mailbox, so that a mail that keeps failing for
-//   a passing reason is given up after kMaxMailTries tries over at least kMinTrySpan;
+// - the trouble of the mail at the head of the mailbox: since when it has kept failing for a
+//   passing reason, so that after kTroubleBeforeSkipping the mails behind it are taken;
 // - the folder failed/, where the text of every mail given up is kept (once) before it is
 //   deleted.
 #pragma once
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,7 @@
 inline constexpr const char SavedMailsFileName[] = "itemsl.mails";
 inline constexpr const char FailedMailsFolderName[] = "failed";
 
-inline constexpr int kMaxMailTries = 5;
-inline constexpr std::chrono::seconds kMinTrySpan{60};
+inline constexpr std::chrono::minutes kTroubleBeforeSkipping{10};
 inline constexpr size_t kMaxFailedMails = 200;
 inline constexpr size_t kMaxFailedBytes = size_t{100} << 20;
 // What is kept of a mail larger than the client takes: its head (header and first lines).
@@ -40,20 +40,25 @@ bool MailAlreadySaved(const std::string& path, const std::string& key, const TRe
 // that matches no list. Throws like ReplaceFileBytes.
 void NoteMailSaved(const std::string& path, const std::string& key, const TRecentOrders& list);
 
-// The tries of the mail at the head of the mailbox (in memory only).
-class TMailTries {
+// The trouble of the mail at the head of the mailbox (in memory only): a passing failure
+// (the server refusing it, the session failing, a local write failing) that has lasted
+// since the first failure after the mail was last taken, with the last failure's message.
+class TMailTrouble {
  public:
   using Clock = std::chrono::steady_clock;
-  // Counts one more failed try of the mail; true when it has now failed kMaxMailTries times
-  // over at least kMinTrySpan and is to be given up. Another key starts a new count.
-  bool FailedAgain(const std::string& key, Clock::time_point now = Clock::now());
-  void Forget() { key_.clear(); tries_ = 0; }
-  int Tries() const { return tries_; }
+  // One more failure: the first one starts the trouble, every one sets the message.
+  void Note(Clock::time_point now, std::string message);
+  // The mail at the head was taken: the trouble is over.
+  void End() { since_.reset(); message_.clear(); }
+  // When the trouble began; none while there is no trouble.
+  std::optional<Clock::time_point> Since() const { return since_; }
+  const std::string& LastMessage() const { return message_; }
+  // The trouble has lasted at least kTroubleBeforeSkipping by now.
+  bool HoldsBackLongEnough(Clock::time_point now) const;
 
  private:
-  std::string key_;
-  int tries_ = 0;
-  Clock::time_point first_{};
+  std::optional<Clock::time_point> since_;
+  std::string message_;
 };
 
 // Keeps the mail's raw text in the folder (created when missing) as "<n>-<key>.eml", n one

@@ -45,6 +45,7 @@ std::string OrderMail(const std::string& orderedAt, const std::string& code) {
 
 const std::string kOrder = OrderMail("2016-10-24 09:05:33", "mug-001");
 const std::string kSecondOrder = OrderMail("2016-10-24 09:06:00", "mug-002");
+const std::string kThirdOrder = OrderMail("2016-10-24 09:07:00", "mug-004");
 const std::string kSameItemAgain = OrderMail("2016-10-24 10:06:00", "mug-001");
 const std::string kBadDate = OrderMail("not a date at all..", "mug-003");
 const std::string kNoText =
@@ -66,6 +67,7 @@ struct Cycle {
   Fault fault = Fault::None;
   std::function<void()> before = {};  // a change to the folder before the cycle
   bool restart = false;               // the program starts again: the list comes from the file
+  Fault behind = Fault::None;         // what the retrieval of the mail behind message 1 does
 };
 
 void MakeListReadOnly() {
@@ -77,11 +79,13 @@ void MakeListWritable() {
   fs::permissions("itemsl.csv", fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
 }
 
-std::vector<Cycle> EveryFifteenSeconds(int cycles, Fault fault) {
+std::vector<Cycle> Every(std::chrono::seconds step, int cycles, Fault fault) {
   std::vector<Cycle> all;
-  for (int i = 0; i < cycles; ++i) all.push_back({std::chrono::seconds(15 * i), fault});
+  for (int i = 0; i < cycles; ++i) all.push_back({step * i, fault});
   return all;
 }
+
+std::vector<Cycle> EveryFifteenSeconds(int cycles, Fault fault) { return Every(15s, cycles, fault); }
 
 struct Case {
   const char* name;
@@ -98,6 +102,7 @@ struct Case {
   int listChanges;
   bool reviewsFail = false;
   int reports = 0;  // lines for the owner
+  std::optional<std::chrono::seconds> troubleSince = std::nullopt;  // the trouble's start, from the first cycle
 };
 
 const Case kCases[] = {
@@ -119,15 +124,15 @@ const Case kCases[] = {
     {"an undecodable section is kept in failed/, then deleted", {kOrder}, {{0s, Fault::Undecodable}}, {}, 0, {},
      kOrder, {kLogGetCsv}, "OPEN STAT RETR 1 DELE 1 QUIT", "rows=0 failed=1;", 0},
     {"RETR refused: the mail stays, nothing is committed", {kOrder}, {{0s, Fault::Refused}}, {}, 1, {}, "",
-     {kLogGetCsv}, "OPEN STAT RETR 1 ABANDON", "", 0},
+     {kLogGetCsv}, "OPEN STAT RETR 1 ABANDON", "", 0, false, 0, 0s},
     {"a temporary file that fails: the mail stays", {kOrder}, {{0s, Fault::LocalFailure}}, {}, 1, {}, "",
-     {kLogGetCsv}, "OPEN STAT RETR 1 ABANDON", "", 0},
+     {kLogGetCsv}, "OPEN STAT RETR 1 ABANDON", "", 0, false, 0, 0s},
     {"a review page that fails is the mall's trouble: the order is saved and deleted", {kOrder}, {{0s}}, {}, 0,
      {"mug-001"}, "", {}, "OPEN STAT RETR 1 DELE 1 QUIT", "rows=1 failed=0;", 1, true},
     {"the connection fails in the RETR: thrown, the mail stays", {kOrder}, {{0s, Fault::ConnectionLost}}, {}, 1,
-     {}, "", {}, "OPEN STAT RETR 1 THROWN", "", 0},
+     {}, "", {}, "OPEN STAT RETR 1 THROWN", "", 0, false, 0, 0s},
     {"the server closes in the RETR: the cycle ends quietly", {kOrder}, {{0s, Fault::ServerClosed}}, {}, 1, {},
-     "", {}, "OPEN STAT RETR 1", "", 0},
+     "", {}, "OPEN STAT RETR 1", "", 0, false, 0, 0s},
     {"a list that cannot be saved keeps the mail, however long, until it can be", {kOrder},
      {{0s, Fault::None, MakeListReadOnly}, {15s}, {30s}, {45s}, {60s}, {75s}, {90s, Fault::None, MakeListWritable}},
      {}, 0, {"mug-001"}, "", std::vector<int>(6, kLogGetCsv), "OPEN STAT RETR 1 DELE 1 QUIT", "rows=1 failed=0;", 1,
@@ -137,27 +142,40 @@ const Case kCases[] = {
      std::vector<int>(3, kLogGetCsv), "QUIT OPEN STAT RETR 1 DELE 1 QUIT", "rows=0 failed=1;rows=0 failed=1;rows=0 failed=1;", 0},
     {"a copy that cannot be kept in failed/ keeps the mail", {kBadDate},
      {{0s, Fault::None, [] { testing_support::WriteAll("failed", "a file in the way"); }}}, {}, 1, {}, "",
-     {kLogGetCsv}, "OPEN STAT RETR 1 ABANDON", "", 0},
+     {kLogGetCsv}, "OPEN STAT RETR 1 ABANDON", "", 0, false, 0, 0s},
     {"a mail that comes back after its save is only deleted, also after a restart", {kOrder, kOrder, kOrder},
      {{0s}, {15s}, {30s, Fault::None, {}, true}}, {}, 0, {"mug-001"}, "", {}, "OPEN STAT RETR 1 DELE 1 QUIT",
      "rows=1 failed=0;rows=1 failed=0;rows=1 failed=0;", 3},
     {"another order of the same item is a new mail", {kOrder, kSameItemAgain}, EveryFifteenSeconds(2, Fault::None),
      {}, 0, {"mug-001", "mug-001"}, "", {}, "OPEN STAT RETR 1 DELE 1 QUIT", "rows=1 failed=0;rows=2 failed=0;", 2},
-    {"a passing failure for 5 tries over 60 s gives the mail up", {kOrder}, EveryFifteenSeconds(5, Fault::Refused),
-     {}, 0, {}, kRefusalKept, {kLogGetCsv, kLogGetCsv, kLogGetCsv, kLogGetCsv, kLogGetCsv},
-     "OPEN STAT RETR 1 DELE 1 QUIT", "rows=0 failed=1;", 0},
-    {"6 tries within 59 s keep the mail", {kOrder},
-     {{0s, Fault::Refused}, {1s, Fault::Refused}, {2s, Fault::Refused}, {3s, Fault::Refused}, {4s, Fault::Refused},
-      {59s, Fault::Refused}},
-     {}, 1, {}, "", std::vector<int>(6, kLogGetCsv), "OPEN STAT RETR 1 ABANDON", "", 0},
-    {"the try after 60 s gives it up", {kOrder},
-     {{0s, Fault::Refused}, {1s, Fault::Refused}, {2s, Fault::Refused}, {3s, Fault::Refused}, {4s, Fault::Refused},
-      {60s, Fault::Refused}},
-     {}, 0, {}, kRefusalKept, std::vector<int>(6, kLogGetCsv), "OPEN STAT RETR 1 DELE 1 QUIT", "rows=0 failed=1;", 0},
-    {"a mail that goes through starts the next one's tries afresh", {kOrder, kSecondOrder},
-     {{0s, Fault::Refused}, {15s, Fault::Refused}, {30s, Fault::Refused}, {45s, Fault::Refused}, {50s},
-      {55s, Fault::Refused}, {60s, Fault::Refused}},
-     {}, 1, {"mug-001"}, "", std::vector<int>(6, kLogGetCsv), "OPEN STAT RETR 1 ABANDON", "rows=1 failed=0;", 1},
+    {"RETR refused for ten minutes: the mail stays, nothing is given up", {kOrder}, Every(60s, 11, Fault::Refused),
+     {}, 1, {}, "", std::vector<int>(11, kLogGetCsv), "OPEN STAT RETR 1 ABANDON", "", 0, false, 0, 0s},
+    {"a refused mail holds the one behind it back for just under ten minutes", {kOrder, kSecondOrder},
+     {{0s, Fault::Refused}, {599s, Fault::Refused}}, {}, 2, {}, "", std::vector<int>(2, kLogGetCsv),
+     "OPEN STAT RETR 1 ABANDON", "", 0, false, 0, 0s},
+    {"after ten minutes each cycle tries message 1 first, then takes the next behind it",
+     {kOrder, kSecondOrder, kThirdOrder}, {{0s, Fault::Refused}, {600s, Fault::Refused}, {660s, Fault::Refused}},
+     {}, 1, {"mug-004", "mug-002"}, "", std::vector<int>(3, kLogGetCsv), "OPEN STAT RETR 1 RETR 2 DELE 2 QUIT",
+     "rows=1 failed=0;rows=2 failed=0;", 2, false, 2, 0s},
+    {"message 1 that goes through again ends the skipping", {kOrder, kSecondOrder, kThirdOrder},
+     {{0s, Fault::Refused}, {600s, Fault::Refused}, {660s}}, {}, 1, {"mug-001", "mug-002"}, "",
+     std::vector<int>(2, kLogGetCsv), "OPEN STAT RETR 1 DELE 1 QUIT", "rows=1 failed=0;rows=2 failed=0;", 2, false,
+     1},
+    {"a mail that goes through starts the next one's trouble afresh", {kOrder, kSecondOrder, kThirdOrder},
+     {{0s, Fault::Refused}, {50s}, {55s, Fault::Refused}, {640s, Fault::Refused}}, {}, 2, {"mug-001"}, "",
+     std::vector<int>(3, kLogGetCsv), "OPEN STAT RETR 1 ABANDON", "rows=1 failed=0;", 1, false, 0, 55s},
+    {"a mail behind with a fault of its own is given up while message 1 stays", {kOrder, kBadDate},
+     {{0s, Fault::Refused}, {600s, Fault::Refused}}, {}, 1, {}, kBadDate, std::vector<int>(3, kLogGetCsv),
+     "OPEN STAT RETR 1 RETR 2 DELE 2 QUIT", "rows=0 failed=1;", 0, false, 1, 0s},
+    {"a mail behind that fails too stays, and so does message 1", {kOrder, kSecondOrder},
+     {{0s, Fault::Refused}, {600s, Fault::Refused, {}, false, Fault::Refused}}, {}, 2, {}, "",
+     std::vector<int>(3, kLogGetCsv), "OPEN STAT RETR 1 RETR 2 ABANDON", "", 0, false, 1, 0s},
+    {"the session failing on message 1 for ten minutes: the next is taken in a new session",
+     {kOrder, kSecondOrder}, {{0s, Fault::ConnectionLost}, {600s, Fault::ServerClosed}}, {}, 1, {"mug-002"}, "", {},
+     "OPEN STAT RETR 1 OPEN STAT RETR 2 DELE 2 QUIT", "rows=1 failed=0;", 1, false, 1, 0s},
+    {"a list that cannot be saved for ten minutes: the mail behind is tried and stays too", {kOrder, kSecondOrder},
+     {{0s, Fault::None, MakeListReadOnly}, {600s}, {660s, Fault::None, MakeListWritable}}, {}, 1, {"mug-001"}, "",
+     std::vector<int>(3, kLogGetCsv), "OPEN STAT RETR 1 DELE 1 QUIT", "rows=1 failed=0;", 1, false, 4},
 };
 
 size_t FilesIn(const std::string& folder) {
@@ -208,6 +226,7 @@ TEST(MailIntake, TheTransactionRulesCycleByCycle) {
         intake.emplace(box, list, shopName, settings, hooks);
       }
       box.faults.push_back(cycle.fault);
+      box.faults.push_back(cycle.behind);
       cycleStart = box.steps.size();
       const size_t onServer = box.mails.size();
       try {
@@ -235,6 +254,10 @@ TEST(MailIntake, TheTransactionRulesCycleByCycle) {
     EXPECT_EQ(atDeletions, c.atDeletions);
     EXPECT_EQ(listChanges, c.listChanges);
     EXPECT_EQ(reports, c.reports);
+    const std::optional<std::chrono::seconds> since =
+        intake->TroubleSince() ? std::optional(std::chrono::duration_cast<std::chrono::seconds>(*intake->TroubleSince() - start))
+                               : std::nullopt;
+    EXPECT_EQ(since, c.troubleSince);
     if (!codes.empty()) {
       EXPECT_EQ(shopName, Sjis(" 桜商店"));
     }

@@ -4,6 +4,8 @@
 // client while another use holds it.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,7 +45,7 @@ TEST(PagePublisher, AFailedRenderIsTriedAgainAtEveryCycleEndThenThePageGoesUp) {
   p.publisher.EndCycle();
   EXPECT_EQ(p.logged, (std::vector<int>{kLogGetCsv, kLogGetCsv}));
   EXPECT_FALSE(FileExists("item.html"));
-  EXPECT_FALSE(FileExists("item.unpublished"));  // no upload was tried
+  EXPECT_TRUE(FileExists("item.unpublished"));  // the page on the web space is stale
 
   p.settings.Font = "$00FFFFFF";
   p.publisher.EndCycle();
@@ -78,6 +80,56 @@ TEST(PagePublisher, AStartFindsTheMarkAndTheUploadWaitsForTheClient) {
   for (int i = 0; i < 5; ++i) platform::ProcessMessages();
   EXPECT_FALSE(p.publisher.Stale());
   EXPECT_FALSE(FileExists("item.unpublished"));
+}
+
+// However the last run stopped, a page it did not get onto the web space is rendered from the
+// list and uploaded with the first cycle of the next; a page it did upload is left alone.
+TEST(PagePublisher, AStartAfterAnyStopRendersAndUploadsAStalePage) {
+  struct Case {
+    const char* name;
+    std::function<void(PublisherUnderTest&)> lastRun;  // what happened before it stopped
+    bool stale;
+  };
+  const Case cases[] = {
+      {"stopped after the list changed, before the cycle's end", [](PublisherUnderTest& p) { p.publisher.ListChanged(); },
+       true},
+      {"stopped after a render that failed",
+       [](PublisherUnderTest& p) {
+         p.settings.Font = "not a colour";
+         p.publisher.ListChanged();
+         p.publisher.EndCycle();
+       },
+       true},
+      {"stopped after an upload that failed",
+       [](PublisherUnderTest& p) {
+         p.publisher.ListChanged();
+         p.publisher.EndCycle();
+       },
+       true},
+      {"the upload went through",
+       [](PublisherUnderTest& p) {
+         p.settings.FtpHost = "NONE";
+         p.publisher.ListChanged();
+         p.publisher.EndCycle();
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedTempDir dir;
+    std::optional<PublisherUnderTest> p(std::in_place);
+    c.lastRun(*p);
+    testing_support::WriteAll("item.html", "old page");
+    EXPECT_EQ(FileExists("item.unpublished"), c.stale);
+
+    p.emplace();
+    p->settings.FtpHost = "NONE";
+    EXPECT_EQ(p->publisher.Stale(), c.stale);
+    p->publisher.EndCycle();
+    EXPECT_EQ(ReadAll("item.html").find("mug-001") != std::string::npos, c.stale);
+    EXPECT_FALSE(p->publisher.Stale());
+    EXPECT_FALSE(FileExists("item.unpublished"));
+  }
 }
 
 }  // namespace

@@ -64,6 +64,8 @@ class Scenario:
             cls.inject()
             cls.uploads = cls.await_uploads()
             cls.mailbox_emptied = harness.wait_for(lambda: cls.maildir.count() == 0, 5)
+            # The stale mark stays until the upload's session has ended.
+            harness.wait_for(lambda: cls.read("item.unpublished") is None, 5)
             cls.files = {name: cls.read(name)
                          for name in ("itemsl.csv", "item.html", "Vendlume.log", "item.unpublished")}
             cls.failed = cls.failed_copies()

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,27 +40,34 @@ TEST(SavedMails, TheFileKeepsTheLatestEntriesOnly) {
   EXPECT_LT(testing_support::ReadAll("itemsl.mails").size(), 100u * 60);
 }
 
-TEST(MailTries, GivesUpAfterFiveTriesOverAMinute) {
+TEST(MailTrouble, LastsFromTheFirstFailureUntilTheMailIsTaken) {
   using namespace std::chrono_literals;
-  TMailTries tries;
-  const auto t0 = TMailTries::Clock::time_point{} + 1000s;
+  TMailTrouble trouble;
+  const auto t0 = TMailTrouble::Clock::time_point{} + 1000s;
   struct Step {
-    const char* key;
     std::chrono::seconds at;
-    bool givenUp;
+    const char* failure;  // nullptr: the mail was taken
+    std::optional<std::chrono::seconds> since;
+    const char* last;
+    bool holdsBackLongEnough;
   };
   const std::vector<Step> steps = {
-      {"a", 0s, false}, {"a", 1s, false}, {"a", 2s, false}, {"a", 3s, false},
-      {"a", 4s, false},   // five tries, but within seconds: not yet
-      {"a", 59s, false},  // under a minute since the first
-      {"a", 60s, true},
-      {"b", 61s, false},  // another mail starts afresh
-      {"b", 200s, false}, {"b", 201s, false}, {"b", 202s, false}, {"b", 203s, true},
+      {0s, "RETR 1: -ERR locked", 0s, "RETR 1: -ERR locked", false},
+      {599s, "the order list cannot be saved", 0s, "the order list cannot be saved", false},  // not yet
+      {600s, "RETR 1: -ERR locked", 0s, "RETR 1: -ERR locked", true},                      // ten minutes
+      {601s, nullptr, std::nullopt, "", false},
+      {700s, "Connection reset", 700s, "Connection reset", false},  // a new trouble starts afresh
+      {1299s, "Connection reset", 700s, "Connection reset", false},
+      {1300s, "Connection reset", 700s, "Connection reset", true},
   };
-  for (const Step& s : steps) EXPECT_EQ(tries.FailedAgain(s.key, t0 + s.at), s.givenUp) << s.key << " at " << s.at.count();
-  tries.Forget();
-  EXPECT_FALSE(tries.FailedAgain("b", t0 + 300s));
-  EXPECT_EQ(tries.Tries(), 1);
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.at.count());
+    if (s.failure) trouble.Note(t0 + s.at, s.failure);
+    else trouble.End();
+    EXPECT_EQ(trouble.Since(), s.since ? std::optional(t0 + *s.since) : std::nullopt);
+    EXPECT_EQ(trouble.LastMessage(), s.last);
+    EXPECT_EQ(trouble.HoldsBackLongEnough(t0 + s.at), s.holdsBackLongEnough);
+  }
 }
 
 size_t FilesIn(const std::string& folder) {
