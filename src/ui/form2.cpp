@@ -7,9 +7,9 @@
 
 namespace {
 
-int CheckedIndex(TCheckBox* const (&boxes)[3]) {
+int CheckedIndex(TRadioButton* const (&choice)[3]) {
   for (int i = 0; i < 3; ++i)
-    if (boxes[i]->Checked()) return i;
+    if (choice[i]->Checked()) return i;
   return 0;
 }
 
@@ -29,10 +29,6 @@ TForm2::TForm2(TForm2Host host)
   Button3.OnClick = [this](TObject* s) { Button3Click(s); };
   Button4.OnClick = [this](TObject* s) { Button4Click(s); };
   Edit9.OnChange = [this](TObject* s) { Edit9Change(s); };
-  // A click on a box checks it and clears the other two; a click on the checked one keeps it.
-  for (auto* boxes : {&pop3TlsBoxes_, &ftpTlsBoxes_})
-    for (int i = 0; i < 3; ++i)
-      (*boxes)[i]->OnClick = [this, boxes, i](TObject*) { ShowTlsChoice(*boxes, i); };
   GroupBox2.OnMouseDown = [this](TObject* s, int x, int y) { GroupBox2MouseDown(s, x, y); };
   OnCloseQuery = [this](TObject* s) { return FormCloseQuery(s); };
   OnClose = [this](TObject* s) { FormClose(s); };
@@ -54,23 +50,20 @@ void TForm2::FormCreate() {
   Edit7.SetText(s.FtpUser);
   Edit8.SetText(IntToStr(s.FtpPort));
   Edit9.SetText(s.Target);
-  ShowTlsChoice(pop3TlsBoxes_, s.Pop3Tls);
+  ShowTlsChoice(pop3TlsChoice_, s.Pop3Tls);
   Edit10.SetText(s.Pop3Fingerprint);
-  ShowTlsChoice(ftpTlsBoxes_, s.FtpTls);
+  ShowTlsChoice(ftpTlsChoice_, s.FtpTls);
   Edit11.SetText(s.FtpFingerprint);
 }
 
-void TForm2::ShowTlsChoice(TCheckBox* const (&boxes)[3], int mode) {
-  if (showingTlsChoice_) return;  // the boxes' own clicks while they are set
+void TForm2::ShowTlsChoice(TRadioButton* const (&choice)[3], int mode) {
   if (mode < 0 || mode > kTlsSettingMost) mode = 0;
-  showingTlsChoice_ = true;
-  for (int i = 0; i < 3; ++i) boxes[i]->SetChecked(i == mode);
-  showingTlsChoice_ = false;
+  choice[mode]->SetChecked(true);
 }
 
-int TForm2::Pop3TlsChoice() const { return CheckedIndex(pop3TlsBoxes_); }
+int TForm2::Pop3TlsChoice() const { return CheckedIndex(pop3TlsChoice_); }
 
-int TForm2::FtpTlsChoice() const { return CheckedIndex(ftpTlsBoxes_); }
+int TForm2::FtpTlsChoice() const { return CheckedIndex(ftpTlsChoice_); }
 
 void TForm2::Button1Click(TObject*) {
   TSettings& s = host_.Settings;

@@ -166,10 +166,10 @@ TEST_F(Form2Test, AFailedSaveKeepsTheDialogOpenWithEverythingTyped) {
   EXPECT_TRUE(f.Close());
 }
 
-// Which of an account's three TLS boxes are checked, as "010".
-std::string Checks(const TCheckBox& none, const TCheckBox& first, const TCheckBox& protocol) {
+// Which of an account's three TLS radio buttons is checked, as "010".
+std::string Checks(const TRadioButton& none, const TRadioButton& first, const TRadioButton& protocol) {
   std::string marks;
-  for (const TCheckBox* box : {&none, &first, &protocol}) marks += box->Checked() ? '1' : '0';
+  for (const TRadioButton* box : {&none, &first, &protocol}) marks += box->Checked() ? '1' : '0';
   return marks;
 }
 
@@ -191,20 +191,20 @@ TEST_F(Form2Test, TheTlsBoxesShowTheSettingsAndEachAccountsButtonAppliesItsOwn) 
     settings.Pop3Fingerprint = "AB:CD";
     settings.FtpFingerprint = "ef01";
     TForm2& f = Open();
-    EXPECT_EQ(Checks(f.CheckBox1, f.CheckBox2, f.CheckBox3), c.pop3Shown);
-    EXPECT_EQ(Checks(f.CheckBox4, f.CheckBox5, f.CheckBox6), c.ftpShown);
+    EXPECT_EQ(Checks(f.RadioButton1, f.RadioButton2, f.RadioButton3), c.pop3Shown);
+    EXPECT_EQ(Checks(f.RadioButton4, f.RadioButton5, f.RadioButton6), c.ftpShown);
     EXPECT_EQ(f.Edit10.Text(), "AB:CD");
     EXPECT_EQ(f.Edit11.Text(), "ef01");
 
-    TCheckBox* pop3Boxes[] = {&f.CheckBox1, &f.CheckBox2, &f.CheckBox3};
-    TCheckBox* ftpBoxes[] = {&f.CheckBox4, &f.CheckBox5, &f.CheckBox6};
+    TRadioButton* pop3Boxes[] = {&f.RadioButton1, &f.RadioButton2, &f.RadioButton3};
+    TRadioButton* ftpBoxes[] = {&f.RadioButton4, &f.RadioButton5, &f.RadioButton6};
     pop3Boxes[c.pop3Click]->Click();
     ftpBoxes[c.ftpClick]->Click();
     std::string one = "000", other = "000";
     one[c.pop3Click] = '1';
     other[c.ftpClick] = '1';
-    EXPECT_EQ(Checks(f.CheckBox1, f.CheckBox2, f.CheckBox3), one);
-    EXPECT_EQ(Checks(f.CheckBox4, f.CheckBox5, f.CheckBox6), other);
+    EXPECT_EQ(Checks(f.RadioButton1, f.RadioButton2, f.RadioButton3), one);
+    EXPECT_EQ(Checks(f.RadioButton4, f.RadioButton5, f.RadioButton6), other);
     f.Edit10.SetText("");
     f.Edit10.Type("00:11");
     f.Edit11.SetText("");
@@ -235,7 +235,7 @@ TEST_F(Form2Test, ABadPortLeavesTheTlsSettingsOfItsAccountAsTheyWere) {
   settings.Pop3Tls = 1;
   settings.Pop3Fingerprint = "old";
   TForm2& f = Open();
-  f.CheckBox3.Click();
+  f.RadioButton3.Click();
   f.Edit10.SetText("new");
   f.Edit4.SetText("99x");
   f.Button1.Click();
@@ -379,8 +379,8 @@ TEST_F(Form2Test, ConnectionTestsUseTheTlsModeAndFingerprintChosenInTheDialog) {
     TEdit& pass = c.ftp ? f.Edit5 : f.Edit3;
     TEdit& port = c.ftp ? f.Edit8 : f.Edit4;
     TEdit& pin = c.ftp ? f.Edit11 : f.Edit10;
-    TCheckBox* boxes[] = {c.ftp ? &f.CheckBox4 : &f.CheckBox1, c.ftp ? &f.CheckBox5 : &f.CheckBox2,
-                          c.ftp ? &f.CheckBox6 : &f.CheckBox3};
+    TRadioButton* boxes[] = {c.ftp ? &f.RadioButton4 : &f.RadioButton1, c.ftp ? &f.RadioButton5 : &f.RadioButton2,
+                          c.ftp ? &f.RadioButton6 : &f.RadioButton3};
     host.SetText("localhost");
     user.SetText(env["USER"]);
     pass.SetText(env["PASSWORD"]);
