@@ -308,16 +308,23 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   EXPECT_EQ(settings.FtpFingerprint, "AA:BB");
   EXPECT_EQ(settings.Pop3Tls, 1);
 
-  // The user types: Target follows each key; the host only with "設定完了"; a bad port stops there.
+  // The user types: Target follows each key; the host only with "設定完了"; a bad port keeps
+  // the whole group from being applied, a port in full-width digits is taken.
   Type(H(f.Edit9), L"X");
   EXPECT_EQ(settings.Target, "RecentX");
   Type(H(f.Edit1), L"2");
   EXPECT_EQ(settings.Pop3Host, "mail.example");
   Type(H(f.Edit4), L" ");
   SendMessageW(H(f.Button1), BM_CLICK, 0, 0);
-  EXPECT_EQ(settings.Pop3Host, "mail.example2");
+  EXPECT_EQ(settings.Pop3Host, "mail.example");
   EXPECT_EQ(settings.Pop3Port, 110);
   EXPECT_EQ(errors, std::vector<std::string>{Sjis("'110 ' は整数ではありません")});
+  SetWindowTextW(H(f.Edit4), W("９９５").c_str());
+  SendMessageW(H(f.Button1), BM_CLICK, 0, 0);
+  EXPECT_EQ(settings.Pop3Host, "mail.example2");
+  EXPECT_EQ(settings.Pop3Port, 995);
+  EXPECT_EQ(settings.Pop3Tls, 2);
+  EXPECT_EQ(errors.size(), 1u);
 
   // The close box saves and frees the dialog.
   SendMessageW(H(f), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -329,7 +336,8 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   EXPECT_EQ(read.Pop3Host, "mail.example2");
   EXPECT_EQ(read.FtpTls, 2);
   EXPECT_EQ(read.FtpFingerprint, "AA:BB");
-  EXPECT_EQ(read.Pop3Tls, 1);  // the mail group's "設定完了" stopped at the port
+  EXPECT_EQ(read.Pop3Port, 995);
+  EXPECT_EQ(read.Pop3Tls, 2);
 }
 
 // What decides the fallback of the dialogs' face asks the desktop's fonts.
