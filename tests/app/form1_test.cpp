@@ -5,7 +5,6 @@
 #include "app/form1.h"
 #include "base/sjisliteral.h"
 #include "platform/autostart.h"
-#include "platform/tray.h"
 #include "support/testing.h"
 
 namespace {
@@ -151,26 +150,19 @@ TEST(Menu, StartWithWindowsAddsOrRemovesTheRunValueAndItsMarkShowsTheValue) {
       {"stored by someone else: marked", false, true, true, true, command},
       {"removed by someone else: no mark", false, true, false, false, std::nullopt},
   };
+  TMenuItem* item = form.PopupMenu1.Find("StartWithWindows1");
+  ASSERT_NE(item, nullptr);
   for (const auto& step : steps) {
     SCOPED_TRACE(step.what);
     if (step.storeBefore) {
       ASSERT_TRUE(platform::StoreAutostart(step.valueBefore));
     }
-    bool marked = false;
-    platform::SetPopupMenuChooser([&](const std::vector<platform::MenuEntry>& entries, platform::Point) {
-      for (size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].caption == Sjis("Windows の起動時に開始")) {
-          marked = entries[i].checked;
-          return step.choose ? static_cast<int>(i) : -1;
-        }
-      ADD_FAILURE() << "no item";
-      return -1;
-    });
-    form.PopupMenu1.Popup(0, 0);
-    EXPECT_EQ(marked, step.markShown);
+    // As the menu opens, then the user's choice.
+    form.PopupMenu1Popup(&form.PopupMenu1);
+    EXPECT_EQ(item->Checked, step.markShown);
+    if (step.choose) item->OnClick(item);
     EXPECT_EQ(platform::StoredAutostart(), step.stored);
   }
-  platform::SetPopupMenuChooser(nullptr);
   EXPECT_EQ(command.front(), '"');
   EXPECT_EQ(command.substr(command.size() - 12), "\" /autostart");
 }
