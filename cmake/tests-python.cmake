@@ -8,6 +8,9 @@ if(NOT WIN32)
   # The file replace as the system sees it: data flushed, renamed, folder flushed.
   add_test(NAME durable_replace
            COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/base/durable_replace.py $<TARGET_FILE:test_base>)
+  # The owner's Japanese guide as shipped (Shift-JIS, CR LF) and its conversion.
+  add_test(NAME owner_guide COMMAND ${Python3_EXECUTABLE} -m unittest test_owner_guide
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/res)
   # The folder order of src/ (each folder includes only those below it).
   add_test(NAME layout COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check-layout)
 endif()

@@ -1,4 +1,4 @@
 // Program entry: the controller and its message loop are built in the app library.
-int VendlumeMain();
+int VendlumeMain(int argc, char** argv);
 
-int main() { return VendlumeMain(); }
+int main(int argc, char** argv) { return VendlumeMain(argc, argv); }

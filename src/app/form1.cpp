@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "publish/productlookup.h"
 #include "platform/application.h"
+#include "platform/autostart.h"
 #include "platform/dialog.h"
 #include "platform/shell.h"
 #include "platform/system.h"
@@ -69,6 +70,7 @@ void TForm1::CreatePopupMenu() {
   PopupMenu1.Items = {
       {"POP3Setting1", Sjis("環境設定"), command(&TForm1::POP3Setting1Click)},
       {"Items1", Sjis("出力項目設定"), command(&TForm1::Items1Click)},
+      {"StartWithWindows1", Sjis("Windows の起動時に開始"), command(&TForm1::StartWithWindows1Click)},
       {"N1", "-"},
       {"Pelnor1", Sjis("Pelnor のページへ"), command(&TForm1::Pelnor1Click)},
       {"Exit1", Sjis("終了"), command(&TForm1::Exit1Click)},
@@ -131,6 +133,16 @@ void TForm1::EndSessionCancelled() {
 void TForm1::PopupMenu1Popup(TObject*) {
   pelnor1Visible_ = !HouseMachine;
   if (TMenuItem* item = PopupMenu1.Find("Pelnor1")) item->Visible = pelnor1Visible_;
+  // The Run key as it is now: the owner or another tool may have changed it meanwhile.
+  if (TMenuItem* item = PopupMenu1.Find("StartWithWindows1")) item->Checked = StartsWithWindows();
+}
+
+bool TForm1::StartsWithWindows() { return platform::StoredAutostart() == platform::AutostartCommand(); }
+
+void TForm1::StartWithWindows1Click(TObject*) {
+  // A value naming another copy of the program is replaced by this one's.
+  if (!platform::StoreAutostart(!StartsWithWindows()))
+    throw EVendlumeError(Sjis("Windows の起動時に開始する設定を変更できません"));
 }
 
 void TForm1::POP3Setting1Click(TObject*) {

@@ -55,6 +55,8 @@ class TForm1 : public TObject {
   void PopupMenu1Popup(TObject* Sender);
   void POP3Setting1Click(TObject* Sender);
   void Items1Click(TObject* Sender);
+  // Adds this program to the programs the user's logon starts, or removes it.
+  void StartWithWindows1Click(TObject* Sender);
   void Pelnor1Click(TObject* Sender);
   void Exit1Click(TObject* Sender);
   bool Pelnor1Visible() const { return pelnor1Visible_; }
@@ -127,6 +129,8 @@ class TForm1 : public TObject {
   void NetFTP1Connected(TObject* Sender);
   void NetFTP1WorkEnd(TObject* Sender);
   void CreatePopupMenu();
+  // Whether the user's Run key holds this program's command.
+  static bool StartsWithWindows();
   // Whether the current cycle must leave the files alone (the program is closing or the
   // session is ending).
   bool Abandoning() const { return closing_ || sessionEnded_; }

@@ -1,16 +1,22 @@
 #include <memory>
+#include <string_view>
 
 #include "app/errorhandler.h"
 #include "app/form1.h"
 #include "base/sjisliteral.h"
 #include "platform/application.h"
+#include "platform/autostart.h"
 #include "platform/instance.h"
 #include "platform/system.h"
 
 // Creates the hidden controller (the dialogs' hidden additional-text window joins it here)
 // and runs the message loop until the tray's exit (or, on posix, SIGTERM / SIGINT) ends
 // it. Nothing is saved at the end; the icon leaves the tray as the controller goes.
-int VendlumeMain() {
+int VendlumeMain(int argc, char** argv) {
+  // Started at logon (the Run key's command): Windows gives the system folder as the current
+  // directory, but the program's files are in its own folder.
+  for (int i = 1; i < argc; ++i)
+    if (std::string_view(argv[i]) == platform::kAutostartArgument) platform::ChangeCurrentDirectory(platform::ProgramFolder());
   // One program per folder: a second one would poll the same mailbox and write the same
   // files.
   platform::FolderLock lock(platform::CurrentDirectory());

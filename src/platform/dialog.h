@@ -10,7 +10,7 @@
 
 namespace platform {
 
-enum class ControlKind { Form, GroupBox, Label, Edit, Memo, Button, CheckBox, Bevel, Panel };
+enum class ControlKind { Form, GroupBox, Label, Edit, Memo, Button, CheckBox, RadioButton, Bevel, Panel };
 
 // Where a control sits and what it shows. Texts are Shift-JIS. Positions are relative to
 // the parent's client area (a group box's for the controls inside it); a form's Left/Top
@@ -23,6 +23,7 @@ struct ControlSetup {
   bool Password = false;     // edit box showing "*" for each character
   bool Bold = false;
   bool Vertical = false;     // bevel drawn as a vertical rule
+  bool GroupStart = false;   // radio button that begins a choice (the arrow keys stay in one)
   std::string FontFace;      // Shift-JIS face name; empty takes the parent's font
   int FontHeight = 0;        // pixels
 };
@@ -46,7 +47,7 @@ class PaintSurface {
 // What a native control reports back. Each may be empty.
 struct ControlEvents {
   std::function<void(const std::string& text)> TextChanged;  // the user edited the text
-  std::function<void()> Clicked;                             // button or check box
+  std::function<void()> Clicked;                             // button, check box, radio button
   std::function<void(char& key)> KeyPress;                   // key 0 swallows it
   std::function<void(int x, int y)> MouseMove;
   std::function<void(int x, int y)> MouseLeave;

@@ -57,6 +57,7 @@ void Sleep(int milliseconds);
 struct MenuEntry {
   std::string caption;  // Shift-JIS; "-" is a separator
   bool visible = true;
+  bool checked = false;  // shown with a check mark
 };
 // Shows a popup menu with its top-left corner at the point, owned by the window; either
 // mouse button chooses. The index of the chosen entry, or -1.

@@ -209,6 +209,44 @@ platform::ControlEvents TCheckBox::NativeEvents() {
   return e;
 }
 
+TRadioButton::TRadioButton(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption,
+                           int tabOrder, bool groupStart)
+    : TControl(parent, platform::ControlKind::RadioButton, std::move(name), l, t, w, h, std::move(caption)) {
+  setup_.TabOrder = tabOrder;
+  setup_.GroupStart = groupStart;
+}
+
+std::vector<TRadioButton*> TRadioButton::Others() const {
+  std::vector<TRadioButton*> choice;
+  bool mine = false;
+  for (TControl* sibling : Parent()->Children()) {
+    auto* radio = dynamic_cast<TRadioButton*>(sibling);
+    if (!radio) continue;
+    if (radio->Setup().GroupStart) {
+      if (mine) break;  // the next choice begins
+      choice.clear();
+    }
+    if (radio == this) mine = true;
+    else choice.push_back(radio);
+  }
+  return choice;
+}
+
+void TRadioButton::SetChecked(bool checked) {
+  if (checked == checked_) return;
+  if (checked)
+    for (TRadioButton* other : Others()) other->SetChecked(false);
+  checked_ = checked;
+  if (native_) native_->SetChecked(checked);
+  RunEventHandler([&] { if (OnClick) OnClick(this); });
+}
+
+platform::ControlEvents TRadioButton::NativeEvents() {
+  platform::ControlEvents e;
+  e.Clicked = [this] { Click(); };
+  return e;
+}
+
 std::function<void(TForm&)> TForm::ModalHook;
 
 TForm::TForm(std::string name, std::string caption, int width, int height, int left, int top)

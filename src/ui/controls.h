@@ -70,6 +70,8 @@ class TControl : public TObject {
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
   platform::NativeControl* Native() const { return native_.get(); }
+  // The controls inside this one, in the order they were made.
+  const std::vector<TControl*>& Children() const { return children_; }
 
   // Makes the native peers of this control and its children (once the properties are set).
   void CreateWindows();
@@ -164,6 +166,29 @@ class TCheckBox : public TControl {
   void ShowState() override { native_->SetChecked(checked_); }
 
  private:
+  bool checked_ = false;
+};
+
+// One of the radio buttons of a choice: the buttons of one parent from one made with
+// groupStart to the next (in the order they are made). Checking one clears the others.
+class TRadioButton : public TControl {
+ public:
+  TRadioButton(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption, int tabOrder,
+               bool groupStart = false);
+  bool Checked() const { return checked_; }
+  // A change of state raises OnClick; checking clears the others of the choice first.
+  void SetChecked(bool checked);
+  // The user chooses this one.
+  void Click() { SetChecked(true); }
+  TNotifyEvent OnClick;
+
+ protected:
+  platform::ControlEvents NativeEvents() override;
+  void ShowState() override { native_->SetChecked(checked_); }
+
+ private:
+  // The other radio buttons of the same choice.
+  std::vector<TRadioButton*> Others() const;
   bool checked_ = false;
 };
 

@@ -4,12 +4,38 @@
 #include "base/numtext.h"
 #include "net/accounts.h"
 #include "platform/dialog.h"
+#include "text/sjissearch.h"
 
 namespace {
 
-int CheckedIndex(TCheckBox* const (&boxes)[3]) {
+// The text with each full-width digit ("０" to "９", 82 4F to 82 58) made an ASCII digit: the
+// Japanese input method types digits full-width unless switched off.
+std::string HalfWidthDigits(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (!IsSjisLeadByte(c) || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const auto trail = static_cast<unsigned char>(text[i + 1]);
+    if (c == 0x82 && trail >= 0x4F && trail <= 0x58) out += static_cast<char>('0' + (trail - 0x4F));
+    else out.append(text, i, 2);
+    ++i;
+  }
+  return out;
+}
+
+// The port in a box, by the shared whole-number rule after full-width digits; a text that
+// is no whole number fails with the box's text as typed.
+int32_t PortIn(const TEdit& box) {
+  if (auto port = TryStrToInt(HalfWidthDigits(box.Text()))) return *port;
+  return StrToInt(box.Text());  // not a number with ASCII digits either: throws
+}
+
+int CheckedIndex(TRadioButton* const (&choice)[3]) {
   for (int i = 0; i < 3; ++i)
-    if (boxes[i]->Checked()) return i;
+    if (choice[i]->Checked()) return i;
   return 0;
 }
 
@@ -29,10 +55,6 @@ TForm2::TForm2(TForm2Host host)
   Button3.OnClick = [this](TObject* s) { Button3Click(s); };
   Button4.OnClick = [this](TObject* s) { Button4Click(s); };
   Edit9.OnChange = [this](TObject* s) { Edit9Change(s); };
-  // A click on a box checks it and clears the other two; a click on the checked one keeps it.
-  for (auto* boxes : {&pop3TlsBoxes_, &ftpTlsBoxes_})
-    for (int i = 0; i < 3; ++i)
-      (*boxes)[i]->OnClick = [this, boxes, i](TObject*) { ShowTlsChoice(*boxes, i); };
   GroupBox2.OnMouseDown = [this](TObject* s, int x, int y) { GroupBox2MouseDown(s, x, y); };
   OnCloseQuery = [this](TObject* s) { return FormCloseQuery(s); };
   OnClose = [this](TObject* s) { FormClose(s); };
@@ -54,40 +76,42 @@ void TForm2::FormCreate() {
   Edit7.SetText(s.FtpUser);
   Edit8.SetText(IntToStr(s.FtpPort));
   Edit9.SetText(s.Target);
-  ShowTlsChoice(pop3TlsBoxes_, s.Pop3Tls);
+  ShowTlsChoice(pop3TlsChoice_, s.Pop3Tls);
   Edit10.SetText(s.Pop3Fingerprint);
-  ShowTlsChoice(ftpTlsBoxes_, s.FtpTls);
+  ShowTlsChoice(ftpTlsChoice_, s.FtpTls);
   Edit11.SetText(s.FtpFingerprint);
 }
 
-void TForm2::ShowTlsChoice(TCheckBox* const (&boxes)[3], int mode) {
-  if (showingTlsChoice_) return;  // the boxes' own clicks while they are set
+void TForm2::ShowTlsChoice(TRadioButton* const (&choice)[3], int mode) {
   if (mode < 0 || mode > kTlsSettingMost) mode = 0;
-  showingTlsChoice_ = true;
-  for (int i = 0; i < 3; ++i) boxes[i]->SetChecked(i == mode);
-  showingTlsChoice_ = false;
+  choice[mode]->SetChecked(true);
 }
 
-int TForm2::Pop3TlsChoice() const { return CheckedIndex(pop3TlsBoxes_); }
+int TForm2::Pop3TlsChoice() const { return CheckedIndex(pop3TlsChoice_); }
 
-int TForm2::FtpTlsChoice() const { return CheckedIndex(ftpTlsBoxes_); }
+int TForm2::FtpTlsChoice() const { return CheckedIndex(ftpTlsChoice_); }
 
+// An account is applied whole or not at all: a port that fails after a new password was
+// assigned would leave that password with the old TLS mode, and the next poll would send it
+// in clear. So every field is read and checked before the first is assigned.
 void TForm2::Button1Click(TObject*) {
+  const int32_t port = PortIn(Edit4);
   TSettings& s = host_.Settings;
   s.Pop3Host = Edit1.Text();
   s.Pop3User = Edit2.Text();
   s.Pop3Pass = Edit3.Text();
-  s.Pop3Port = StrToInt(Edit4.Text());
+  s.Pop3Port = port;
   s.Pop3Tls = Pop3TlsChoice();
   s.Pop3Fingerprint = Edit10.Text();
 }
 
 void TForm2::Button2Click(TObject*) {
+  const int32_t port = PortIn(Edit8);
   TSettings& s = host_.Settings;
   s.FtpHost = Edit6.Text();
   s.FtpUser = Edit7.Text();
   s.FtpPass = Edit5.Text();
-  s.FtpPort = StrToInt(Edit8.Text());
+  s.FtpPort = port;
   s.FtpTls = FtpTlsChoice();
   s.FtpFingerprint = Edit11.Text();
 }

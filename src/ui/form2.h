@@ -70,40 +70,38 @@ class TForm2 : public TForm {
   TButton Button2{&GroupBox2, "Button2", 216, 122, 65, 25, Sjis("設定完了"), 5};
   TButton Button3{&GroupBox2, "Button3", 284, 122, 65, 25, Sjis("接続テスト"), 6};
   TButton Button4{&GroupBox2, "Button4", 352, 122, 49, 25, "UpLoad", 7};
-  // The mailbox's TLS: three check boxes of which exactly one is checked (none, from the
-  // first byte, STLS), and the SHA-256 fingerprint of a self-signed certificate.
+  // The mailbox's TLS: one choice of three radio buttons (none, from the first byte, STLS),
+  // and the SHA-256 fingerprint of a self-signed certificate.
   TGroupBox GroupBox3{this, "GroupBox3", 8, 297, 409, 80, Sjis("受信メール TLS")};
   TLabel Label12{&GroupBox3, "Label12", 8, 22, Sjis("接続")};
-  TCheckBox CheckBox1{&GroupBox3, "CheckBox1", 64, 20, 49, 17, Sjis("なし"), 0};
-  TCheckBox CheckBox2{&GroupBox3, "CheckBox2", 120, 20, 89, 17, "TLS (995)", 1};
-  TCheckBox CheckBox3{&GroupBox3, "CheckBox3", 216, 20, 81, 17, "STLS", 2};
-  TLabel Label13{&GroupBox3, "Label13", 8, 50, Sjis("証明書")};
+  TRadioButton RadioButton1{&GroupBox3, "RadioButton1", 64, 20, 49, 17, Sjis("なし"), 0, true};
+  TRadioButton RadioButton2{&GroupBox3, "RadioButton2", 120, 20, 89, 17, "TLS (995)", 1};
+  TRadioButton RadioButton3{&GroupBox3, "RadioButton3", 216, 20, 81, 17, "STLS", 2};
+  TLabel Label13{&GroupBox3, "Label13", 8, 50, Sjis("証明書 SHA-256")};
   TEdit Edit10{&GroupBox3, "Edit10", 64, 48, 329, 20, 3};
   // The same for the FTP account (FTPS from the first byte, or AUTH TLS).
   TGroupBox GroupBox4{this, "GroupBox4", 8, 384, 409, 80, Sjis("FTP TLS")};
   TLabel Label14{&GroupBox4, "Label14", 8, 22, Sjis("接続")};
-  TCheckBox CheckBox4{&GroupBox4, "CheckBox4", 64, 20, 49, 17, Sjis("なし"), 0};
-  TCheckBox CheckBox5{&GroupBox4, "CheckBox5", 120, 20, 89, 17, "FTPS (990)", 1};
-  TCheckBox CheckBox6{&GroupBox4, "CheckBox6", 216, 20, 81, 17, "AUTH TLS", 2};
-  TLabel Label15{&GroupBox4, "Label15", 8, 50, Sjis("証明書")};
+  TRadioButton RadioButton4{&GroupBox4, "RadioButton4", 64, 20, 49, 17, Sjis("なし"), 0, true};
+  TRadioButton RadioButton5{&GroupBox4, "RadioButton5", 120, 20, 89, 17, "FTPS (990)", 1};
+  TRadioButton RadioButton6{&GroupBox4, "RadioButton6", 216, 20, 81, 17, "AUTH TLS", 2};
+  TLabel Label15{&GroupBox4, "Label15", 8, 50, Sjis("証明書 SHA-256")};
   TEdit Edit11{&GroupBox4, "Edit11", 64, 48, 329, 20, 3};
 
-  // The TLS mode (0 none, 1 from the first byte, 2 started by the protocol) the check boxes
-  // of an account show.
+  // The TLS mode (0 none, 1 from the first byte, 2 started by the protocol) the radio
+  // buttons of an account show.
   int Pop3TlsChoice() const;
   int FtpTlsChoice() const;
 
  private:
   // Enables the buttons whose client is free.
   void ClientsChanged();
-  // Checks the box of that mode and clears the others of the account; a mode out of range
-  // checks the first ("none").
-  void ShowTlsChoice(TCheckBox* const (&boxes)[3], int mode);
+  // Checks the radio button of that mode; a mode out of range checks the first ("none").
+  static void ShowTlsChoice(TRadioButton* const (&choice)[3], int mode);
   // Opens and closes the connection with open(); one of the two message texts.
   void TestConnection(TNetTCPClient& client, const std::function<void()>& open);
   TForm2Host host_;
   int subscription_ = 0;
-  TCheckBox* const pop3TlsBoxes_[3] = {&CheckBox1, &CheckBox2, &CheckBox3};
-  TCheckBox* const ftpTlsBoxes_[3] = {&CheckBox4, &CheckBox5, &CheckBox6};
-  bool showingTlsChoice_ = false;
+  TRadioButton* const pop3TlsChoice_[3] = {&RadioButton1, &RadioButton2, &RadioButton3};
+  TRadioButton* const ftpTlsChoice_[3] = {&RadioButton4, &RadioButton5, &RadioButton6};
 };

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "app/form1.h"
 #include "base/sjisliteral.h"
+#include "platform/autostart.h"
 #include "support/testing.h"
 
 namespace {
@@ -105,7 +108,7 @@ TEST(Session, AnEndOfSessionCalledOffResumesPollingAndOneCarriedOutDoesNot) {
   EXPECT_TRUE(testing_support::FileExists("Vendlume.log"));
 }
 
-TEST(Menu, TheTrayMenuHasItsFiveItemsAndTheIconItsTip) {
+TEST(Menu, TheTrayMenuHasItsItemsAndTheIconItsTip) {
   ScopedTempDir dir;
   TForm1 form;
   std::vector<std::string> names, captions;
@@ -113,15 +116,55 @@ TEST(Menu, TheTrayMenuHasItsFiveItemsAndTheIconItsTip) {
     names.push_back(item.Name);
     captions.push_back(item.Caption);
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"POP3Setting1", "Items1", "N1", "Pelnor1", "Exit1"}));
-  EXPECT_EQ(captions, (std::vector<std::string>{Sjis("環境設定"), Sjis("出力項目設定"), "-",
-                                                Sjis("Pelnor のページへ"), Sjis("終了")}));
+  EXPECT_EQ(names, (std::vector<std::string>{"POP3Setting1", "Items1", "StartWithWindows1", "N1", "Pelnor1",
+                                              "Exit1"}));
+  EXPECT_EQ(captions, (std::vector<std::string>{Sjis("環境設定"), Sjis("出力項目設定"), Sjis("Windows の起動時に開始"),
+                                                "-", Sjis("Pelnor のページへ"), Sjis("終了")}));
   EXPECT_EQ(form.TrayIcon1.TipHelp(), "Vendlume");
   EXPECT_EQ(form.TrayIcon1.LButtonPopupMenu, &form.PopupMenu1);
   EXPECT_TRUE(form.TrayIcon1.Tray().Shown());
   form.HouseMachine = true;
   form.PopupMenu1Popup(&form.PopupMenu1);
   EXPECT_FALSE(form.PopupMenu1.Find("Pelnor1")->Visible);
+}
+
+// The item's check mark is read from the Run key each time the menu opens; choosing the
+// item adds this program's command or removes it.
+TEST(Menu, StartWithWindowsAddsOrRemovesTheRunValueAndItsMarkShowsTheValue) {
+  ScopedTempDir dir;
+  ASSERT_TRUE(platform::StoreAutostart(false));
+  TForm1 form;
+  struct Step {
+    const char* what;
+    bool choose;                  // choose the item, or only look at the menu
+    bool storeBefore, valueBefore;  // change the value behind the program's back first
+    bool markShown;
+    std::optional<std::string> stored;  // after the step
+  };
+  const std::string command = platform::AutostartCommand();
+  const Step steps[] = {
+      {"not registered: no mark", false, false, false, false, std::nullopt},
+      {"chosen: the command is stored", true, false, false, false, command},
+      {"the mark shows it", false, false, false, true, command},
+      {"chosen again: removed", true, false, false, true, std::nullopt},
+      {"stored by someone else: marked", false, true, true, true, command},
+      {"removed by someone else: no mark", false, true, false, false, std::nullopt},
+  };
+  TMenuItem* item = form.PopupMenu1.Find("StartWithWindows1");
+  ASSERT_NE(item, nullptr);
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    if (step.storeBefore) {
+      ASSERT_TRUE(platform::StoreAutostart(step.valueBefore));
+    }
+    // As the menu opens, then the user's choice.
+    form.PopupMenu1Popup(&form.PopupMenu1);
+    EXPECT_EQ(item->Checked, step.markShown);
+    if (step.choose) item->OnClick(item);
+    EXPECT_EQ(platform::StoredAutostart(), step.stored);
+  }
+  EXPECT_EQ(command.front(), '"');
+  EXPECT_EQ(command.substr(command.size() - 12), "\" /autostart");
 }
 
 }  // namespace

@@ -5,11 +5,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "app/settings.h"
+#include "net/accounts.h"
 #include "dialog_support.h"
 #include "publish/publication.h"
 #include "support/dovecot_mailbox.h"
+#include "support/scripted_server.h"
 #include "support/server_env.h"
 #include "support/testing.h"
 #include "ui/dialogs.h"
@@ -95,36 +98,121 @@ TEST_F(Form2Test, FillsFromTheSettingsAndAppliesEachGroupOnlyOnItsButton) {
   EXPECT_EQ(f.Edit2.Text(), "typed");
 }
 
-TEST_F(Form2Test, APortThatIsNoWholeNumberStopsAtThePortWithTheEarlierFieldsApplied) {
+TEST_F(Form2Test, APortThatIsNoWholeNumberAppliesNothingOfItsGroup) {
   struct Case {
     std::string port;
     bool ok;
     int value;
-  } cases[] = {{"  110", true, 110}, {"110 ", false, 0}, {"$6E", true, 110}, {"", false, 0},
-               {"abc", false, 0},    {"2147483648", false, 0}, {"-1", true, -1}};
+  } cases[] = {{"  110", true, 110},
+               {"110 ", false, 0},
+               {"$6E", true, 110},
+               {"", false, 0},
+               {"abc", false, 0},
+               {"2147483648", false, 0},
+               {"-1", true, -1},
+               // Typed with the Japanese input method on: full-width digits count as digits.
+               {Sjis("９９５"), true, 995},
+               {Sjis("  ２１"), true, 21},
+               {Sjis("９９x"), false, 0},
+               {Sjis("９９５ "), false, 0},
+               {Sjis("９９５　"), false, 0},  // a full-width blank behind
+               {Sjis("２１４７４８３６４８"), false, 0}};  // out of range
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.port);
+    SCOPED_TRACE(SjisToUtf8Text(c.port));
     settings = TSettings{};
     errors.messages.clear();
     TForm2& f = Open();
     f.Edit1.SetText("h1");
+    f.Edit2.SetText("u1");
     f.Edit3.SetText("p1");
     f.Edit4.SetText(c.port);
+    f.RadioButton2.Click();
+    f.Edit10.SetText("pin1");
+    f.Edit6.SetText("h2");
     f.Edit7.SetText("u2");
+    f.Edit5.SetText("p2");
     f.Edit8.SetText(c.port);
+    f.RadioButton6.Click();
+    f.Edit11.SetText("pin2");
     f.Button1.Click();
     f.Button2.Click();
-    EXPECT_EQ(settings.Pop3Host, "h1");
-    EXPECT_EQ(settings.Pop3Pass, "p1");
-    EXPECT_EQ(settings.FtpUser, "u2");
-    EXPECT_EQ(settings.Pop3Port, c.ok ? c.value : 110);
-    EXPECT_EQ(settings.FtpPort, c.ok ? c.value : 16910);
+    TSettings applied;
+    if (c.ok) {
+      applied.Pop3Host = "h1", applied.Pop3User = "u1", applied.Pop3Pass = "p1", applied.Pop3Port = c.value;
+      applied.Pop3Tls = 1, applied.Pop3Fingerprint = "pin1";
+      applied.FtpHost = "h2", applied.FtpUser = "u2", applied.FtpPass = "p2", applied.FtpPort = c.value;
+      applied.FtpTls = 2, applied.FtpFingerprint = "pin2";
+    }
+    auto accounts = [](const TSettings& s) {
+      return std::tuple(s.Pop3Host, s.Pop3User, s.Pop3Pass, s.Pop3Port, s.Pop3Tls, s.Pop3Fingerprint, s.FtpHost,
+                        s.FtpUser, s.FtpPass, s.FtpPort, s.FtpTls, s.FtpFingerprint);
+    };
+    EXPECT_EQ(accounts(settings), accounts(applied));
     if (c.ok)
       EXPECT_TRUE(errors.messages.empty());
-    else
+    else  // the message quotes the box as typed
       EXPECT_EQ(errors.messages, (std::vector<std::string>{NotAnInteger(c.port), NotAnInteger(c.port)}));
     EXPECT_TRUE(f.Visible());
   }
+}
+
+// The number as the Japanese input method types it: full-width digits.
+std::string FullWidth(int number) {
+  std::string digits;
+  for (char d : std::to_string(number)) digits += Sjis("０１２３４５６７８９").substr(2 * (d - '0'), 2);
+  return digits;
+}
+
+// What a poll cycle does with the mailbox: log in with the applied account, and leave.
+void PollWith(TNetPOP3& pop3, const TSettings& settings) {
+  ApplyMailboxAccount(pop3, settings);
+  try {
+    pop3.OpenConnection();
+    pop3.CloseConnection();
+  } catch (const std::exception&) {
+    // A refused handshake: the poll fails, the connection is closed.
+  }
+}
+
+// The owner switches the mailbox to TLS, types the new password and mistypes the port: none
+// of it is applied, and the next poll still logs in as before. Once the port is right (typed
+// full-width) the poll begins with the TLS handshake: the new password never goes in clear.
+TEST_F(Form2Test, APollAfterABadPortSendsNoNewPasswordInClear) {
+  testing_support::ScriptedServer clear, tls;
+  clear.Send("+OK ready\r\n").Expect("USER shop").Send("+OK\r\n").ReadLine().Send("+OK\r\n");
+  clear.ReadLine().Send("+OK bye\r\n").Close();
+  // Answers the handshake with a greeting in clear, which no TLS client takes.
+  tls.Send("+OK ready\r\n").HoldUntilClientCloses();
+  clear.Start();
+  tls.Start();
+  settings.Pop3Host = "127.0.0.1";
+  settings.Pop3Port = clear.Port();
+  settings.Pop3User = "shop";
+  settings.Pop3Pass = "old-secret";
+  TForm2& f = Open();
+  f.RadioButton2.Click();
+  f.Edit3.SetText("new-secret");
+  f.Edit4.SetText(FullWidth(tls.Port()) + "x");
+  f.Button1.Click();
+  EXPECT_EQ(errors.messages, std::vector<std::string>{NotAnInteger(FullWidth(tls.Port()) + "x")});
+  PollWith(pop3, settings);
+  clear.Join();
+  EXPECT_TRUE(clear.Failures().empty());
+  EXPECT_EQ(clear.Lines(), (std::vector<std::string>{"USER shop", "PASS old-secret", "Quit"}));
+
+  errors.messages.clear();
+  f.Edit4.SetText(FullWidth(tls.Port()));
+  f.Button1.Click();
+  EXPECT_TRUE(errors.messages.empty());
+  EXPECT_EQ(settings.Pop3Port, tls.Port());
+  EXPECT_EQ(settings.Pop3Tls, static_cast<int>(tlsImplicit));
+  PollWith(pop3, settings);
+  tls.Join();
+  EXPECT_FALSE(pop3.IsOpen());
+  ASSERT_FALSE(tls.Received().empty());
+  EXPECT_EQ(tls.Received()[0], '\x16') << "a TLS handshake record first";
+  EXPECT_EQ(tls.Received().find("new-secret"), std::string::npos);
+  EXPECT_EQ(tls.Received().find("PASS"), std::string::npos);
 }
 
 TEST_F(Form2Test, ClosingSavesWhatIsAppliedAndTargetAsTypedAndKeepsValuesWithLineBreaksAndEquals) {
@@ -166,10 +254,10 @@ TEST_F(Form2Test, AFailedSaveKeepsTheDialogOpenWithEverythingTyped) {
   EXPECT_TRUE(f.Close());
 }
 
-// Which of an account's three TLS boxes are checked, as "010".
-std::string Checks(const TCheckBox& none, const TCheckBox& first, const TCheckBox& protocol) {
+// Which of an account's three TLS radio buttons is checked, as "010".
+std::string Checks(const TRadioButton& none, const TRadioButton& first, const TRadioButton& protocol) {
   std::string marks;
-  for (const TCheckBox* box : {&none, &first, &protocol}) marks += box->Checked() ? '1' : '0';
+  for (const TRadioButton* box : {&none, &first, &protocol}) marks += box->Checked() ? '1' : '0';
   return marks;
 }
 
@@ -191,20 +279,20 @@ TEST_F(Form2Test, TheTlsBoxesShowTheSettingsAndEachAccountsButtonAppliesItsOwn) 
     settings.Pop3Fingerprint = "AB:CD";
     settings.FtpFingerprint = "ef01";
     TForm2& f = Open();
-    EXPECT_EQ(Checks(f.CheckBox1, f.CheckBox2, f.CheckBox3), c.pop3Shown);
-    EXPECT_EQ(Checks(f.CheckBox4, f.CheckBox5, f.CheckBox6), c.ftpShown);
+    EXPECT_EQ(Checks(f.RadioButton1, f.RadioButton2, f.RadioButton3), c.pop3Shown);
+    EXPECT_EQ(Checks(f.RadioButton4, f.RadioButton5, f.RadioButton6), c.ftpShown);
     EXPECT_EQ(f.Edit10.Text(), "AB:CD");
     EXPECT_EQ(f.Edit11.Text(), "ef01");
 
-    TCheckBox* pop3Boxes[] = {&f.CheckBox1, &f.CheckBox2, &f.CheckBox3};
-    TCheckBox* ftpBoxes[] = {&f.CheckBox4, &f.CheckBox5, &f.CheckBox6};
+    TRadioButton* pop3Boxes[] = {&f.RadioButton1, &f.RadioButton2, &f.RadioButton3};
+    TRadioButton* ftpBoxes[] = {&f.RadioButton4, &f.RadioButton5, &f.RadioButton6};
     pop3Boxes[c.pop3Click]->Click();
     ftpBoxes[c.ftpClick]->Click();
     std::string one = "000", other = "000";
     one[c.pop3Click] = '1';
     other[c.ftpClick] = '1';
-    EXPECT_EQ(Checks(f.CheckBox1, f.CheckBox2, f.CheckBox3), one);
-    EXPECT_EQ(Checks(f.CheckBox4, f.CheckBox5, f.CheckBox6), other);
+    EXPECT_EQ(Checks(f.RadioButton1, f.RadioButton2, f.RadioButton3), one);
+    EXPECT_EQ(Checks(f.RadioButton4, f.RadioButton5, f.RadioButton6), other);
     f.Edit10.SetText("");
     f.Edit10.Type("00:11");
     f.Edit11.SetText("");
@@ -235,7 +323,7 @@ TEST_F(Form2Test, ABadPortLeavesTheTlsSettingsOfItsAccountAsTheyWere) {
   settings.Pop3Tls = 1;
   settings.Pop3Fingerprint = "old";
   TForm2& f = Open();
-  f.CheckBox3.Click();
+  f.RadioButton3.Click();
   f.Edit10.SetText("new");
   f.Edit4.SetText("99x");
   f.Button1.Click();
@@ -379,8 +467,8 @@ TEST_F(Form2Test, ConnectionTestsUseTheTlsModeAndFingerprintChosenInTheDialog) {
     TEdit& pass = c.ftp ? f.Edit5 : f.Edit3;
     TEdit& port = c.ftp ? f.Edit8 : f.Edit4;
     TEdit& pin = c.ftp ? f.Edit11 : f.Edit10;
-    TCheckBox* boxes[] = {c.ftp ? &f.CheckBox4 : &f.CheckBox1, c.ftp ? &f.CheckBox5 : &f.CheckBox2,
-                          c.ftp ? &f.CheckBox6 : &f.CheckBox3};
+    TRadioButton* boxes[] = {c.ftp ? &f.RadioButton4 : &f.RadioButton1, c.ftp ? &f.RadioButton5 : &f.RadioButton2,
+                          c.ftp ? &f.RadioButton6 : &f.RadioButton3};
     host.SetText("localhost");
     user.SetText(env["USER"]);
     pass.SetText(env["PASSWORD"]);

@@ -228,31 +228,30 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
       {f.Button4, L"Button", 352, 122, 49, 25, "UpLoad"},
       {f.GroupBox3, L"Button", 8, 297, 409, 80, "受信メール TLS"},
       {f.Label12, L"Static", 8, 22, -1, -1, "接続"},
-      {f.CheckBox1, L"Button", 64, 20, 49, 17, "なし"},
-      {f.CheckBox2, L"Button", 120, 20, 89, 17, "TLS (995)"},
-      {f.CheckBox3, L"Button", 216, 20, 81, 17, "STLS"},
-      {f.Label13, L"Static", 8, 50, -1, -1, "証明書"},
+      {f.RadioButton1, L"Button", 64, 20, 49, 17, "なし"},
+      {f.RadioButton2, L"Button", 120, 20, 89, 17, "TLS (995)"},
+      {f.RadioButton3, L"Button", 216, 20, 81, 17, "STLS"},
+      {f.Label13, L"Static", 8, 50, -1, -1, "証明書 SHA-256"},
       {f.Edit10, L"Edit", 64, 48, 329, 20, ""},
       {f.GroupBox4, L"Button", 8, 384, 409, 80, "FTP TLS"},
       {f.Label14, L"Static", 8, 22, -1, -1, "接続"},
-      {f.CheckBox4, L"Button", 64, 20, 49, 17, "なし"},
-      {f.CheckBox5, L"Button", 120, 20, 89, 17, "FTPS (990)"},
-      {f.CheckBox6, L"Button", 216, 20, 81, 17, "AUTH TLS"},
-      {f.Label15, L"Static", 8, 50, -1, -1, "証明書"},
+      {f.RadioButton4, L"Button", 64, 20, 49, 17, "なし"},
+      {f.RadioButton5, L"Button", 120, 20, 89, 17, "FTPS (990)"},
+      {f.RadioButton6, L"Button", 216, 20, 81, 17, "AUTH TLS"},
+      {f.Label15, L"Static", 8, 50, -1, -1, "証明書 SHA-256"},
       {f.Edit11, L"Edit", 64, 48, 329, 20, ""},
   });
   CheckTabOrder(H(f), {&f.Edit1, &f.Edit2, &f.Edit3, &f.Edit4, &f.Button1, &f.Button10, &f.Edit6, &f.Edit7,
-                       &f.Edit5, &f.Edit8, &f.Edit9, &f.Button2, &f.Button3, &f.Button4, &f.CheckBox1,
-                       &f.CheckBox2, &f.CheckBox3, &f.Edit10, &f.CheckBox4, &f.CheckBox5, &f.CheckBox6,
-                       &f.Edit11});
+                       &f.Edit5, &f.Edit8, &f.Edit9, &f.Button2, &f.Button3, &f.Button4, &f.RadioButton2,
+                       &f.Edit10, &f.RadioButton4, &f.Edit11});
   // The TLS modes as the windows show them: one box per account checked.
-  auto checks = [](std::initializer_list<const TCheckBox*> boxes) {
+  auto checks = [](std::initializer_list<const TRadioButton*> boxes) {
     std::string marks;
-    for (const TCheckBox* b : boxes) marks += SendMessageW(H(*b), BM_GETCHECK, 0, 0) == BST_CHECKED ? '1' : '0';
+    for (const TRadioButton* b : boxes) marks += SendMessageW(H(*b), BM_GETCHECK, 0, 0) == BST_CHECKED ? '1' : '0';
     return marks;
   };
-  EXPECT_EQ(checks({&f.CheckBox1, &f.CheckBox2, &f.CheckBox3}), "010");
-  EXPECT_EQ(checks({&f.CheckBox4, &f.CheckBox5, &f.CheckBox6}), "100");
+  EXPECT_EQ(checks({&f.RadioButton1, &f.RadioButton2, &f.RadioButton3}), "010");
+  EXPECT_EQ(checks({&f.RadioButton4, &f.RadioButton5, &f.RadioButton6}), "100");
   EXPECT_EQ(Text(H(f.Edit10)), L"5E:0F:3A:91");
   // The Tab key walks that order through the program's own message loop.
   SetFocus(H(f.Edit1));
@@ -266,14 +265,42 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   EXPECT_EQ(Text(H(f.Edit1)), L"mail.example");
   Screenshot(f, "form2");
 
-  // A click checks a TLS box and clears the others; a click on the checked one keeps it.
+  // A click checks a TLS radio button and clears the others; a click on the checked one keeps it.
   // The FTP account's "設定完了" applies its mode and fingerprint.
-  SendMessageW(H(f.CheckBox3), BM_CLICK, 0, 0);
-  EXPECT_EQ(checks({&f.CheckBox1, &f.CheckBox2, &f.CheckBox3}), "001");
-  SendMessageW(H(f.CheckBox3), BM_CLICK, 0, 0);
-  EXPECT_EQ(checks({&f.CheckBox1, &f.CheckBox2, &f.CheckBox3}), "001");
-  EXPECT_TRUE(f.CheckBox3.Checked());
-  SendMessageW(H(f.CheckBox6), BM_CLICK, 0, 0);
+  SendMessageW(H(f.RadioButton3), BM_CLICK, 0, 0);
+  EXPECT_EQ(checks({&f.RadioButton1, &f.RadioButton2, &f.RadioButton3}), "001");
+  SendMessageW(H(f.RadioButton3), BM_CLICK, 0, 0);
+  EXPECT_EQ(checks({&f.RadioButton1, &f.RadioButton2, &f.RadioButton3}), "001");
+  EXPECT_TRUE(f.RadioButton3.Checked());
+  // Each account's choice is one group of auto radio buttons; the arrow keys move the
+  // choice within it (and wrap there), Tab leaves it for the fingerprint box.
+  for (const TRadioButton* b : {&f.RadioButton1, &f.RadioButton2, &f.RadioButton6}) {
+    LONG style = GetWindowLongW(H(*b), GWL_STYLE);
+    EXPECT_EQ(style & BS_TYPEMASK, BS_AUTORADIOBUTTON) << b->Name;
+    EXPECT_EQ((style & WS_GROUP) != 0, b == &f.RadioButton1) << b->Name;
+  }
+  EXPECT_TRUE(GetWindowLongW(H(f.Edit10), GWL_STYLE) & WS_GROUP);
+  SetFocus(H(f.RadioButton3));
+  PostMessageW(H(f.RadioButton3), WM_KEYDOWN, VK_DOWN, 0);
+  Pump();
+  EXPECT_EQ(GetFocus(), H(f.RadioButton1));
+  EXPECT_EQ(checks({&f.RadioButton1, &f.RadioButton2, &f.RadioButton3}), "100");
+  EXPECT_TRUE(f.RadioButton1.Checked());
+  EXPECT_FALSE(f.RadioButton3.Checked());
+  PostMessageW(H(f.RadioButton1), WM_KEYDOWN, VK_RIGHT, 0);
+  Pump();
+  EXPECT_EQ(GetFocus(), H(f.RadioButton2));
+  EXPECT_EQ(checks({&f.RadioButton1, &f.RadioButton2, &f.RadioButton3}), "010");
+  PostMessageW(H(f.RadioButton2), WM_KEYDOWN, VK_TAB, 0);
+  Pump();
+  EXPECT_EQ(GetFocus(), H(f.Edit10));
+  PostMessageW(H(f.Edit10), WM_KEYDOWN, VK_TAB, 0);
+  Pump();
+  EXPECT_EQ(GetFocus(), H(f.RadioButton4)) << "Tab enters the next choice at its checked button";
+  SendMessageW(H(f.RadioButton3), BM_CLICK, 0, 0);
+  EXPECT_EQ(checks({&f.RadioButton1, &f.RadioButton2, &f.RadioButton3}), "001");
+  SendMessageW(H(f.RadioButton6), BM_CLICK, 0, 0);
+  EXPECT_EQ(checks({&f.RadioButton4, &f.RadioButton5, &f.RadioButton6}), "001");
   Type(H(f.Edit11), L"AA:BB");
   EXPECT_EQ(settings.FtpTls, 0);
   SendMessageW(H(f.Button2), BM_CLICK, 0, 0);
@@ -281,16 +308,23 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   EXPECT_EQ(settings.FtpFingerprint, "AA:BB");
   EXPECT_EQ(settings.Pop3Tls, 1);
 
-  // The user types: Target follows each key; the host only with "設定完了"; a bad port stops there.
+  // The user types: Target follows each key; the host only with "設定完了"; a bad port keeps
+  // the whole group from being applied, a port in full-width digits is taken.
   Type(H(f.Edit9), L"X");
   EXPECT_EQ(settings.Target, "RecentX");
   Type(H(f.Edit1), L"2");
   EXPECT_EQ(settings.Pop3Host, "mail.example");
   Type(H(f.Edit4), L" ");
   SendMessageW(H(f.Button1), BM_CLICK, 0, 0);
-  EXPECT_EQ(settings.Pop3Host, "mail.example2");
+  EXPECT_EQ(settings.Pop3Host, "mail.example");
   EXPECT_EQ(settings.Pop3Port, 110);
   EXPECT_EQ(errors, std::vector<std::string>{Sjis("'110 ' は整数ではありません")});
+  SetWindowTextW(H(f.Edit4), W("９９５").c_str());
+  SendMessageW(H(f.Button1), BM_CLICK, 0, 0);
+  EXPECT_EQ(settings.Pop3Host, "mail.example2");
+  EXPECT_EQ(settings.Pop3Port, 995);
+  EXPECT_EQ(settings.Pop3Tls, 2);
+  EXPECT_EQ(errors.size(), 1u);
 
   // The close box saves and frees the dialog.
   SendMessageW(H(f), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -302,7 +336,8 @@ TEST_F(WinDialogs, SettingsDialogWindowsAndTheirUse) {
   EXPECT_EQ(read.Pop3Host, "mail.example2");
   EXPECT_EQ(read.FtpTls, 2);
   EXPECT_EQ(read.FtpFingerprint, "AA:BB");
-  EXPECT_EQ(read.Pop3Tls, 1);  // the mail group's "設定完了" stopped at the port
+  EXPECT_EQ(read.Pop3Port, 995);
+  EXPECT_EQ(read.Pop3Tls, 2);
 }
 
 // What decides the fallback of the dialogs' face asks the desktop's fonts.

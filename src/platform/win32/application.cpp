@@ -51,10 +51,14 @@ void RunPosted() {
 }
 
 // Tab and Shift+Tab move between the controls of a settings window (a top-level window
-// with WS_EX_CONTROLPARENT), as in a dialog box. Other keys, Enter in an edit box among
-// them, still reach the control itself.
-bool MovedFocusByTab(MSG& msg) {
-  if ((msg.message != WM_KEYDOWN && msg.message != WM_CHAR) || msg.wParam != VK_TAB || !msg.hwnd) return false;
+// with WS_EX_CONTROLPARENT), as in a dialog box, and the arrow keys move the choice among
+// the radio buttons of a group. Other keys, Enter in an edit box among them, still reach
+// the control itself.
+bool MovedFocusByKeyboard(MSG& msg) {
+  if ((msg.message != WM_KEYDOWN && msg.message != WM_CHAR) || !msg.hwnd) return false;
+  const bool arrow = msg.message == WM_KEYDOWN && msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN &&
+                     (SendMessageW(msg.hwnd, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON);
+  if (msg.wParam != VK_TAB && !arrow) return false;
   HWND root = GetAncestor(msg.hwnd, GA_ROOT);
   if (!root || !(GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT)) return false;
   return IsDialogMessageW(root, &msg);
@@ -70,7 +74,7 @@ void Handle(MSG& msg) {
     RunPosted();
     return;
   }
-  if (MovedFocusByTab(msg)) return;
+  if (MovedFocusByKeyboard(msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
 }

@@ -104,6 +104,11 @@ class Win32Control : public NativeControl {
   }
   void SetChecked(bool checked) override {
     SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    // Tab enters a choice at its checked radio button, the only tab stop of the group.
+    if (setup_.Kind == ControlKind::RadioButton && setup_.TabOrder >= 0) {
+      LONG_PTR style = GetWindowLongPtrW(hwnd_, GWL_STYLE);
+      SetWindowLongPtrW(hwnd_, GWL_STYLE, checked ? style | WS_TABSTOP : style & ~LONG_PTR{WS_TABSTOP});
+    }
   }
   void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled); }
   void Invalidate() override { InvalidateRect(hwnd_, nullptr, TRUE); }
@@ -302,13 +307,20 @@ bool Win32Control::Create() {
         break;
       case ControlKind::Button: cls = L"BUTTON"; style |= BS_PUSHBUTTON; break;
       case ControlKind::CheckBox: cls = L"BUTTON"; style |= BS_AUTOCHECKBOX; break;
+      case ControlKind::RadioButton: cls = L"BUTTON"; style |= BS_AUTORADIOBUTTON; break;
       case ControlKind::Bevel: cls = kBevelClass; break;
       case ControlKind::Panel: cls = kPanelClass; break;
       case ControlKind::Form: break;
     }
     bool focusable = setup_.Kind == ControlKind::Edit || setup_.Kind == ControlKind::Memo ||
-                     setup_.Kind == ControlKind::Button || setup_.Kind == ControlKind::CheckBox;
+                     setup_.Kind == ControlKind::Button || setup_.Kind == ControlKind::CheckBox ||
+                     setup_.Kind == ControlKind::RadioButton;
     if (focusable && setup_.TabOrder >= 0) style |= WS_TABSTOP;
+    // The arrow keys walk a group: from a control marked WS_GROUP to the next one marked.
+    // Each choice of radio buttons is one group; every other control is a group of its own,
+    // which also ends the choice before it.
+    const bool radio = setup_.Kind == ControlKind::RadioButton;
+    if (focusable && (!radio || setup_.GroupStart)) style |= WS_GROUP;
     // Tab and the arrow keys walk into a group box's controls.
     if (setup_.Kind == ControlKind::GroupBox) exStyle |= WS_EX_CONTROLPARENT;
     hwnd_ = CreateWindowExW(exStyle, cls, caption.c_str(), style, setup_.Left, setup_.Top, width, height,

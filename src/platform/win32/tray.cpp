@@ -136,7 +136,8 @@ int TrackPopupMenuAt(const std::vector<MenuEntry>& entries, Point at, WindowHand
     if (entries[i].caption == "-")
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     else
-      AppendMenuW(menu, MF_STRING, i + 1, Wide(entries[i].caption).c_str());
+      AppendMenuW(menu, MF_STRING | (entries[i].checked ? MF_CHECKED : MF_UNCHECKED), i + 1,
+                  Wide(entries[i].caption).c_str());
   }
   HWND hwnd = static_cast<HWND>(owner);
   int chosen = TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0,
