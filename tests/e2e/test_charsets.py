@@ -157,11 +157,12 @@ class Charsets(harness.ProgramRun):
         lines = self.final_list.split(b"\r\n")
         # Newest first: the emoji mail's row, then one row per shape in reverse order.
         shape_rows = lines[1:1 + len(self.shapes)]
+        self.assertEqual(len(shape_rows), len(self.shapes), "rows in itemsl.csv")
         wanted = iconv_codes(expected.list_file([self.order_row(ORDER)])).rstrip(b"\r\n")
-        self.assertIn(b"\x87\x40\xfb\xfc", wanted)  # ①髙
         for (name, _, _), row in zip(reversed(self.shapes), shape_rows):
             with self.subTest(shape=name):
                 self.assertEqual(row, wanted)
+                self.assertIn(b"\x87\x40\xfb\xfc", row)  # ①髙 in the name, by the program's codes
 
     def test_emoji_becomes_the_geta_mark(self):
         lines = self.final_list.split(b"\r\n")
