@@ -9,16 +9,7 @@
 
 namespace {
 
-using namespace std::string_literals;
 using testing_support::Show;
-
-std::string Sjis1(char32_t c) {
-  std::string out;
-  AppendSjisChar(out, c);
-  return out;
-}
-
-bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // glibc iconv is the peer: every character of the basic plane converted in one call, one
 // Shift-JIS character (or "?" for a character it refuses) per input character.
@@ -26,6 +17,12 @@ TEST(Cp932Mapping, AgreesWithIconvOnEveryCharacterItMaps) {
 #ifdef _WIN32
   GTEST_SKIP() << "the peer is glibc iconv; Windows' conversion fits characters it lacks";
 #else
+  auto Sjis1 = [](char32_t c) {
+    std::string out;
+    AppendSjisChar(out, c);
+    return out;
+  };
+  auto IsLead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
   std::u16string plane;
   for (char32_t c = 0; c < 0x10000; ++c)
     if (c < 0xD800 || c > 0xDFFF) plane.push_back(static_cast<char16_t>(c));
