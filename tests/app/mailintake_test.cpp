@@ -16,6 +16,7 @@
 #include "base/netexceptions.h"
 #include "base/sjisliteral.h"
 #include "intake/recentorders.h"
+#include "support/order_mail.h"
 #include "support/scripted_mailbox.h"
 #include "support/testing.h"
 
@@ -23,25 +24,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_support::OrderMail;
 using testing_support::ReadAll;
 using testing_support::ScopedTempDir;
 using testing_support::ScriptedMailbox;
 using Fault = ScriptedMailbox::Fault;
-
-std::string OrderMail(const std::string& orderedAt, const std::string& code) {
-  return "From: order@example.com\r\nSubject: order\r\nMessage-ID: <" + code + "-" + orderedAt.substr(11, 2) +
-         "@mall.example>\r\nMIME-Version: 1.0\r\n"
-         "Content-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
-         Sjis("■ ショップ名 ： 桜商店\r\n"
-              "[日時]     " + orderedAt + "\r\n"
-              "[注文者] 山田 太郎 様\r\n"
-              "〒100-0001 東京都千代田区千代田1-1\r\n"
-              "(TEL) 03-1234-5678\r\n"
-              "[商品]\r\n"
-              "桜のマグカップ (" + code + ")\r\n"
-              "価格  1,200(円) x 2(個) = 2,400(円)\r\n"
-              "**********\r\n");
-}
 
 const std::string kOrder = OrderMail("2016-10-24 09:05:33", "mug-001");
 const std::string kSecondOrder = OrderMail("2016-10-24 09:06:00", "mug-002");

@@ -9,10 +9,10 @@
 #include <thread>
 
 #include "app/form1.h"
-#include "base/sjisliteral.h"
 #include "intake/mailjournal.h"
 #include "net/tcpconnection.h"
 #include "support/dovecot_mailbox.h"
+#include "support/order_mail.h"
 #include "support/scripted_server.h"
 #include "support/testing.h"
 
@@ -20,25 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::DovecotMailbox;
+using testing_support::OrderMail;
 using testing_support::ReadAll;
 using testing_support::ScopedTempDir;
 
 const std::string kNoMall =
     "[Mall]\r\nSearchHost=127.0.0.1:1\r\nThumbnailHost=127.0.0.1:1\r\nScriptHost=127.0.0.1:1\r\n";
-
-std::string OrderMail(const std::string& orderedAt, const std::string& code) {
-  return "From: order@example.com\r\nSubject: order\r\nMessage-ID: <" + code +
-         "@mall.example>\r\nMIME-Version: 1.0\r\n"
-         "Content-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
-         Sjis("[日時]     " + orderedAt + "\r\n"
-              "[注文者] 山田 太郎 様\r\n"
-              "〒100-0001 東京都千代田区千代田1-1\r\n"
-              "(TEL) 03-1234-5678\r\n"
-              "[商品]\r\n"
-              "桜のマグカップ (" + code + ")\r\n"
-              "価格  1,200(円) x 2(個) = 2,400(円)\r\n"
-              "**********\r\n");
-}
 
 size_t FilesIn(const std::string& folder) {
   size_t n = 0;

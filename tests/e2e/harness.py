@@ -16,6 +16,7 @@ import sys
 import tempfile
 import threading
 import time
+import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DATA = os.path.join(HERE, "data")
@@ -384,6 +385,54 @@ class WorkFolder:
             print("kept", self.path, file=sys.stderr)
         else:
             shutil.rmtree(self.path, ignore_errors=True)
+
+
+class ProgramRun(unittest.TestCase):
+    """A test class around one run of the program, made in setUpClass: a fresh folder with
+    its Vendlume.ini, a local mall, the mails put in the mailbox, the page watched where the
+    FTP server stores it. A subclass sets NAME and defines servers() (the mailbox's Maildir,
+    the FTP home), sections(target, mall) (the Vendlume.ini sections) and drive() (what
+    happens while the program runs; its findings become class attributes); it may set
+    MALL_ARGS, override prepare() (files and mails before the start) and set_up_class()."""
+
+    NAME = None
+    MALL_ARGS = ()
+
+    @classmethod
+    def setUpClass(cls):
+        cls.maildir, ftp_home = cls.servers()
+        cls.maildir.clear()
+        target = "e2e-%s-%d" % (cls.NAME, os.getpid())
+        remote = os.path.join(ftp_home, target + ".html")
+        if os.path.exists(remote):
+            os.remove(remote)
+        cls.folder = WorkFolder(cls.NAME)
+        cls.mall = Mall(cls.folder.path, extra_args=cls.MALL_ARGS)
+        cls.folder.write("Vendlume.ini", ini_text(cls.sections(target, cls.mall)))
+        cls.prepare()
+        cls.watcher = PageWatcher(remote)
+        cls.program = Program(cls.folder.path)
+        try:
+            cls.drive()
+        finally:
+            cls.exit_status = cls.program.stop()
+            cls.watcher.stop()
+            cls.mall.stop()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.maildir.clear()
+        cls.folder.remove()
+
+    @classmethod
+    def servers(cls):
+        pop3, ftp = dovecot(), vsftpd()
+        cls.pop3, cls.ftp = pop3, ftp
+        return pop3["maildir"], ftp["home"]
+
+    @classmethod
+    def prepare(cls):
+        pass
 
 
 LOG_LINE = re.compile(rb"(\d\d)/(\d\d) (\d\d):(\d\d):(\d\d) - ([A-Za-z0-9]*)\r\n")

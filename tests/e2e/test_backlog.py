@@ -2,7 +2,6 @@
 began with two or more mails, back to 15 s after a cycle that began with one. The times
 are those at which each page arrived on the FTP server."""
 
-import os
 import unittest
 
 import harness
@@ -13,41 +12,25 @@ import harness
 SLACK = 2.0
 
 
-class BacklogRhythm(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        pop3, ftp = harness.dovecot(), harness.vsftpd()
-        cls.maildir = pop3["maildir"]
-        cls.maildir.clear()
-        target = "e2e-backlog-%d" % os.getpid()
-        remote = os.path.join(ftp["home"], target + ".html")
-        if os.path.exists(remote):
-            os.remove(remote)
+class BacklogRhythm(harness.ProgramRun):
+    NAME = "backlog"
 
-        cls.folder = harness.WorkFolder("backlog")
-        cls.mall = harness.Mall(cls.folder.path)
-        cls.folder.write("Vendlume.ini", harness.ini_text(
-            harness.settings(pop3, ftp, target, cls.mall.host)))
+    @classmethod
+    def sections(cls, target, mall):
+        return harness.settings(cls.pop3, cls.ftp, target, mall.host)
+
+    @classmethod
+    def prepare(cls):
         for _ in range(3):
             cls.maildir.put(harness.mail_for("order-kanagawa.json"))
 
-        cls.watcher = harness.PageWatcher(remote)
-        cls.program = harness.Program(cls.folder.path)
-        try:
-            cls.backlog_uploads = cls.watcher.wait_uploads(3, 15 + 3 * SLACK + 5 + 5)
-            # A mail that arrives after the backlog is worked off waits for the normal interval.
-            cls.maildir.put(harness.mail_for("order-kanagawa.json"))
-            cls.uploads = cls.watcher.wait_uploads(4, 15 + 2 * SLACK)
-            cls.mailbox_emptied = harness.wait_for(lambda: cls.maildir.count() == 0, 5)
-        finally:
-            cls.exit_status = cls.program.stop()
-            cls.watcher.stop()
-            cls.mall.stop()
-
     @classmethod
-    def tearDownClass(cls):
-        cls.maildir.clear()
-        cls.folder.remove()
+    def drive(cls):
+        cls.backlog_uploads = cls.watcher.wait_uploads(3, 15 + 3 * SLACK + 5 + 5)
+        # A mail that arrives after the backlog is worked off waits for the normal interval.
+        cls.maildir.put(harness.mail_for("order-kanagawa.json"))
+        cls.uploads = cls.watcher.wait_uploads(4, 15 + 2 * SLACK)
+        cls.mailbox_emptied = harness.wait_for(lambda: cls.maildir.count() == 0, 5)
 
     def gaps(self):
         times = [self.program.started] + [t for t, _ in self.uploads]

@@ -121,44 +121,28 @@ def shapes():
     return made
 
 
-class Charsets(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        pop3, ftp = harness.dovecot(), harness.vsftpd()
-        cls.maildir = pop3["maildir"]
-        cls.maildir.clear()
-        target = "e2e-charsets-%d" % os.getpid()
-        remote = os.path.join(ftp["home"], target + ".html")
-        if os.path.exists(remote):
-            os.remove(remote)
+class Charsets(harness.ProgramRun):
+    NAME = "charsets"
 
-        cls.folder = harness.WorkFolder("charsets")
-        cls.mall = harness.Mall(cls.folder.path)
-        cls.folder.write("Vendlume.ini", harness.ini_text(harness.settings(
-            pop3, ftp, target, cls.mall.host, html={"Review": 1, "Count": COUNT})))
+    @classmethod
+    def sections(cls, target, mall):
+        return harness.settings(cls.pop3, cls.ftp, target, mall.host, html={"Review": 1, "Count": COUNT})
+
+    @classmethod
+    def prepare(cls):
         cls.shapes = shapes()
         cls.emoji_order = numbered(ORDER, 99, name="桜\U0001F363のマグ")
         for _, _, data in cls.shapes:
             cls.maildir.put(data)
         cls.maildir.put(mail(cls.emoji_order, ["Content-Type: text/plain; charset=utf-8"], utf8_text(cls.emoji_order)))
 
-        cls.watcher = harness.PageWatcher(remote)
-        cls.program = harness.Program(cls.folder.path)
-        try:
-            mails = len(cls.shapes) + 1
-            cls.uploads = cls.watcher.wait_uploads(mails, 90)
-            cls.mailbox_emptied = harness.wait_for(lambda: cls.maildir.count() == 0, 10)
-            cls.final_list = cls.program.file("itemsl.csv")
-            cls.final_page = cls.program.file("item.html")
-        finally:
-            cls.exit_status = cls.program.stop()
-            cls.watcher.stop()
-            cls.mall.stop()
-
     @classmethod
-    def tearDownClass(cls):
-        cls.maildir.clear()
-        cls.folder.remove()
+    def drive(cls):
+        mails = len(cls.shapes) + 1
+        cls.uploads = cls.watcher.wait_uploads(mails, 90)
+        cls.mailbox_emptied = harness.wait_for(lambda: cls.maildir.count() == 0, 10)
+        cls.final_list = cls.program.file("itemsl.csv")
+        cls.final_page = cls.program.file("item.html")
 
     def lookup(self):
         return expected.Lookup(harness.CATALOGUE, "http://" + self.mall.host, self.mall.host)
@@ -173,11 +157,12 @@ class Charsets(unittest.TestCase):
         lines = self.final_list.split(b"\r\n")
         # Newest first: the emoji mail's row, then one row per shape in reverse order.
         shape_rows = lines[1:1 + len(self.shapes)]
+        self.assertEqual(len(shape_rows), len(self.shapes), "rows in itemsl.csv")
         wanted = iconv_codes(expected.list_file([self.order_row(ORDER)])).rstrip(b"\r\n")
-        self.assertIn(b"\x87\x40\xfb\xfc", wanted)  # ①髙
         for (name, _, _), row in zip(reversed(self.shapes), shape_rows):
             with self.subTest(shape=name):
                 self.assertEqual(row, wanted)
+                self.assertIn(b"\x87\x40\xfb\xfc", row)  # ①髙 in the name, by the program's codes
 
     def test_emoji_becomes_the_geta_mark(self):
         lines = self.final_list.split(b"\r\n")

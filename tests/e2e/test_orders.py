@@ -23,36 +23,21 @@ MAILS = [
 ]
 
 
-class OrderMails(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        pop3, ftp = harness.dovecot(), harness.vsftpd()
-        cls.maildir = pop3["maildir"]
-        cls.maildir.clear()
-        target = "e2e-orders-%d" % os.getpid()
-        remote = os.path.join(ftp["home"], target + ".html")
-        if os.path.exists(remote):
-            os.remove(remote)
+class OrderMails(harness.ProgramRun):
+    NAME = "orders"
 
-        cls.folder = harness.WorkFolder("orders")
-        cls.mall = harness.Mall(cls.folder.path)
-        cls.folder.write("Vendlume.ini", harness.ini_text(harness.settings(
-            pop3, ftp, target, cls.mall.host, html={"Review": 1, "Count": COUNT})))
+    @classmethod
+    def sections(cls, target, mall):
+        return harness.settings(cls.pop3, cls.ftp, target, mall.host, html={"Review": 1, "Count": COUNT})
+
+    @classmethod
+    def prepare(cls):
         cls.folder.write("itemsl.csv", expected.list_file([OLD_ROW]))
         for name, encoding, multipart in MAILS:
             cls.maildir.put(harness.mail_for(name, encoding, multipart))
 
-        cls.watcher = harness.PageWatcher(remote)
-        cls.program = harness.Program(cls.folder.path)
-        try:
-            cls.run_program()
-        finally:
-            cls.exit_status = cls.program.stop()
-            cls.watcher.stop()
-            cls.mall.stop()
-
     @classmethod
-    def run_program(cls):
+    def drive(cls):
         program = cls.program
         harness.wait_for(lambda: program.file("item.html"), 10)
         cls.startup_page = program.file("item.html")
@@ -75,11 +60,6 @@ class OrderMails(unittest.TestCase):
             path = os.path.join(cls.folder.path, name)
             return (os.stat(path).st_mtime_ns, cls.program.file(name)) if os.path.exists(path) else None
         return stamp("itemsl.csv"), stamp("item.html")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.maildir.clear()
-        cls.folder.remove()
 
     def lookup(self):
         return expected.Lookup(harness.CATALOGUE, "http://" + self.mall.host, self.mall.host)

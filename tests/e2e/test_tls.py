@@ -11,48 +11,38 @@ import expected
 import harness
 
 
-class EveryAccountOverTls(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        pop3_env = harness.server_env("dovecot-tls/pop3.env")
-        ftp_env = harness.server_env("vsftpd-tls/ftp.env")
-        cls.maildir = harness.Maildir(pop3_env["MAILDIR"])
-        cls.maildir.clear()
-        target = "e2e-tls-%d" % os.getpid()
-        remote = os.path.join(ftp_env["HOME"], target + ".html")
-        if os.path.exists(remote):
-            os.remove(remote)
+class EveryAccountOverTls(harness.ProgramRun):
+    NAME = "tls"
 
-        cls.folder = harness.WorkFolder("tls")
+    @classmethod
+    def servers(cls):
+        cls.pop3_env = harness.server_env("dovecot-tls/pop3.env")
+        cls.ftp_env = harness.server_env("vsftpd-tls/ftp.env")
         certs = os.path.dirname(os.environ["SSL_CERT_FILE"])
-        cls.mall = harness.Mall(cls.folder.path, extra_args=[
-            "--tls-cert", os.path.join(certs, "server.pem"),
-            "--tls-key", os.path.join(certs, "server.key")])
-        cls.mall_base = "https://localhost:%d" % cls.mall.port
-        pop3 = {"port": int(pop3_env["TLS_PORT"]), "user": pop3_env["USER"],
-                "password": pop3_env["PASSWORD"]}
-        ftp = {"port": int(ftp_env["PORT"]), "user": ftp_env["USER"],
-               "password": ftp_env["PASSWORD"]}
+        cls.MALL_ARGS = ["--tls-cert", os.path.join(certs, "server.pem"),
+                         "--tls-key", os.path.join(certs, "server.key")]
+        return harness.Maildir(cls.pop3_env["MAILDIR"]), cls.ftp_env["HOME"]
+
+    @classmethod
+    def sections(cls, target, mall):
+        cls.mall_base = "https://localhost:%d" % mall.port
+        pop3 = {"port": int(cls.pop3_env["TLS_PORT"]), "user": cls.pop3_env["USER"],
+                "password": cls.pop3_env["PASSWORD"]}
+        ftp = {"port": int(cls.ftp_env["PORT"]), "user": cls.ftp_env["USER"],
+               "password": cls.ftp_env["PASSWORD"]}
         sections = harness.settings(pop3, ftp, target, cls.mall_base)
         sections["POP3"].update({"Host": "localhost", "TLS": 1})
         sections["FTP"].update({"Host": "localhost", "TLS": 2})
-        cls.folder.write("Vendlume.ini", harness.ini_text(sections))
-        cls.maildir.put(harness.mail_for("order-tokyo.json"))
-
-        cls.watcher = harness.PageWatcher(remote)
-        cls.program = harness.Program(cls.folder.path)
-        try:
-            cls.uploads = cls.watcher.wait_uploads(1, 15 + 10)
-            cls.mailbox_emptied = harness.wait_for(lambda: cls.maildir.count() == 0, 5)
-        finally:
-            cls.exit_status = cls.program.stop()
-            cls.watcher.stop()
-            cls.mall.stop()
+        return sections
 
     @classmethod
-    def tearDownClass(cls):
-        cls.maildir.clear()
-        cls.folder.remove()
+    def prepare(cls):
+        cls.maildir.put(harness.mail_for("order-tokyo.json"))
+
+    @classmethod
+    def drive(cls):
+        cls.uploads = cls.watcher.wait_uploads(1, 15 + 10)
+        cls.mailbox_emptied = harness.wait_for(lambda: cls.maildir.count() == 0, 5)
 
     def test_the_mail_is_taken_and_its_page_published(self):
         self.assertEqual(len(self.uploads), 1, self.program.stderr())

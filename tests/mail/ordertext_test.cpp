@@ -102,28 +102,23 @@ TEST(OrderText, SameOrderInEveryCharsetAndShape) {
   for (const Case& c : cases) EXPECT_EQ(Show(withoutTail(OrderTextOf(c.wire))), Show(withoutTail(expected))) << c.name;
 }
 
-TEST(OrderText, JapaneseCodesDeclaredOrDetected) {
+TEST(OrderText, JapaneseCodesDeclaredOrDetectedUnmappedAndBrokenBytesMarked) {
   // "漢字 1,200" in each code; the comma goes. The body's line end and the one after it stay.
-  const std::string expected = Sjis("漢字 1200\r\n\r\n");
-  struct Case {
-    std::string name, wire;
-  };
-  const Case cases[] = {
-      {"ISO-2022-JP declared", Mail("Content-Type: text/plain; charset=ISO-2022-JP\r\n", "\x1B$B4A;z\x1B(B 1,200\r\n")},
-      {"ISO-2022-JP undeclared", Mail("", "\x1B$B4A;z\x1B(B 1,200\r\n")},
-      {"EUC-JP declared", Mail("Content-Type: text/plain; charset=x-euc-jp\r\n", "\xB4\xC1\xBB\xFA 1,200\r\n")},
-      {"EUC-JP as lying us-ascii", Mail("Content-Type: text/plain; charset=us-ascii\r\n", "\xB4\xC1\xBB\xFA 1,200\r\n")},
-      {"unknown charset detected", Mail("Content-Type: text/plain; charset=x-unknown\r\n", "\xB4\xC1\xBB\xFA 1,200\r\n")},
-      {"SJIS declared", Mail("Content-Type: text/plain; charset=SJIS\r\n", Sjis("漢字 1,200\r\n"))},
-  };
-  for (const Case& c : cases) EXPECT_EQ(Show(OrderTextOf(c.wire)), Show(expected)) << c.name;
-}
-
-TEST(OrderText, UnmappedAndBrokenBytesBecomeTheMarkAndTheTextStaysWhole) {
+  const std::string kanji = Sjis("漢字 1200\r\n\r\n");
   struct Case {
     std::string name, wire, text;
   };
   const Case cases[] = {
+      {"ISO-2022-JP declared", Mail("Content-Type: text/plain; charset=ISO-2022-JP\r\n", "\x1B$B4A;z\x1B(B 1,200\r\n"),
+       kanji},
+      {"ISO-2022-JP undeclared", Mail("", "\x1B$B4A;z\x1B(B 1,200\r\n"), kanji},
+      {"EUC-JP declared", Mail("Content-Type: text/plain; charset=x-euc-jp\r\n", "\xB4\xC1\xBB\xFA 1,200\r\n"), kanji},
+      {"EUC-JP as lying us-ascii", Mail("Content-Type: text/plain; charset=us-ascii\r\n", "\xB4\xC1\xBB\xFA 1,200\r\n"),
+       kanji},
+      {"unknown charset detected", Mail("Content-Type: text/plain; charset=x-unknown\r\n", "\xB4\xC1\xBB\xFA 1,200\r\n"),
+       kanji},
+      {"SJIS declared", Mail("Content-Type: text/plain; charset=SJIS\r\n", Sjis("漢字 1,200\r\n")), kanji},
+      // What Shift-JIS lacks and broken bytes become the mark; the text stays whole.
       {"emoji in UTF-8", Mail("Content-Type: text/plain; charset=UTF-8\r\n", "a\xF0\x9F\x8D\xA3" "b\r\n"),
        "a\x81\xAC" "b\r\n\r\n"},
       {"invalid UTF-8 and NUL", Mail("Content-Type: text/plain; charset=UTF-8\r\n", std::string("a\xFF\0b\r\n", 6)),
@@ -132,13 +127,12 @@ TEST(OrderText, UnmappedAndBrokenBytesBecomeTheMarkAndTheTextStaysWhole) {
        "a\x81\xAC" "b\r\n\r\n"},
       {"lone lead byte at the end of HTML", Mail("Content-Type: text/html; charset=Shift_JIS\r\n", "a\x81<br>b\r\n"),
        "a\x81\xAC\r\nb"},
+      {"no text part",
+       Mail("Content-Type: application/octet-stream; name=\"a.bin\"\r\nContent-Transfer-Encoding: base64\r\n",
+            "AAECAw==\r\n"),
+       "(no part)"},
   };
   for (const Case& c : cases) EXPECT_EQ(Show(OrderTextOf(c.wire)), Show(c.text)) << c.name;
-}
-
-TEST(OrderTextPart, NoTextPartGivesNull) {
-  TNetMessage m;
-  EXPECT_EQ(OrderTextPart(m), nullptr);
 }
 
 }  // namespace

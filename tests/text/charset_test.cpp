@@ -9,6 +9,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using testing_support::Show;
 
 std::string ToSjis(std::string text, TCharset charset) {
@@ -50,9 +51,10 @@ TEST(CharsetNamed, EveryAliasInAnyCase) {
   for (const Case& c : cases) EXPECT_EQ(CharsetNamed(c.name), c.charset) << c.name;
 }
 
-// "注文①" in each charset; the declared one decides even where detection would misread.
+// "注文①" and more in each charset; the declared one decides even where detection would misread.
 TEST(ToSjis, TheDeclaredCharsetDecides) {
   const std::string order = Sjis("注文①");
+  const std::string geta = "\x81\xAC";
   struct Case {
     std::string name, text;
     TCharset charset;
@@ -75,6 +77,37 @@ TEST(ToSjis, TheDeclaredCharsetDecides) {
        "\x81\xAC\x81\xAC" "x"},
       {"JIS X 0213 plane 2", "\x1B$(P\x21\x21\x1B(Bx", TCharset::kIso2022Jp, "\x81\xAC" "x"},
       {"JIS X 0212", "a\x1B$(D\x30\x21\x1B$BCm\x1B(B", TCharset::kIso2022Jp, "a\x81\xAC" + Sjis("注")},
+      // UTF-8: code page 932's extension characters and the JIS X 0208 forms of text written
+      // outside Windows map to their codes; what it lacks and invalid sequences become one
+      // mark each; NUL and tag characters go.
+      {"extension characters", "①㈱髙﨑ⅰ～―〓", TCharset::kUtf8,
+       "\x87\x40\x87\x8A\xFB\xFC\xFA\xB1\xFA\x40\x81\x60\x81\x5C\x81\xAC"},
+      {"JIS X 0208 forms", "\u301C\u2212\u2016\u00A2\u00A3\u00AC", TCharset::kUtf8,
+       "\x81\x60\x81\x7C\x81\x61\x81\x91\x81\x92\x81\xCA"},
+      {"single bytes", "a\uFF71\r", TCharset::kUtf8, "a\xB1\r"},
+      {"characters code page 932 lacks", "\U0001F600\u20AC", TCharset::kUtf8, geta + geta},
+      {"empty", "", TCharset::kUtf8, ""},
+      {"ascii long enough for the word loop", "abcdefghijklmnopqrstuvwxyz\r\n", TCharset::kUtf8,
+       "abcdefghijklmnopqrstuvwxyz\r\n"},
+      {"every length", "a\xC2\xA7花\xF0\x9F\x98\x80z", TCharset::kUtf8, "a\x81\x98" + Sjis("花") + geta + "z"},
+      {"NUL dropped", "ab\0cd"s, TCharset::kUtf8, "abcd"},
+      {"continuation byte alone", "a\x80" "b", TCharset::kUtf8, "a" + geta + "b"},
+      {"C0 and C1 never begin", "\xC0\xAF\xC1\xBF", TCharset::kUtf8, geta + geta + geta + geta},
+      {"F5 to FF never begin", "\xF5\xFF", TCharset::kUtf8, geta + geta},
+      {"cut short by the end", "x\xE6\xBC", TCharset::kUtf8, "x" + geta},
+      {"cut short by ASCII", "\xE6\xBC" "A", TCharset::kUtf8, geta + "A"},
+      {"cut short by a lead byte", "\xE3\x81\xE3\x81\x82", TCharset::kUtf8, geta + Sjis("あ")},
+      {"overlong three bytes", "\xE0\x80\xAF", TCharset::kUtf8, geta + geta + geta},
+      {"surrogate", "\xED\xA0\x80", TCharset::kUtf8, geta + geta + geta},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", TCharset::kUtf8, geta + geta + geta + geta},
+      {"tag characters dropped", "\xF0\x9F\x8F\xB4\xF3\xA0\x81\xA7\xF3\xA0\x81\xBF\xF3\xA0\x81\x81",
+       TCharset::kUtf8, geta},
+      {"a run of invalid bytes, one mark each", std::string(40, '\xFF'), TCharset::kUtf8, [&] {
+         std::string s;
+         for (int i = 0; i < 40; ++i) s += geta;
+         return s;
+       }()},
+      {"commas and line ends stay themselves", "a,\xE2\x91\xA0\r\n", TCharset::kUtf8, "a," + Sjis("①") + "\r\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(Show(ToSjis(c.text, c.charset)), Show(c.sjis)) << c.name;
   // Undeclared, the same UTF-8 is taken for another code.
