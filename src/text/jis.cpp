@@ -1,6 +1,9 @@
 #include "text/jis.h"
 
+#include <algorithm>
+
 #include "text/cp932.h"
+#include "text/jis0212table.h"
 #include "text/wordscan.h"
 
 namespace {
@@ -9,20 +12,26 @@ namespace {
 enum class TKanjiSet {
   kJis0208,        // ESC $ B, ESC $ @ and every other
   kJis0213Plane1,  // ESC $ ( Q and ESC $ ( O: JIS X 0208 with more characters in its gaps
-  kWithoutSjis,    // ESC $ ( P (JIS X 0213 plane 2) and ESC $ ( D (JIS X 0212)
+  kJis0212,        // ESC $ ( D: the supplementary kanji
+  kWithoutSjis,    // ESC $ ( P: JIS X 0213 plane 2
 };
 
 TKanjiSet KanjiSetOf(char final) {
   if (final == 'Q' || final == 'O') return TKanjiSet::kJis0213Plane1;
-  if (final == 'P' || final == 'D') return TKanjiSet::kWithoutSjis;
+  if (final == 'D') return TKanjiSet::kJis0212;
+  if (final == 'P') return TKanjiSet::kWithoutSjis;
   return TKanjiSet::kJis0208;
 }
 
-// A pair of a set beyond JIS X 0208: its Shift-JIS form where code page 932 has the same
-// character there, else "〓". Plane 1 of JIS X 0213 keeps JIS X 0208's places and NEC's
+// A pair of a set beyond JIS X 0208: JIS X 0212 by its table; the others their Shift-JIS
+// form where code page 932 has the same character there, else "〓". Plane 1 of JIS X 0213 keeps JIS X 0208's places and NEC's
 // row 13; its additions in other gaps and its rows 85 to 94 (code page 932's user-defined
 // and IBM rows, other characters there) have no Shift-JIS form.
 void PutOtherPair(char* out, TKanjiSet set, unsigned char j1, unsigned char j2) {
+  if (set == TKanjiSet::kJis0212) {
+    PutJis0212PairAsSjis(out, j1, j2);
+    return;
+  }
   PutJisPairAsSjis(out, j1, j2);
   const auto lead = static_cast<unsigned char>(out[0]);
   const uint16_t sjis = static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(out[1]));
@@ -35,6 +44,20 @@ void PutOtherPair(char* out, TKanjiSet set, unsigned char j1, unsigned char j2) 
 }
 
 }  // namespace
+
+void PutJis0212PairAsSjis(char* out, unsigned char j1, unsigned char j2) {
+  const auto jis = static_cast<uint16_t>(j1 << 8 | j2);
+  const TJis0212Pair* const end = kJis0212Pairs + kJis0212PairCount;
+  const TJis0212Pair* found =
+      std::lower_bound(kJis0212Pairs, end, jis, [](const TJis0212Pair& pair, uint16_t j) { return pair.jis < j; });
+  if (found == end || found->jis != jis) {
+    out[0] = kGetaMark[0];
+    out[1] = kGetaMark[1];
+    return;
+  }
+  out[0] = static_cast<char>(found->sjis >> 8);
+  out[1] = static_cast<char>(found->sjis & 0xFF);
+}
 
 size_t JisToSjisInto(const char* in, size_t size, char* out) {
   const char* p = in;

@@ -15,6 +15,10 @@ inline void PutJisPairAsSjis(char* out, unsigned char j1, unsigned char j2) {
   out[1] = static_cast<char>(j2 + 0x7Eu - odd * 0x5Fu + (odd & static_cast<unsigned>(j2 > 0x5F)));
 }
 
+// The Shift-JIS form of the JIS X 0212 pair (j1, j2) written at out[0], out[1]: the
+// double-byte character code page 932 has for it (text/jis0212table.h), else "〓".
+void PutJis0212PairAsSjis(char* out, unsigned char j1, unsigned char j2);
+
 // Walks the text with a double-byte mode that starts off. An ESC begins an escape sequence:
 // a second byte "$" switches to double-byte mode, "(" to single-byte mode, anything else
 // leaves the mode. It is four bytes long when "$" is followed by "(" or ")", naming the
@@ -22,7 +26,7 @@ inline void PutJisPairAsSjis(char* out, unsigned char j1, unsigned char j2) {
 // examined. Single-byte mode copies bytes; double-byte mode converts byte pairs: pairs of
 // JIS X 0208 (any set but those below) by arithmetic, of JIS X 0213 plane 1 ("Q", "O") the
 // same where code page 932 has a character at the result in rows 1 to 84, else "〓"; of
-// JIS X 0213 plane 2 ("P") and JIS X 0212 ("D") always "〓". A tail that cannot be
+// JIS X 0212 ("D") as PutJis0212PairAsSjis; of JIS X 0213 plane 2 ("P") always "〓". A tail that cannot be
 // completed (an escape sequence cut short, or the first byte of a pair without its second)
 // is dropped.
 std::string JisToSjis(std::string_view jis);

@@ -45,12 +45,21 @@ size_t EucToSjisInto(const char* in, size_t size, char* out) {
       p += 2;
       continue;
     }
+    if (c == 0x8F) {
+      // Single shift 3: a JIS X 0212 pair in the next two bytes.
+      if (end - p < 3) break;
+      PutJis0212PairAsSjis(o, static_cast<unsigned char>(p[1] & 0x7F), static_cast<unsigned char>(p[2] & 0x7F));
+      o += 2;
+      p += 3;
+      continue;
+    }
     // A run of pairs.
     do {
       PutJisPairAsSjis(o, static_cast<unsigned char>(p[0] & 0x7F), static_cast<unsigned char>(p[1] & 0x7F));
       o += 2;
       p += 2;
-    } while (end - p >= 2 && static_cast<unsigned char>(*p) > 0x80 && *p != '\x8E' && *p != '\xFF');
+    } while (end - p >= 2 && static_cast<unsigned char>(*p) > 0x80 && *p != '\x8E' && *p != '\x8F' &&
+             *p != '\xFF');
   }
   return static_cast<size_t>(o - out);
 }

@@ -25,8 +25,9 @@ int DetectCode(std::string_view text);
 // in the target code, come back unchanged; so does everything for a target other than
 // Shift-JIS (5), the only one the system asks for. JIS becomes Shift-JIS as JisToSjis
 // (text/jis.h) does; EUC-JP becomes Shift-JIS pair by pair, with half-width katakana (8E xx)
-// keeping their byte. Never fails. A tail that ends inside a construct (an escape sequence,
-// the first byte of a pair, a lone 8E) is dropped.
+// keeping their byte and JIS X 0212 characters (8F xx xx) as PutJis0212PairAsSjis. Never
+// fails. A tail that ends inside a construct (an escape sequence, the first byte of a pair, a
+// lone 8E, an 8F without both its bytes) is dropped.
 std::string ConvertCode(std::string_view text, int target);
 // The same conversion in the text's own storage (the output is never longer than the
 // input): for a caller that owns the text and needs only the converted form.

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "text/cp932.h"
+#include "text/jis0212table.h"
 #include "text/textcode.h"
 
 namespace testing_support {
@@ -15,10 +16,23 @@ inline void AppendReferencePair(std::string& out, int j1, int j2) {
   out += static_cast<char>((j1 % 2 == 0 ? j2 + 0x7E : j2 <= 0x5F ? j2 + 0x1F : j2 + 0x20) & 0xFF);
 }
 
+// A JIS X 0212 pair: the code its table entry gives (looked for one by one), else "〓".
+inline void AppendReference0212Pair(std::string& out, int j1, int j2) {
+  for (size_t i = 0; i < kJis0212PairCount; ++i) {
+    if (kJis0212Pairs[i].jis == (j1 << 8 | j2)) {
+      out += static_cast<char>(kJis0212Pairs[i].sjis >> 8);
+      out += static_cast<char>(kJis0212Pairs[i].sjis & 0xFF);
+      return;
+    }
+  }
+  out += kGetaMark;
+}
+
 // A pair of a double-byte set other than JIS X 0208, named by the last byte of its escape:
-// JIS X 0213 plane 1 (Q, O) keeps the Shift-JIS code of its place where code page 932 has
-// a character there, in rows 1 to 84; anything else (plane 2: P; JIS X 0212: D) is "〓".
+// JIS X 0212 (D) by its table; JIS X 0213 plane 1 (Q, O) keeps the Shift-JIS code of its
+// place where code page 932 has a character there, in rows 1 to 84; plane 2 (P) is "〓".
 inline void AppendReferenceOtherPair(std::string& out, char set, int j1, int j2) {
+  if (set == 'D') return AppendReference0212Pair(out, j1, j2);
   std::string pair;
   AppendReferencePair(pair, j1, j2);
   const auto sjis = static_cast<uint16_t>(static_cast<unsigned char>(pair[0]) << 8 | static_cast<unsigned char>(pair[1]));
@@ -69,6 +83,11 @@ inline std::string ReferenceEucToSjis(std::string_view text) {
     } else if (c == 0x8E) {
       out += text[i + 1];
       i += 2;
+    } else if (c == 0x8F) {
+      if (i + 3 > text.size()) break;  // a JIS X 0212 pair cut short
+      AppendReference0212Pair(out, static_cast<unsigned char>(text[i + 1]) & 0x7F,
+                              static_cast<unsigned char>(text[i + 2]) & 0x7F);
+      i += 3;
     } else {
       AppendReferencePair(out, c & 0x7F, static_cast<unsigned char>(text[i + 1]) & 0x7F);
       i += 2;

@@ -71,12 +71,15 @@ TEST(ToSjis, TheDeclaredCharsetDecides) {
       {"lying us-ascii: Shift-JIS", order, TCharset::kUndeclared, order},
       {"ASCII", "order 1", TCharset::kUndeclared, "order 1"},
       // ISO-2022-JP-2004: JIS X 0213 plane 1 where code page 932 has the place, else the
-      // mark; plane 2 and JIS X 0212 only the mark.
+      // mark; plane 2 only the mark. JIS X 0212 (ISO-2022-JP-1, EUC-JP 8F xx xx) where code
+      // page 932 has the character (text/jis0212table.h), else the mark.
       {"JIS X 0213 plane 1", "\x1B$(QCmJ8\x2D\x21\x1B(B", TCharset::kIso2022Jp, Sjis("注文①")},
       {"JIS X 0213 plane 1 addition", "\x1B$(Q\x21\x7F\x7E\x7E\x1B(Bx", TCharset::kIso2022Jp,
        "\x81\xAC\x81\xAC" "x"},
       {"JIS X 0213 plane 2", "\x1B$(P\x21\x21\x1B(Bx", TCharset::kIso2022Jp, "\x81\xAC" "x"},
       {"JIS X 0212", "a\x1B$(D\x30\x21\x1B$BCm\x1B(B", TCharset::kIso2022Jp, "a\x81\xAC" + Sjis("注")},
+      {"JIS X 0212 in code page 932", "\x1B$(D\x30\x29\x22\x71\x1B(B", TCharset::kIso2022Jp, Sjis("丨№")},
+      {"EUC-JP JIS X 0212", "\xC3\xED\x8F\xB0\xA9\x8F\xB0\xA1", TCharset::kEucJp, Sjis("注丨") + "\x81\xAC"},
       // UTF-8: code page 932's extension characters and the JIS X 0208 forms of text written
       // outside Windows map to their codes; what it lacks and invalid sequences become one
       // mark each; NUL and tag characters go.
