@@ -11,7 +11,7 @@ TMenuItem* TPopupMenu::Find(const std::string& name) {
 void TPopupMenu::Popup(int x, int y) {
   if (OnPopup) OnPopup(this);
   std::vector<platform::MenuEntry> entries;
-  for (const auto& item : Items) entries.push_back({item.Caption, item.Visible});
+  for (const auto& item : Items) entries.push_back({item.Caption, item.Visible, item.Checked});
   int chosen = platform::TrackPopupMenuAt(entries, {x, y}, Owner);
   if (chosen < 0 || chosen >= static_cast<int>(Items.size())) return;
   // A copy: the command may change the menu.

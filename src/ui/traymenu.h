@@ -13,6 +13,7 @@ struct TMenuItem : TObject {
   std::string Name;
   std::string Caption;  // Shift-JIS; "-" makes a separator
   bool Visible = true;
+  bool Checked = false;
   std::function<void(TObject* Sender)> OnClick;
 };
 
