@@ -41,7 +41,8 @@ void TMailIntake::RunCycle(TProductLookup& lookup) {
     if (mailbox_.IsOpen()) mailbox_.Commit();
     try {
       mailbox_.Open();
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
+      if (hooks_.failed) hooks_.failed(THealthPart::Mailbox, failure.what());
       hooks_.log(kLogConnectionFailed);
       return;
     }
@@ -137,6 +138,7 @@ void TMailIntake::TakeFirstMail(TProductLookup& lookup) {
   } catch (const std::exception& failure) {
     // The disk, not the mail: it stays on the server for as long as this lasts, and every
     // cycle tries again. The tries are not counted, so it is never given up for this.
+    if (hooks_.failed) hooks_.failed(THealthPart::LocalFiles, failure.what());
     hooks_.log(kLogGetCsv);
     hooks_.report(std::string("the order list cannot be saved (") + failure.what() +
                   "); the mail stays in the mailbox and is tried again with every poll.");

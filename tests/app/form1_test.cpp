@@ -105,7 +105,7 @@ TEST(Session, AnEndOfSessionCalledOffResumesPollingAndOneCarriedOutDoesNot) {
   EXPECT_TRUE(testing_support::FileExists("Vendlume.log"));
 }
 
-TEST(Menu, TheTrayMenuHasItsFiveItemsAndTheIconItsTip) {
+TEST(Menu, TheTrayMenuHasItsItemsAndTheIconItsTip) {
   ScopedTempDir dir;
   TForm1 form;
   std::vector<std::string> names, captions;
@@ -113,9 +113,11 @@ TEST(Menu, TheTrayMenuHasItsFiveItemsAndTheIconItsTip) {
     names.push_back(item.Name);
     captions.push_back(item.Caption);
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"POP3Setting1", "Items1", "N1", "Pelnor1", "Exit1"}));
-  EXPECT_EQ(captions, (std::vector<std::string>{Sjis("環境設定"), Sjis("出力項目設定"), "-",
-                                                Sjis("Pelnor のページへ"), Sjis("終了")}));
+  EXPECT_EQ(names, (std::vector<std::string>{"POP3Setting1", "Items1", "CheckNow1", "Status1", "Notice1", "N1",
+                                             "Pelnor1", "Exit1"}));
+  EXPECT_EQ(captions, (std::vector<std::string>{Sjis("環境設定"), Sjis("出力項目設定"), Sjis("今すぐ確認"),
+                                                Sjis("状態"), Sjis("通知"), "-", Sjis("Pelnor のページへ"),
+                                                Sjis("終了")}));
   EXPECT_EQ(form.TrayIcon1.TipHelp(), "Vendlume");
   EXPECT_EQ(form.TrayIcon1.LButtonPopupMenu, &form.PopupMenu1);
   EXPECT_TRUE(form.TrayIcon1.Tray().Shown());
