@@ -199,4 +199,23 @@ TEST(HealthStatus, KeyValueLinesInUtf8) {
             "files.message=x\n");
 }
 
+TEST(HealthReport, StateEachPartAndTheEventsNewestFirst) {
+  Record r;
+  EXPECT_EQ(SjisToUtf8Text(HealthReport(r.health)),
+            "最終確認: まだありません\r\n最終注文: まだありません\r\n最終公開: まだありません\r\n\r\n"
+            "メールボックス: 正常\r\nFTP: 正常\r\nモール: 正常\r\nファイル: 正常\r\n\r\n最近の出来事:\r\n");
+  Play(r, {"Fl:HTTP/1.1 503 Service Unavailable", "X"});
+  r.health.OrderTaken();
+  r.health.UploadEnded(true, "");
+  EXPECT_EQ(SjisToUtf8Text(HealthReport(r.health)),
+            "最終確認: 2026/12/09 10:02:00 (失敗)\r\n最終注文: 2026/12/09 10:02:00 (今日 1 件)\r\n"
+            "最終公開: 2026/12/09 10:02:00 (正常)\r\n\r\n"
+            "メールボックス: 正常\r\nFTP: 正常\r\n"
+            "モール: 問題あり (2026/12/09 10:01:00 から 1 回) HTTP/1.1 503 Service Unavailable\r\nファイル: 正常\r\n"
+            "\r\n最近の出来事:\r\n"
+            "2026/12/09 10:02:00 [FTP] ページを公開しました\r\n"
+            "2026/12/09 10:02:00 注文を受け付けました (今日 1 件目)\r\n"
+            "2026/12/09 10:01:00 [モール] 失敗: HTTP/1.1 503 Service Unavailable\r\n");
+}
+
 }  // namespace
