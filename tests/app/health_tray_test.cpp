@@ -9,6 +9,7 @@
 #include "app/eventlog.h"
 #include "app/form1.h"
 #include "base/sjisliteral.h"
+#include "platform/dialog.h"
 #include "platform/tray.h"
 #include "support/dovecot_mailbox.h"
 #include "support/server_env.h"
@@ -42,13 +43,19 @@ std::unique_ptr<TForm1> FormWithStalePage(const testing_support::FtpAccount& ftp
   return form;
 }
 
-const platform::NotifyIconRecord& OurIcon(const TForm1& form, std::vector<platform::NotifyIconRecord>& icons) {
-  icons = platform::NotificationAreaIcons();
-  for (const auto& icon : icons)
-    if (icon.window == const_cast<TForm1&>(form).TrayIcon1.Tray().Handle()) return icon;
-  ADD_FAILURE() << "no icon";
-  return icons.front();
+// The icon the notification area holds for the form; null where the area cannot be read
+// (the real shell of the Windows build).
+void* IconShown(TForm1& form) {
+  for (const auto& icon : platform::NotificationAreaIcons())
+    if (icon.window == form.TrayIcon1.Tray().Handle()) return icon.icon;
+  return nullptr;
 }
+
+// The stand-in records the notification area and the balloons, and the status file is
+// kept, where there is no desktop.
+bool StandIn() { return !platform::DialogsAvailable(); }
+
+size_t Balloons() { return platform::NotificationAreaBalloons().size(); }
 
 TEST(HealthTray, AnFtpTroubleIsToldAfterTwoCyclesAndItsEndOnce) {
   testing_support::FtpAccount ftp;
@@ -56,41 +63,46 @@ TEST(HealthTray, AnFtpTroubleIsToldAfterTwoCyclesAndItsEndOnce) {
   ASSERT_TRUE(ftp.Load(why)) << why;
   ScopedTempDir dir;
   auto form = FormWithStalePage(ftp, "not the password");
-  const size_t balloonsBefore = platform::NotificationAreaBalloons().size();
-  std::vector<platform::NotifyIconRecord> icons;
+  const size_t balloonsBefore = Balloons();
 
   for (int cycle = 1; cycle <= 3; ++cycle) {
     form->PollMailbox();
     const bool told = cycle == 3;
     EXPECT_EQ(form->TrayIcon1.Warning(), told) << cycle;
-    EXPECT_EQ(OurIcon(*form, icons).icon, told ? platform::WarningIcon() : platform::ApplicationIcon()) << cycle;
-    EXPECT_EQ(platform::NotificationAreaBalloons().size(), balloonsBefore + (told ? 1 : 0)) << cycle;
+    if (!StandIn()) continue;
+    EXPECT_EQ(IconShown(*form), told ? platform::WarningIcon() : platform::ApplicationIcon()) << cycle;
+    EXPECT_EQ(Balloons(), balloonsBefore + (told ? 1 : 0)) << cycle;
   }
-  const std::string tip = SjisToUtf8Text(OurIcon(*form, icons).tip);
+  const std::string tip = SjisToUtf8Text(form->TrayIcon1.TipHelp());
   EXPECT_EQ(tip.rfind("Vendlume\r\nFTP ", 0), 0u) << tip;
   EXPECT_NE(tip.find("530"), std::string::npos) << tip;  // the server's reply
-  const platform::NotifyIconRecord balloon = platform::NotificationAreaBalloons().back();
-  EXPECT_EQ(SjisToUtf8Text(balloon.infoTitle), "FTP に問題があります");
-  EXPECT_TRUE(balloon.infoWarning);
-  EXPECT_NE(balloon.info.find("530"), std::string::npos);
+  if (StandIn()) {
+    const platform::NotifyIconRecord balloon = platform::NotificationAreaBalloons().back();
+    EXPECT_EQ(SjisToUtf8Text(balloon.infoTitle), "FTP に問題があります");
+    EXPECT_TRUE(balloon.infoWarning);
+    EXPECT_NE(balloon.info.find("530"), std::string::npos);
+  }
 
   const std::string log = SjisToUtf8Text(ReadAll(kEventsLogFileName));
   EXPECT_NE(log.find("[FTP] 失敗: 530"), std::string::npos) << log;
   EXPECT_NE(log.find("[FTP] 問題が続いています (3 回目)\r\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("[メールボックス]"), std::string::npos) << log;
-  const std::string status = ReadAll(kStatusFileName);
-  EXPECT_NE(status.find("\nwarning=1\n"), std::string::npos) << status;
-  EXPECT_NE(status.find("\nftp=trouble\nftp.since="), std::string::npos) << status;
+  if (StandIn()) {
+    const std::string status = ReadAll(kStatusFileName);
+    EXPECT_NE(status.find("\nwarning=1\n"), std::string::npos) << status;
+    EXPECT_NE(status.find("\nftp=trouble\nftp.since="), std::string::npos) << status;
+  }
 
   form->Settings.FtpPass = ftp.Password;
   form->PollMailbox();
   form->PollMailbox();  // nothing more to tell
   EXPECT_FALSE(form->TrayIcon1.Warning());
-  EXPECT_EQ(OurIcon(*form, icons).icon, platform::ApplicationIcon());
-  EXPECT_EQ(SjisToUtf8Text(OurIcon(*form, icons).tip).find("FTP"), std::string::npos);
-  ASSERT_EQ(platform::NotificationAreaBalloons().size(), balloonsBefore + 2);
-  EXPECT_EQ(SjisToUtf8Text(platform::NotificationAreaBalloons().back().infoTitle), "FTP は回復しました");
+  EXPECT_EQ(SjisToUtf8Text(form->TrayIcon1.TipHelp()).find("FTP"), std::string::npos);
   EXPECT_NE(SjisToUtf8Text(ReadAll(kEventsLogFileName)).find("[FTP] 回復しました\r\n"), std::string::npos);
+  if (!StandIn()) return;
+  EXPECT_EQ(IconShown(*form), platform::ApplicationIcon());
+  ASSERT_EQ(Balloons(), balloonsBefore + 2);
+  EXPECT_EQ(SjisToUtf8Text(platform::NotificationAreaBalloons().back().infoTitle), "FTP は回復しました");
   EXPECT_NE(ReadAll(kStatusFileName).find("\nftp=ok\n"), std::string::npos);
 }
 
@@ -106,10 +118,10 @@ TEST(HealthTray, NoticesTurnedOffShowNoBalloonButTheIconStillWarns) {
   form->PopupMenu1Popup(&form->PopupMenu1);
   EXPECT_FALSE(form->PopupMenu1.Find("Notice1")->Checked);
   EXPECT_NE(ReadAll("Vendlume.ini").find("[Notice]\r\nBalloon=0\r\n"), std::string::npos);
-  const size_t balloonsBefore = platform::NotificationAreaBalloons().size();
+  const size_t balloonsBefore = Balloons();
   for (int cycle = 1; cycle <= 3; ++cycle) form->CheckNow1Click(form->PopupMenu1.Find("CheckNow1"));
   EXPECT_TRUE(form->TrayIcon1.Warning());
-  EXPECT_EQ(platform::NotificationAreaBalloons().size(), balloonsBefore);
+  if (StandIn()) EXPECT_EQ(Balloons(), balloonsBefore);
 }
 
 TEST(HealthTray, AResumeFromSleepBringsThePollForward) {
