@@ -68,7 +68,9 @@ void THealth::UploadEnded(bool stored, const std::string& failure) {
 
 void THealth::CycleEnded(bool ok) {
   lastPoll_ = clock_();
-  lastPollOk_ = ok;
+  // A mailbox that could not be opened ends the cycle quietly, but the check failed.
+  const auto& mailbox = troubles_[Index(THealthPart::Mailbox)];
+  lastPollOk_ = ok && !(mailbox && mailbox->seenThisCycle);
   for (size_t i = 0; i < troubles_.size(); ++i) {
     std::optional<TTrouble>& trouble = troubles_[i];
     if (!trouble || !trouble->seenThisCycle) continue;

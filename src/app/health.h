@@ -59,7 +59,8 @@ class THealth {
   void OrderTaken();
   // An upload ended; a failure is also the FTP part's trouble.
   void UploadEnded(bool stored, const std::string& failure);
-  // A poll cycle ended (ok: it ran without a failure of its own): every trouble seen in it
+  // A poll cycle ended (ok: it ran without a failure of its own; a mailbox failure reported
+  // in it makes the check failed all the same): every trouble seen in it
   // counts one more cycle, and one that now lasts longer than kTroubleQuietCycles is told.
   void CycleEnded(bool ok);
 

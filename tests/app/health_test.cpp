@@ -96,6 +96,11 @@ TEST(Health, PollOrdersAndUploadsAreRecorded) {
   EXPECT_EQ(r.health.OrdersToday(), 0);
   r.health.CycleEnded(false);
   EXPECT_FALSE(r.health.LastPollOk());
+  r.health.Failed(THealthPart::Mailbox, "Socket Error # 10061 Connection refused.");
+  r.health.CycleEnded(true);
+  EXPECT_FALSE(r.health.LastPollOk());  // the mailbox could not be opened
+  r.health.CycleEnded(true);
+  EXPECT_TRUE(r.health.LastPollOk());
   r.now = {2026, 12, 9, 23, 58, 0};
   r.health.OrderTaken();
   r.health.OrderTaken();
