@@ -121,7 +121,7 @@ TEST(Health, PollOrdersAndUploadsAreRecorded) {
   EXPECT_EQ(r.health.LastUpload()->minute, 1);
   EXPECT_FALSE(r.health.Trouble(THealthPart::Ftp));
   EXPECT_EQ(r.sunk.back(), "2026/12/10 00:01:00 [FTP] ページを公開しました");
-  EXPECT_EQ(r.sunk[1], "2026/12/09 23:58:00 注文を受け付けました (今日 2 件目)");
+  EXPECT_EQ(r.sunk[2], "2026/12/09 23:58:00 注文を受け付けました (今日 2 件目)");  // after the mailbox's failure and the first
 }
 
 TEST(Health, TheLastFiftyEventsAreKept) {
