@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/files.h"
+#include "platform/filesystem.h"
 
 namespace {
 
@@ -17,6 +18,15 @@ const char* LogText(int code) {
   }
 }
 
+// The file's size in bytes; 0 when it cannot be opened.
+long FileSize(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return 0;
+  long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : 0;
+  std::fclose(file);
+  return size < 0 ? 0 : size;
+}
+
 }  // namespace
 
 std::string FormatLogLine(int code, const platform::LocalDateTime& at) {
@@ -29,4 +39,12 @@ std::string FormatLogLine(int code, const platform::LocalDateTime& at) {
 void WriteLog(int code, bool houseMachine, const std::string& logPath) {
   if (!houseMachine) return;
   AppendFileBytes(logPath, FormatLogLine(code, platform::LocalNow()));
+}
+
+void AppendEventsLogLine(const std::string& logPath, const std::string& line) {
+  const std::string bytes = line + "\r\n";
+  const long size = FileSize(logPath);
+  if (size > 0 && size + static_cast<long>(bytes.size()) > kEventsLogMaxBytes)
+    platform::RenameReplacing(logPath, logPath + ".1");
+  AppendFileBytes(logPath, bytes);
 }

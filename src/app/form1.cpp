@@ -7,6 +7,7 @@
 
 #include "app/errorhandler.h"
 #include "app/eventlog.h"
+#include "app/healthtext.h"
 #include "app/settings.h"
 #include "publish/productlookup.h"
 #include "platform/application.h"
@@ -15,6 +16,7 @@
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "base/errors.h"
+#include "base/files.h"
 #include "base/netexceptions.h"
 #include "base/sjisliteral.h"
 #include "publish/publication.h"
@@ -28,17 +30,24 @@ TForm1::TForm1()
       PageHTTP1(std::make_unique<TNetPageHTTP>()),
       mailIntake_(mailbox_, RecentOrders, ShopName, Settings,
                   {[] { return TMailIntake::Clock::now(); }, [this](int code) { WriteLog(code); },
-                   [this] { return Abandoning(); }, [this] { pagePublisher_.ListChanged(); },
-                   [](const std::string& line) { std::fprintf(stderr, "Vendlume: %s\n", line.c_str()); }}),
+                   [this] { return Abandoning(); }, [this] { ListChanged(); },
+                   [](const std::string& line) { std::fprintf(stderr, "Vendlume: %s\n", line.c_str()); },
+                   [this](THealthPart part, const std::string& failure) { health_.Failed(part, failure); }}),
       pagePublisher_({RecentOrders, Settings, HouseMachine, *NetFTP1, Clients,
                       [this](const char* status) { WaitForPublicationStatus(status); },
-                      [this] { return Abandoning(); }, [this](int code) { WriteLog(code); }}) {
+                      [this] { return Abandoning(); }, [this](int code) { WriteLog(code); },
+                      [this](bool stored, const std::string& failure) {
+                        if (Settings.FtpHost == "NONE") return;  // nothing was uploaded
+                        health_.UploadEnded(stored, failure);
+                        ShowHealth();
+                      },
+                      [this](const std::string& failure) { health_.Failed(THealthPart::LocalFiles, failure); }}) {
   NetHTTP1->Request.Accept = "text/html, */*";
   NetHTTP1->Request.UserAgent = "Mozilla/3.0 (compatible; Vendlume)";
   PageHTTP1->TimeOut = 10000;
   Lookup = std::make_unique<TMallLookup>(
-      [this](const std::string& url) { return FetchPage(*PageHTTP1, url); },
-      [this](const std::string& url) { return FetchPage(*NetHTTP1, url); },
+      MallFetch([this](const std::string& url) { return FetchPage(*PageHTTP1, url); }),
+      MallFetch([this](const std::string& url) { return FetchPage(*NetHTTP1, url); }),
       [this](int code) { WriteLog(code); }, ShopName, Settings.Mall);
   NetFTP1->Passive = true;
   NetFTP1->OnConnected = [this](TNetComponent*) { NetFTP1Connected(this); };
@@ -70,6 +79,9 @@ void TForm1::CreatePopupMenu() {
   PopupMenu1.Items = {
       {"POP3Setting1", Sjis("環境設定"), command(&TForm1::POP3Setting1Click)},
       {"Items1", Sjis("出力項目設定"), command(&TForm1::Items1Click)},
+      {"CheckNow1", Sjis("今すぐ確認"), command(&TForm1::CheckNow1Click)},
+      {"Status1", Sjis("状態"), command(&TForm1::Status1Click)},
+      {"Notice1", Sjis("通知"), command(&TForm1::Notice1Click)},
       {"StartWithWindows1", Sjis("Windows の起動時に開始"), command(&TForm1::StartWithWindows1Click)},
       {"N1", "-"},
       {"Pelnor1", Sjis("Pelnor のページへ"), command(&TForm1::Pelnor1Click)},
@@ -85,6 +97,13 @@ std::optional<std::intptr_t> TForm1::WindowProc(unsigned msg, std::uintptr_t wPa
   if (msg == platform::kWmEndSession && wParam == 0) {
     EndSessionCancelled();
     return 0;
+  }
+  // Back from sleep: the timer may have fired late or not at all, so the mailbox is asked
+  // soon (the cycle sets the usual interval again).
+  if (msg == platform::kWmPowerBroadcast &&
+      (wParam == platform::kPbtResumeAutomatic || wParam == platform::kPbtResumeSuspend)) {
+    if (Timer1.Enabled()) Timer1.SetInterval(kResumePollDelay);
+    return 1;
   }
   return std::nullopt;
 }
@@ -135,6 +154,19 @@ void TForm1::PopupMenu1Popup(TObject*) {
   if (TMenuItem* item = PopupMenu1.Find("Pelnor1")) item->Visible = pelnor1Visible_;
   // The Run key as it is now: the owner or another tool may have changed it meanwhile.
   if (TMenuItem* item = PopupMenu1.Find("StartWithWindows1")) item->Checked = StartsWithWindows();
+  if (TMenuItem* item = PopupMenu1.Find("Notice1")) item->Checked = Settings.NoticeBalloon;
+}
+
+void TForm1::CheckNow1Click(TObject* Sender) { Timer1Timer(Sender); }
+
+void TForm1::Status1Click(TObject*) {
+  if (platform::DialogsAvailable()) return ShowStatusWindow(StatusWindow, [this] { return HealthReport(health_); });
+  std::fprintf(stderr, "Vendlume: %s", HealthStatusText(health_).c_str());
+}
+
+void TForm1::Notice1Click(TObject*) {
+  Settings.NoticeBalloon = !Settings.NoticeBalloon;
+  SaveSettings();
 }
 
 bool TForm1::StartsWithWindows() { return platform::StoredAutostart() == platform::AutostartCommand(); }
@@ -203,9 +235,17 @@ void TForm1::PollMailbox() {
   endCycle();
 }
 
+const char* const kStatusFileName = "Vendlume.status";
+
 void TForm1::WriteLog(int code) {
   if (closing_) return;  // the abandoned cycle's steps did not fail
   ::WriteLog(code, HouseMachine, platform::FileInCurrentDirectory(kLogFileName));
+}
+
+void TForm1::ListChanged() {
+  pagePublisher_.ListChanged();
+  health_.Succeeded(THealthPart::LocalFiles);
+  health_.OrderTaken();
 }
 
 void TForm1::RenderStatusPage() { pagePublisher_.Render(); }
@@ -215,6 +255,13 @@ void TForm1::RunPollCycle() {
   std::exception_ptr failure;
   try {
     mailIntake_.RunCycle(*Lookup);
+    health_.Succeeded(THealthPart::Mailbox);  // unless it failed to open in this cycle
+  } catch (const ENetException& e) {
+    failure = std::current_exception();
+    if (!Abandoning()) health_.Failed(THealthPart::Mailbox, e.what());
+  } catch (const std::exception& e) {
+    failure = std::current_exception();
+    if (!Abandoning()) health_.Failed(THealthPart::LocalFiles, e.what());
   } catch (...) {
     failure = std::current_exception();
   }
@@ -225,7 +272,54 @@ void TForm1::RunPollCycle() {
     if (!failure) failure = std::current_exception();  // else the cycle's own failure is reported
   }
   Timer1.SetInterval(mailIntake_.MessagesFound() >= 2 ? kBacklogPollInterval : kNormalPollInterval);
+  if (!Abandoning()) {
+    health_.CycleEnded(!failure);
+    ShowHealth();
+  }
   if (failure) std::rethrow_exception(failure);
+}
+
+std::function<std::string(const std::string&)> TForm1::MallFetch(
+    std::function<std::string(const std::string&)> fetch) {
+  return [this, fetch = std::move(fetch)](const std::string& url) {
+    try {
+      std::string page = fetch(url);
+      health_.Succeeded(THealthPart::Mall);
+      return page;
+    } catch (const std::exception& e) {
+      if (!Abandoning()) health_.Failed(THealthPart::Mall, e.what());
+      throw;
+    }
+  };
+}
+
+void TForm1::NoteHealthEvent(const THealthEvent& event) {
+  const std::string line = HealthEventLine(event);
+  std::fprintf(stderr, "Vendlume: %s\n", SjisToUtf8Text(line).c_str());
+  try {
+    AppendEventsLogLine(platform::FileInCurrentDirectory(kEventsLogFileName), line);
+  } catch (const std::exception&) {
+    // A log that cannot be written must not stop the work it tells of; the tip still does.
+  }
+}
+
+void TForm1::ShowHealth() {
+  TrayIcon1.SetTipHelp(HealthTip(health_));
+  TrayIcon1.SetWarning(health_.Warning());
+  for (const THealthNotice& notice : health_.TakeNotices()) {
+    if (!Settings.NoticeBalloon) continue;
+    const std::string part = HealthPartName(notice.part);
+    if (notice.cleared) TrayIcon1.ShowBalloon(part + Sjis(" は回復しました"), notice.message, false);
+    else TrayIcon1.ShowBalloon(part + Sjis(" に問題があります"), notice.message, true);
+  }
+  if (StatusWindow) StatusWindow->Refresh();
+  // Without a desktop, the status file is what a monitoring script reads.
+  if (platform::DialogsAvailable()) return;
+  try {
+    ReplaceFileBytes(platform::FileInCurrentDirectory(kStatusFileName), HealthStatusText(health_));
+  } catch (const std::exception&) {
+    // Tried again after the next cycle.
+  }
 }
 
 void TForm1::LoadRecentOrdersAtStartUp() {

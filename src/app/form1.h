@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/health.h"
 #include "app/mailintake.h"
 #include "app/pagepublisher.h"
 #include "app/pop3mailbox.h"
@@ -25,10 +26,13 @@
 #include "ui/clientuse.h"
 #include "ui/dialogs.h"
 #include "ui/form4.h"
+#include "ui/statuswindow.h"
 
 // The poll timer's intervals: the usual one, and the one while a backlog is worked off.
 constexpr int kNormalPollInterval = 15000;
 constexpr int kBacklogPollInterval = 5000;
+// After a resume from sleep the next poll comes this soon.
+constexpr int kResumePollDelay = 2000;
 
 class TForm1 : public TObject {
  public:
@@ -42,8 +46,8 @@ class TForm1 : public TObject {
   // Releases the list and allows the close; nothing is saved. While a cycle runs the list
   // stays: the cycle is still using it.
   bool FormCloseQuery();
-  // The main window's procedure: the end-of-session query is answered here, everything
-  // else gets default handling.
+  // The main window's procedure: the end-of-session query and the resume from sleep are
+  // answered here, everything else gets default handling.
   std::optional<std::intptr_t> WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
   // The end of the Windows session: answers 1, stops the timer and releases the network
   // clients, after which no cycle, lookup or upload starts.
@@ -55,6 +59,12 @@ class TForm1 : public TObject {
   void PopupMenu1Popup(TObject* Sender);
   void POP3Setting1Click(TObject* Sender);
   void Items1Click(TObject* Sender);
+  // A poll cycle now, as the timer would start it (nothing while one runs).
+  void CheckNow1Click(TObject* Sender);
+  // The status window: the health record and its last events.
+  void Status1Click(TObject* Sender);
+  // Turns the balloon notices off and on (kept in the settings file).
+  void Notice1Click(TObject* Sender);
   // Adds this program to the programs the user's logon starts, or removes it.
   void StartWithWindows1Click(TObject* Sender);
   void Pelnor1Click(TObject* Sender);
@@ -87,6 +97,8 @@ class TForm1 : public TObject {
   // the file item.unpublished.
   void PublishPage();
   bool PageStale() const { return pagePublisher_.Stale(); }
+  // What the owner is told about the work: the tip, the events log, the status file.
+  const THealth& Health() const { return health_; }
 
   void LoadSettings();
   void SaveSettings();
@@ -119,6 +131,7 @@ class TForm1 : public TObject {
   std::unique_ptr<TForm2> Form2;
   std::unique_ptr<TForm3> Form3;
   std::unique_ptr<TForm4> Form4;
+  std::unique_ptr<TStatusWindow> StatusWindow;
   TForm2Host Form2Host();
   TForm3Host Form3Host();
   // --- end settings dialogs ---
@@ -138,8 +151,17 @@ class TForm1 : public TObject {
   [[noreturn]] void AbandonWait();
 
   void RunPollCycle();
+  // An order's rows were saved (and its mail deleted).
+  void ListChanged();
+  // A new event of the health record: into the owner's events log and onto stderr.
+  void NoteHealthEvent(const THealthEvent& event);
+  // The health record changed: the tip, and (without a desktop) the status file.
+  void ShowHealth();
+  // A page fetcher whose failures and successes are the mall's health.
+  std::function<std::string(const std::string&)> MallFetch(std::function<std::string(const std::string&)> fetch);
   void LoadRecentOrdersAtStartUp();
   TPop3Mailbox mailbox_{*NetPOP31, Settings};
+  THealth health_{platform::LocalNow, [this](const THealthEvent& event) { NoteHealthEvent(event); }};
   TMailIntake mailIntake_;
   TPagePublisher pagePublisher_;
 
@@ -150,5 +172,8 @@ class TForm1 : public TObject {
   bool cycleRunning_ = false;
 };
 
+// The health record for monitoring scripts, replaced after every poll cycle where the
+// program has no desktop (app/healthtext.h).
+extern const char* const kStatusFileName;
 // The author's web page, opened from the tray menu.
 extern const char* const AuthorPageUrl;

@@ -61,7 +61,8 @@ bool TMailIntake::OpenSession() {
   try {
     mailbox_.Open();
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
+    if (hooks_.failed) hooks_.failed(THealthPart::Mailbox, failure.what());
     hooks_.log(kLogConnectionFailed);
     return false;
   }
@@ -163,6 +164,7 @@ TMailIntake::Outcome TMailIntake::TakeMail(int number, TProductLookup& lookup) {
     // The disk, not the mail: it stays on the server for as long as this lasts, and every
     // cycle tries again.
     const std::string trouble = std::string("the order list cannot be saved (") + failure.what() + ")";
+    if (hooks_.failed) hooks_.failed(THealthPart::LocalFiles, failure.what());
     hooks_.report(trouble + "; the mail stays in the mailbox and is tried again with every poll.");
     return PassingFailure(number, trouble);
   }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/health.h"
 #include "base/settingsrecord.h"
 #include "intake/itemlookup.h"
 #include "intake/mailjournal.h"
@@ -53,6 +54,8 @@ class TMailIntake {
     std::function<bool()> abandoning;        // the program is leaving: store nothing more
     std::function<void()> listChanged;       // the list was saved and the mail deleted
     std::function<void(const std::string& line)> report;  // a trouble the owner must see
+    // A part of the work failed, with the failure's text (the health record); may be empty.
+    std::function<void(THealthPart part, const std::string& failure)> failed;
   };
 
   // The list and the shop name stay the owner's; the intake replaces the list only after it

@@ -41,9 +41,12 @@ void TPagePublisher::Upload() {
     return;
   }
   upload_ = TUpload::Running;
+  std::string failure;
   const bool stored = PublishPageFile(parts_.ftp, parts_.settings, platform::FileInCurrentDirectory(kPageFileName),
-                                      parts_.awaitStatus);
+                                      parts_.awaitStatus, &failure);
   NoteUpload(stored);
+  // An upload abandoned for the exit is no trouble of the server's.
+  if (parts_.uploaded && !parts_.abandoning()) parts_.uploaded(stored, failure);
 }
 
 void TPagePublisher::NoteUpload(bool stored) {
@@ -70,7 +73,8 @@ void TPagePublisher::EndCycle() {
   if (renderDue_) {
     try {
       Render();
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
+      if (parts_.renderFailed) parts_.renderFailed(failure.what());
       parts_.log(kLogGetCsv);
       return;
     }

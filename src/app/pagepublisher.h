@@ -34,6 +34,10 @@ class TPagePublisher {
     std::function<void(const char* status)> awaitStatus;  // see PublishPageFile
     std::function<bool()> abandoning;  // the program is leaving: nothing more is written
     std::function<void(int code)> log;
+    // The health record's view (may be empty): an upload ended (with the failure's text),
+    // the page could not be rendered.
+    std::function<void(bool stored, const std::string& failure)> uploaded;
+    std::function<void(const std::string& failure)> renderFailed;
   };
 
   // Finds the mark of a page an earlier run left stale: then a render and an upload are due.

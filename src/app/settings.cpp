@@ -122,6 +122,7 @@ constexpr SettingKey kKeys[] = {
     MallHost("SearchHost", &TMallHosts::SearchHost),
     MallHost("ThumbnailHost", &TMallHosts::ThumbnailHost),
     MallHost("ScriptHost", &TMallHosts::ScriptHost),
+    Boolean("Notice", "Balloon", &TSettings::NoticeBalloon),
 };
 
 // The key's value read from the file into the settings; def holds the defaults.

@@ -54,6 +54,9 @@ struct TSettings {
   std::string Pop3Fingerprint;
   int FtpTls = 0;
   std::string FtpFingerprint;
+
+  // [Notice] Balloon: the tray tells a trouble that lasts, and its end, in a balloon.
+  bool NoticeBalloon = true;
 };
 
 constexpr int kTlsSettingMost = 2;

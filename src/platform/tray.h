@@ -15,7 +15,7 @@ namespace platform {
 constexpr int kNotifyAdd = 0;
 constexpr int kNotifyModify = 1;
 constexpr int kNotifyDelete = 2;
-constexpr unsigned kNifMessage = 1, kNifIcon = 2, kNifTip = 4, kNifState = 8;
+constexpr unsigned kNifMessage = 1, kNifIcon = 2, kNifTip = 4, kNifState = 8, kNifInfo = 0x10;
 constexpr unsigned kNisHidden = 1, kNisSharedIcon = 2;
 constexpr unsigned kShell5 = 0x00050000;
 // The shell's time-out: the taskbar did not answer in time.
@@ -31,6 +31,10 @@ struct NotifyIconRecord {
   unsigned state = 0;
   unsigned stateMask = 0;
   std::string tip;  // Shift-JIS
+  // The balloon notice (with kNifInfo): title and text in Shift-JIS, an information or a
+  // warning icon.
+  std::string infoTitle, info;
+  bool infoWarning = false;
 };
 
 // The record's size field for a shell version: the shell's full record from 5.0 on, its
@@ -47,6 +51,8 @@ std::string SystemMessageText(unsigned code);
 unsigned ShellVersion();
 // The program's icon ("MAINICON"), or null.
 void* ApplicationIcon();
+// The program's icon with a warning mark ("WARNICON"), or null.
+void* WarningIcon();
 
 struct Point {
   int x = 0, y = 0;
@@ -66,6 +72,8 @@ int TrackPopupMenuAt(const std::vector<MenuEntry>& entries, Point at, WindowHand
 // The posix stand-in's notification area, for tests: the icons now shown there and how
 // a popup menu is answered (by default nothing is chosen).
 std::vector<NotifyIconRecord> NotificationAreaIcons();
+// The balloon notices shown so far (the records that asked for them), oldest first.
+std::vector<NotifyIconRecord> NotificationAreaBalloons();
 void SetPopupMenuChooser(std::function<int(const std::vector<MenuEntry>&, Point)> chooser);
 
 }  // namespace platform

@@ -16,6 +16,10 @@ using WindowHandle = void*;
 constexpr unsigned kWmNull = 0x0000;
 constexpr unsigned kWmQueryEndSession = 0x0011;
 constexpr unsigned kWmEndSession = 0x0016;
+constexpr unsigned kWmPowerBroadcast = 0x0218;
+// WM_POWERBROADCAST's events of a resume from sleep: every resume, and one the user began.
+constexpr unsigned kPbtResumeSuspend = 0x0007;
+constexpr unsigned kPbtResumeAutomatic = 0x0012;
 constexpr unsigned kWmUser = 0x0400;
 constexpr unsigned kWmMouseMove = 0x0200;
 constexpr unsigned kWmLButtonDown = 0x0201;

@@ -3,7 +3,7 @@
 #include "net/accounts.h"
 
 bool PublishPageFile(TNetFTP& ftp, const TSettings& settings, const std::string& pagePath,
-                     const std::function<void(const char* status)>& awaitStatus) {
+                     const std::function<void(const char* status)>& awaitStatus, std::string* failure) {
   if (settings.FtpHost == "NONE") return true;
   try {
     ApplyFtpAccount(ftp, settings);
@@ -13,7 +13,8 @@ bool PublishPageFile(TNetFTP& ftp, const TSettings& settings, const std::string&
     awaitStatus(kTransferComplete);
     ftp.CloseConnection();
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    if (failure) *failure = e.what();
     try {
       if (ftp.IsOpen()) ftp.CloseConnection();
     } catch (const std::exception&) {

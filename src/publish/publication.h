@@ -15,6 +15,7 @@ constexpr char kTransferComplete[] = "Transfer Complete!";
 // and with kTransferComplete after the store, and may throw to end the publication. Silent:
 // a failure ends the publication without a message, and a connection it left open is
 // closed, so the next publication connects afresh instead of failing with "Already
-// connected.". Returns whether the server has the page now (true when there is no server).
+// connected.". failure, when given, receives the failure's text. Returns whether the server has the page now (true when there is no server).
 bool PublishPageFile(TNetFTP& ftp, const TSettings& settings, const std::string& pagePath,
-                     const std::function<void(const char* status)>& awaitStatus);
+                     const std::function<void(const char* status)>& awaitStatus,
+                     std::string* failure = nullptr);

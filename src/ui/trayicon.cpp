@@ -142,6 +142,23 @@ void TTaskTrayIcon::SetTip(const std::string& tip, bool callShell) {
   if (!Shell(platform::kNotifyModify, Record)) RepeatWhile(platform::kNotifyModify, [] { return true; });
 }
 
+void TTaskTrayIcon::SetIcon(void* icon) {
+  Icon = icon;
+  if (!shown_) return;
+  FillRecord();
+  if (!Shell(platform::kNotifyModify, Record)) RepeatWhile(platform::kNotifyModify, [] { return true; });
+}
+
+void TTaskTrayIcon::ShowBalloon(const std::string& title, const std::string& text, bool warning) {
+  if (!shown_) return;
+  FillRecord();
+  Record.flags = platform::kNifInfo;
+  Record.infoTitle = title;
+  Record.info = text;
+  Record.infoWarning = warning;
+  Shell(platform::kNotifyModify, Record);
+}
+
 void TTaskTrayIcon::FillRecord() {
   bool v5 = ShellVersion >= platform::kShell5;
   Record = platform::NotifyIconRecord{};
@@ -297,8 +314,17 @@ void TTrayIcon::SetVisible(bool visible) {
 void TTrayIcon::Loaded() {
   loading_ = false;
   if (!visible_ || Minimized) return;
-  tray_.Icon = Icon ? Icon : platform::ApplicationIcon();
+  tray_.Icon = UsualIcon();
   tray_.ShowIcon();
+}
+
+void* TTrayIcon::UsualIcon() const { return Icon ? Icon : platform::ApplicationIcon(); }
+
+void TTrayIcon::SetWarning(bool warning) {
+  if (warning == warning_) return;
+  warning_ = warning;
+  void* icon = warning ? platform::WarningIcon() : nullptr;
+  tray_.SetIcon(icon ? icon : UsualIcon());
 }
 
 void TTrayIcon::Notification(TObject* component, bool removing) {

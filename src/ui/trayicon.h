@@ -66,6 +66,11 @@ class TTaskTrayIcon {
   bool Shown() const { return shown_; }
   const std::string& Tip() const { return tip_; }
   void SetTip(const std::string& tip, bool callShell);
+  // Changes the icon's image (at once when it is shown).
+  void SetIcon(void* icon);
+  // A balloon notice beside a shown icon; one the shell refuses is lost (the tip and the
+  // events log still tell it).
+  void ShowBalloon(const std::string& title, const std::string& text, bool warning);
 
   // Adds the icon, or un-hides it when it is registered but hidden.
   void ShowIcon();
@@ -101,6 +106,12 @@ class TTrayIcon : public TObject {
   ~TTrayIcon() override;
 
   const std::string& TipHelp() const { return tray_.Tip(); }
+  // The image shown: the warning icon, or the usual one (Icon or the program's).
+  void SetWarning(bool warning);
+  bool Warning() const { return warning_; }
+  void ShowBalloon(const std::string& title, const std::string& text, bool warning) {
+    tray_.ShowBalloon(title, text, warning);
+  }
   void SetTipHelp(const std::string& tip);
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
@@ -128,8 +139,10 @@ class TTrayIcon : public TObject {
  private:
   void OwnerMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
   void OpenMenu(TPopupMenu* menu, platform::Point at);
+  void* UsualIcon() const;
 
   TTaskTrayIcon tray_;
   bool loading_ = true;
   bool visible_ = true;
+  bool warning_ = false;
 };

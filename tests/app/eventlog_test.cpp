@@ -71,4 +71,43 @@ TEST(WriteLog, FailureReachesTheCaller) {
   EXPECT_THROW(WriteLog(1, true, LogPath()), EFCreateError);
 }
 
+TEST(EventsLog, AFullLogMovesAsideToOneOlderFile) {
+  const std::string line = "2026/12/09 10:00:00 [FTP] x";  // 27 bytes and CR LF
+  const long room = kEventsLogMaxBytes - 29;
+  struct Case {
+    const char* name;
+    long current;  // the log's size before; -1: no log
+    bool older;    // a .1 is there before
+    long expectedSize;
+    long expectedOlder;  // -1: no .1 after
+  } cases[] = {
+      {"a new log", -1, false, 29, -1},
+      {"room for the line", room, false, kEventsLogMaxBytes, -1},
+      {"one byte short", room + 1, false, 29, room + 1},
+      {"an older file is replaced", room + 1, true, 29, room + 1},
+      {"an empty log stays", 0, false, 29, -1},
+  };
+  for (const Case& c : cases) {
+    ScopedTempDir dir;
+    const std::string path = platform::FileInCurrentDirectory(kEventsLogFileName);
+    if (c.current >= 0) testing_support::WriteAll(path, std::string(c.current, 'o'));
+    if (c.older) testing_support::WriteAll(path + ".1", "older\r\n");
+    AppendEventsLogLine(path, line);
+    const std::string bytes = ReadAll(path);
+    EXPECT_EQ(static_cast<long>(bytes.size()), c.expectedSize) << c.name;
+    EXPECT_EQ(bytes.substr(bytes.size() - 29), line + "\r\n") << c.name;
+    if (c.expectedOlder < 0) {
+      EXPECT_FALSE(FileExists(path + ".1")) << c.name;
+    } else {
+      EXPECT_EQ(ReadAll(path + ".1"), std::string(c.expectedOlder, 'o')) << c.name;
+    }
+  }
+}
+
+TEST(EventsLog, FailureReachesTheCaller) {
+  ScopedTempDir dir;
+  std::filesystem::create_directory(kEventsLogFileName);
+  EXPECT_THROW(AppendEventsLogLine(platform::FileInCurrentDirectory(kEventsLogFileName), "x"), EFCreateError);
+}
+
 }  // namespace

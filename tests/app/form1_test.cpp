@@ -116,10 +116,11 @@ TEST(Menu, TheTrayMenuHasItsItemsAndTheIconItsTip) {
     names.push_back(item.Name);
     captions.push_back(item.Caption);
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"POP3Setting1", "Items1", "StartWithWindows1", "N1", "Pelnor1",
-                                              "Exit1"}));
-  EXPECT_EQ(captions, (std::vector<std::string>{Sjis("環境設定"), Sjis("出力項目設定"), Sjis("Windows の起動時に開始"),
-                                                "-", Sjis("Pelnor のページへ"), Sjis("終了")}));
+  EXPECT_EQ(names, (std::vector<std::string>{"POP3Setting1", "Items1", "CheckNow1", "Status1", "Notice1",
+                                             "StartWithWindows1", "N1", "Pelnor1", "Exit1"}));
+  EXPECT_EQ(captions, (std::vector<std::string>{Sjis("環境設定"), Sjis("出力項目設定"), Sjis("今すぐ確認"),
+                                                Sjis("状態"), Sjis("通知"), Sjis("Windows の起動時に開始"), "-",
+                                                Sjis("Pelnor のページへ"), Sjis("終了")}));
   EXPECT_EQ(form.TrayIcon1.TipHelp(), "Vendlume");
   EXPECT_EQ(form.TrayIcon1.LButtonPopupMenu, &form.PopupMenu1);
   EXPECT_TRUE(form.TrayIcon1.Tray().Shown());

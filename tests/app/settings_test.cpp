@@ -39,7 +39,7 @@ auto Fields(const TSettings& s) {
                          s.HoverBack, s.Date, s.Code, s.Review, s.LineLink, s.FadeIn, s.Table,
                          s.Count, s.HinLen, s.GazouSize, Show(s.AddText), s.Mall.SearchHost,
                          s.Mall.ThumbnailHost, s.Mall.ScriptHost, s.Pop3Tls, s.Pop3Fingerprint,
-                         s.FtpTls, s.FtpFingerprint);
+                         s.FtpTls, s.FtpFingerprint, s.NoticeBalloon);
 }
 
 // Every value different from its default.
@@ -72,6 +72,7 @@ TSettings Changed() {
   s.Pop3Fingerprint = "AB:CD";
   s.FtpTls = 2;
   s.FtpFingerprint = "ef01";
+  s.NoticeBalloon = false;
   return s;
 }
 
@@ -81,7 +82,8 @@ const char kDefaultFile[] =
     "TLS=0\r\nFingerprint=\r\n"
     "[HTML]\r\nFont=$00FFFFFF\r\nBack=$00000000\r\nHoverFont=$00000000\r\n"
     "HoverBack=$00FFFFFF\r\nDate=1\r\nCode=1\r\nReview=0\r\nLineLink=0\r\nFadeIn=0\r\n"
-    "TABLE=600\r\nCount=20\r\nHin_Len=60\r\nGazou_Size=48\r\nAddText=\r\n";
+    "TABLE=600\r\nCount=20\r\nHin_Len=60\r\nGazou_Size=48\r\nAddText=\r\n"
+    "[Notice]\r\nBalloon=1\r\n";
 
 TEST(LoadSettings, FirstStartWithoutFileGivesTheDefaults) {
   ScopedTempDir dir;

@@ -333,6 +333,13 @@ class Program:
         with open(self.stderr_path, "rb") as f:
             return f.read().decode("utf-8", "replace")
 
+    def stderr_troubles(self):
+        """The stderr lines that are not the events of a run without trouble (an order taken,
+        a page uploaded)."""
+        calm = re.compile(r"^Vendlume: \d{4}/\d\d/\d\d \d\d:\d\d:\d\d "
+                          r"(注文を受け付けました \(今日 \d+ 件目\)|\[FTP\] ページを公開しました)$")
+        return [line for line in self.stderr().splitlines() if not calm.match(line)]
+
     def file(self, name):
         return folder_file(self.folder, name)
 

@@ -184,7 +184,7 @@ class Charsets(harness.ProgramRun):
         self.assertFalse(os.path.isdir(os.path.join(self.folder.path, "failed"))
                          and os.listdir(os.path.join(self.folder.path, "failed")))
         self.assertEqual(self.exit_status, 0)
-        self.assertEqual(self.program.stderr(), "")
+        self.assertEqual(self.program.stderr_troubles(), [])
 
 
 if __name__ == "__main__":

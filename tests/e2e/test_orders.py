@@ -80,7 +80,7 @@ class OrderMails(harness.ProgramRun):
 
     def test_program_ends_cleanly_and_silently(self):
         self.assertEqual(self.exit_status, 0)
-        self.assertEqual(self.program.stderr(), "")
+        self.assertEqual(self.program.stderr_troubles(), [])
 
     def test_startup_renders_the_loaded_list_without_uploading(self):
         self.assertIsNotNone(self.startup_page)

@@ -26,13 +26,14 @@ def first_difference(got, want):
 
 def kept_files(folder):
     """Every file the program keeps in its folder (failed/ included), by relative path;
-    the Linux program's lock file and the harness's stderr capture left out."""
+    the Linux program's lock and status files, the events log (its lines carry the time)
+    and the harness's stderr capture left out."""
     files = {}
     for top, _, names in os.walk(folder):
         for name in names:
             path = os.path.join(top, name)
             relative = os.path.relpath(path, folder)
-            if relative in ("Vendlume.lock", "stderr.txt"):
+            if relative in ("Vendlume.lock", "Vendlume.status", "Vendlume-events.log", "stderr.txt"):
                 continue
             with open(path, "rb") as f:
                 files[relative] = f.read()

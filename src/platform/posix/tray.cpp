@@ -9,6 +9,7 @@ namespace {
 // The stand-in notification area: the icons the program has added, by window and id.
 struct Area {
   std::vector<NotifyIconRecord> icons;
+  std::vector<NotifyIconRecord> balloons;
   unsigned lastError = 0;
   std::function<int(const std::vector<MenuEntry>&, Point)> chooser;
 };
@@ -44,6 +45,7 @@ bool ShellNotifyIcon(int command, const NotifyIconRecord& record) {
   }
   if (record.flags & kNifTip) known->tip = record.tip;
   if (record.flags & kNifIcon) known->icon = record.icon;
+  if (record.flags & kNifInfo) area.balloons.push_back(record);
   if (record.flags & kNifState)
     known->state = (known->state & ~record.stateMask) | (record.state & record.stateMask);
   return true;
@@ -64,6 +66,11 @@ void* ApplicationIcon() {
   return &icon;
 }
 
+void* WarningIcon() {
+  static int icon;
+  return &icon;
+}
+
 Point CursorPosition() { return {}; }
 
 void Sleep(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
@@ -74,6 +81,8 @@ int TrackPopupMenuAt(const std::vector<MenuEntry>& entries, Point at, WindowHand
 }
 
 std::vector<NotifyIconRecord> NotificationAreaIcons() { return TheArea().icons; }
+
+std::vector<NotifyIconRecord> NotificationAreaBalloons() { return TheArea().balloons; }
 
 void SetPopupMenuChooser(std::function<int(const std::vector<MenuEntry>&, Point)> chooser) {
   TheArea().chooser = std::move(chooser);

@@ -88,6 +88,12 @@ bool ShellNotifyIcon(int command, const NotifyIconRecord& record) {
   lstrcpynW(data.szTip, tip.c_str(), static_cast<int>(sizeof data.szTip / sizeof data.szTip[0]));
   data.dwState = record.state;
   data.dwStateMask = record.stateMask;
+  if (record.flags & kNifInfo) {
+    std::wstring title = Wide(record.infoTitle), info = Wide(record.info);
+    lstrcpynW(data.szInfoTitle, title.c_str(), static_cast<int>(sizeof data.szInfoTitle / sizeof data.szInfoTitle[0]));
+    lstrcpynW(data.szInfo, info.c_str(), static_cast<int>(sizeof data.szInfo / sizeof data.szInfo[0]));
+    data.dwInfoFlags = record.infoWarning ? NIIF_WARNING : NIIF_INFO;
+  }
   SetLastError(0);
   return Shell_NotifyIconW(static_cast<DWORD>(command), &data) != FALSE;
 }
@@ -120,6 +126,8 @@ void* ApplicationIcon() {
   return icon ? icon : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
 }
 
+void* WarningIcon() { return LoadIconW(GetModuleHandleW(nullptr), L"WARNICON"); }
+
 Point CursorPosition() {
   POINT p{};
   GetCursorPos(&p);
@@ -149,6 +157,8 @@ int TrackPopupMenuAt(const std::vector<MenuEntry>& entries, Point at, WindowHand
 }
 
 std::vector<NotifyIconRecord> NotificationAreaIcons() { return {}; }
+
+std::vector<NotifyIconRecord> NotificationAreaBalloons() { return {}; }
 
 void SetPopupMenuChooser(std::function<int(const std::vector<MenuEntry>&, Point)>) {}
 
