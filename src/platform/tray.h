@@ -66,5 +66,8 @@ int TrackPopupMenuAt(const std::vector<MenuEntry>& entries, Point at, WindowHand
 // a popup menu is answered (by default nothing is chosen).
 std::vector<NotifyIconRecord> NotificationAreaIcons();
 void SetPopupMenuChooser(std::function<int(const std::vector<MenuEntry>&, Point)> chooser);
+// Makes the stand-in's next shell calls fail, one per code (0: a failure without a code),
+// as before the taskbar exists at logon.
+void FailNextShellCalls(std::vector<unsigned> codes);
 
 }  // namespace platform

@@ -67,11 +67,13 @@ class TTaskTrayIcon {
   const std::string& Tip() const { return tip_; }
   void SetTip(const std::string& tip, bool callShell);
 
-  // Adds the icon, or un-hides it when it is registered but hidden.
+  // Adds the icon, or un-hides it when it is registered but hidden. From then on the icon
+  // is wanted: when the add fails it is pending, and the next "TaskbarCreated" adds it.
   void ShowIcon();
-  // Hides it (marked hidden from shell 5.0 on, deleted before).
+  // Hides it (marked hidden from shell 5.0 on, deleted before); no longer wanted.
   void HideIcon();
   void DeleteIcon();
+  bool Wanted() const { return wanted_; }
 
   // The hidden window, created on first need.
   platform::WindowHandle Handle();
@@ -91,6 +93,7 @@ class TTaskTrayIcon {
   std::string tip_ = "TipHelp";
   bool registered_ = false;
   bool shown_ = false;
+  bool wanted_ = false;
   int buttonDown_[3] = {};
   std::unique_ptr<platform::HiddenWindow> window_;
 };

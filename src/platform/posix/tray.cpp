@@ -10,6 +10,7 @@ namespace {
 struct Area {
   std::vector<NotifyIconRecord> icons;
   unsigned lastError = 0;
+  std::vector<unsigned> failures;  // the codes of the next calls that fail
   std::function<int(const std::vector<MenuEntry>&, Point)> chooser;
 };
 
@@ -31,6 +32,11 @@ unsigned NotifyIconRecordSize(unsigned shellVersion) { return shellVersion >= kS
 bool ShellNotifyIcon(int command, const NotifyIconRecord& record) {
   Area& area = TheArea();
   area.lastError = 0;
+  if (!area.failures.empty()) {
+    area.lastError = area.failures.front();
+    area.failures.erase(area.failures.begin());
+    return false;
+  }
   NotifyIconRecord* known = Find(record);
   if (command == kNotifyAdd) {
     if (known) return false;
@@ -78,5 +84,7 @@ std::vector<NotifyIconRecord> NotificationAreaIcons() { return TheArea().icons; 
 void SetPopupMenuChooser(std::function<int(const std::vector<MenuEntry>&, Point)> chooser) {
   TheArea().chooser = std::move(chooser);
 }
+
+void FailNextShellCalls(std::vector<unsigned> codes) { TheArea().failures = std::move(codes); }
 
 }  // namespace platform

@@ -151,4 +151,6 @@ std::vector<NotifyIconRecord> NotificationAreaIcons() { return {}; }
 
 void SetPopupMenuChooser(std::function<int(const std::vector<MenuEntry>&, Point)>) {}
 
+void FailNextShellCalls(std::vector<unsigned>) {}
+
 }  // namespace platform
