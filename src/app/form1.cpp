@@ -68,7 +68,9 @@ TForm1::TForm1()
   TrayIcon1.SetTipHelp("Vendlume");
   TrayIcon1.LButtonPopupMenu = &PopupMenu1;
   TrayIcon1.ApplicationWindow = MainWindow->Handle();
-  TrayIcon1.Loaded();
+  // Started at logon, the taskbar may not exist yet: a failed add is reported, the icon
+  // stays wanted and comes with the shell's "TaskbarCreated"; the program goes on.
+  RunGuarded([this] { TrayIcon1.Loaded(); });
   Timer1.SetEnabled(true);
 }
 

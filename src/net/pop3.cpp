@@ -1,5 +1,6 @@
 #include "net/pop3.h"
 
+#include "base/errors.h"
 #include "base/netexceptions.h"
 #include "base/numtext.h"
 #include "net/netstack.h"
@@ -16,6 +17,11 @@ void TNetPOP3::OpenConnection() {
     if (UseTLS == tlsExplicit) StartTLSAfter("STLS", 1, "POP3");
     SendCommand("USER " + UserId, 1);
     SendCommand("PASS " + Password, 1);
+  } catch (const EAbort&) {
+    // The program is ending and the wait was abandoned: no goodbye, which would only fail
+    // in its place.
+    TNetTCPClient::CloseConnection();
+    throw;
   } catch (...) {
     // A failed TLS start has closed the connection already: its reason is passed on, not
     // replaced by the closed connection's refusal of the goodbye.

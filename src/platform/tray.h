@@ -75,5 +75,8 @@ std::vector<NotifyIconRecord> NotificationAreaIcons();
 // The balloon notices shown so far (the records that asked for them), oldest first.
 std::vector<NotifyIconRecord> NotificationAreaBalloons();
 void SetPopupMenuChooser(std::function<int(const std::vector<MenuEntry>&, Point)> chooser);
+// Makes the stand-in's next shell calls fail, one per code (0: a failure without a code),
+// as before the taskbar exists at logon.
+void FailNextShellCalls(std::vector<unsigned> codes);
 
 }  // namespace platform

@@ -61,6 +61,9 @@ class HiddenWindow {
 unsigned RegisterMessage(const std::string& name);
 // Sends the message to every top-level window, as the shell does with "TaskbarCreated".
 void BroadcastMessage(unsigned msg);
+// Lets the message reach the window from programs of a lower integrity level (the shell's
+// "TaskbarCreated" when this program runs elevated).
+void AcceptFromLowerPrivilege(WindowHandle window, unsigned msg);
 // Brings the window to the foreground (a popup menu closes properly only then).
 void SetForeground(WindowHandle window);
 

@@ -57,6 +57,7 @@ void SetUnhandledErrorHandler(std::function<void(const std::exception&)> handler
 
 bool RunEventHandler(const std::function<void()>& handler) {
   if (!handler) return true;
+  platform::HandlerScope handling;  // a dialog it closes is freed after it has returned
   try {
     handler();
     return true;
@@ -66,7 +67,7 @@ bool RunEventHandler(const std::function<void()>& handler) {
   }
 }
 
-void PostRelease(std::function<void()> release) { platform::PostWork(std::move(release)); }
+void PostRelease(std::function<void()> release) { platform::ReleaseWhenUnwound(std::move(release)); }
 
 TControl::TControl(TControl* parent, platform::ControlKind kind, std::string name, int left, int top,
                    int width, int height, std::string caption)
@@ -262,6 +263,7 @@ void TForm::Show() {
 }
 
 void TForm::ShowModal() {
+  platform::HandlerScope modal;  // closing the form inside frees it only after this returns
   CreateWindows();
   visible_ = true;
   modal_ = true;

@@ -201,8 +201,9 @@ class TForm : public TControl {
   bool Visible() const { return visible_; }
   bool Modal() const { return modal_; }
   void Show();
-  // Shows the form and returns when it has closed. ModalHook (when set, in tests) stands in
-  // for the user while the form is up.
+  // Shows the form and returns when it has closed; the form stays alive until then, also
+  // when it is closed and released inside. ModalHook (when set, in tests) stands in for the
+  // user while the form is up.
   void ShowModal();
   // The user asks to close (close box, or a button that closes): OnCloseQuery may refuse,
   // OnClose may fail; either keeps the form open. Then OnClosed (the owner releases it).
@@ -222,7 +223,8 @@ class TForm : public TControl {
 };
 
 // The owner's reference to a single-instance dialog. Release clears it at once and frees the
-// dialog from the message loop, after the handler that closed it has returned.
+// dialog from the outermost message loop, once every handler on the stack (the one that
+// closed it, a wait that pumped, a modal loop) has returned.
 template <typename T>
 void ReleaseLater(std::unique_ptr<T>& ref);
 void PostRelease(std::function<void()> release);

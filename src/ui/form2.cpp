@@ -1,5 +1,6 @@
 #include "ui/form2.h"
 
+#include "base/errors.h"
 #include "base/netexceptions.h"
 #include "base/numtext.h"
 #include "net/accounts.h"
@@ -120,6 +121,11 @@ void TForm2::TestConnection(TNetTCPClient& client, const std::function<void()>& 
   std::string message = ::Sjis("接続を確認しました");
   try {
     open();
+  } catch (const EAbort&) {
+    // The program is ending (exit, or the session ends): no message; the server is left
+    // without a goodbye, as the wait was abandoned.
+    client.TNetTCPClient::CloseConnection();
+    throw;
   } catch (const ENetCertificateError& refused) {
     // The settings are right but the server's certificate is refused: the owner has to
     // install its issuer, correct the host name or pin the fingerprint, so this one says why.

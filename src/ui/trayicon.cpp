@@ -121,6 +121,8 @@ platform::WindowHandle TTaskTrayIcon::Handle() {
     window_ = std::make_unique<platform::HiddenWindow>(
         "TaskTrayHandle", [this](unsigned m, std::uintptr_t w, std::intptr_t l) { return WindowProc(m, w, l); },
         true);
+    // An elevated program gets the shell's notice only when it lets it through.
+    platform::AcceptFromLowerPrivilege(window_->Handle(), TTrayIconWinProcList::Instance().TaskbarCreated());
   }
   return window_->Handle();
 }
@@ -176,6 +178,7 @@ void TTaskTrayIcon::FillRecord() {
 }
 
 void TTaskTrayIcon::ShowIcon() {
+  wanted_ = true;
   if (shown_) return;
   FillRecord();
   if (!Record.icon) return;
@@ -237,6 +240,7 @@ void TTaskTrayIcon::RepeatWhile(int command, const std::function<bool()>& stillN
 }
 
 void TTaskTrayIcon::HideIcon() {
+  wanted_ = false;
   if (!registered_) return;
   if (ShellVersion >= platform::kShell5 && HideByState) {
     FillRecord();
@@ -251,6 +255,7 @@ void TTaskTrayIcon::HideIcon() {
 }
 
 void TTaskTrayIcon::DeleteIcon() {
+  wanted_ = false;
   if (!registered_) return;
   if (Record.window == nullptr) FillRecord();
   bool done = Shell(platform::kNotifyDelete, Record);
@@ -279,15 +284,19 @@ std::optional<std::intptr_t> TTaskTrayIcon::WindowProc(unsigned msg, std::uintpt
   if (!list.Contains(this)) return std::nullopt;
   Guarded([&] {
     if (msg == list.TaskbarCreated()) {
-      bool wasShown = registered_ && shown_;
+      // A new taskbar knows no icon: one that is wanted is added now, also when the first
+      // add failed because the taskbar did not exist yet (a start at logon).
       registered_ = shown_ = false;
-      if (wasShown) ShowIcon();
+      if (wanted_) ShowIcon();
       if (owner_) owner_(kTrayRestarted, 0, 0);
     }
     if (msg == kTrayCallbackMessage) WatchMouse(wParam, lParam);
     if (owner_) owner_(msg, wParam, lParam);
   });
-  return msg == platform::kWmQueryEndSession ? 1 : 0;
+  bool own = msg == list.TaskbarCreated() || msg == kTrayCallbackMessage || msg == kTrayMouseEnter ||
+             msg == kTrayMouseExit || msg == kTrayMouseClick || msg == kTrayRestarted;
+  if (own) return 0;
+  return std::nullopt;  // the system's default handling
 }
 
 TTrayIcon::TTrayIcon()

@@ -72,11 +72,13 @@ class TTaskTrayIcon {
   // events log still tell it).
   void ShowBalloon(const std::string& title, const std::string& text, bool warning);
 
-  // Adds the icon, or un-hides it when it is registered but hidden.
+  // Adds the icon, or un-hides it when it is registered but hidden. From then on the icon
+  // is wanted: when the add fails it is pending, and the next "TaskbarCreated" adds it.
   void ShowIcon();
-  // Hides it (marked hidden from shell 5.0 on, deleted before).
+  // Hides it (marked hidden from shell 5.0 on, deleted before); no longer wanted.
   void HideIcon();
   void DeleteIcon();
+  bool Wanted() const { return wanted_; }
 
   // The hidden window, created on first need.
   platform::WindowHandle Handle();
@@ -96,6 +98,7 @@ class TTaskTrayIcon {
   std::string tip_ = "TipHelp";
   bool registered_ = false;
   bool shown_ = false;
+  bool wanted_ = false;
   int buttonDown_[3] = {};
   std::unique_ptr<platform::HiddenWindow> window_;
 };

@@ -77,6 +77,7 @@ bool DispatchDue() {
   while (!loop.posted.empty() && !loop.terminated) {
     auto work = std::move(loop.posted.front());
     loop.posted.pop_front();
+    HandlerScope handling;
     work();
     ran = true;
   }
@@ -88,7 +89,10 @@ bool DispatchDue() {
       t.due = now + t.interval;
       t.running = true;
       auto tick = t.onTick;  // the handler may kill its own timer
-      tick();
+      {
+        HandlerScope handling;
+        tick();
+      }
       ran = true;
       auto again = loop.timers.find(id);
       if (again != loop.timers.end()) again->second.running = false;
@@ -122,6 +126,7 @@ void RunMessageLoop() {
   InstallSignalHandlers();
   while (!loop.terminated) {
     DispatchDue();
+    RunReleasesWhenUnwound();
     if (loop.terminated) break;
     // Sleep until the next timer or a signal: the program does not spin between events.
     struct pollfd p {loop.signalPipe[0], POLLIN, 0};
@@ -136,7 +141,10 @@ bool Terminated() { return TheLoop().terminated; }
 
 void ReopenMessageLoop() { TheLoop().terminated = false; }
 
-void ProcessMessages() { DispatchDue(); }
+void ProcessMessages() {
+  DispatchDue();
+  RunReleasesWhenUnwound();
+}
 
 void PostWork(std::function<void()> work) { TheLoop().posted.push_back(std::move(work)); }
 

@@ -11,6 +11,7 @@ struct Area {
   std::vector<NotifyIconRecord> icons;
   std::vector<NotifyIconRecord> balloons;
   unsigned lastError = 0;
+  std::vector<unsigned> failures;  // the codes of the next calls that fail
   std::function<int(const std::vector<MenuEntry>&, Point)> chooser;
 };
 
@@ -32,6 +33,11 @@ unsigned NotifyIconRecordSize(unsigned shellVersion) { return shellVersion >= kS
 bool ShellNotifyIcon(int command, const NotifyIconRecord& record) {
   Area& area = TheArea();
   area.lastError = 0;
+  if (!area.failures.empty()) {
+    area.lastError = area.failures.front();
+    area.failures.erase(area.failures.begin());
+    return false;
+  }
   NotifyIconRecord* known = Find(record);
   if (command == kNotifyAdd) {
     if (known) return false;
@@ -87,5 +93,7 @@ std::vector<NotifyIconRecord> NotificationAreaBalloons() { return TheArea().ball
 void SetPopupMenuChooser(std::function<int(const std::vector<MenuEntry>&, Point)> chooser) {
   TheArea().chooser = std::move(chooser);
 }
+
+void FailNextShellCalls(std::vector<unsigned> codes) { TheArea().failures = std::move(codes); }
 
 }  // namespace platform

@@ -22,7 +22,8 @@ std::set<HiddenWindow::Impl*>& Windows() {
 std::intptr_t Deliver(HiddenWindow::Impl* impl, unsigned msg, std::uintptr_t w, std::intptr_t l) {
   if (!Windows().count(impl) || !impl->handler) return 0;
   auto answer = impl->handler(msg, w, l);
-  return answer ? *answer : 0;
+  if (answer) return *answer;
+  return msg == kWmQueryEndSession ? 1 : 0;  // the system's default answers: the session may end
 }
 
 }  // namespace
@@ -58,6 +59,8 @@ void BroadcastMessage(unsigned msg) {
   auto windows = Windows();  // a handler may create or destroy windows
   for (auto* impl : windows) Deliver(impl, msg, 0, 0);
 }
+
+void AcceptFromLowerPrivilege(WindowHandle, unsigned) {}
 
 void SetForeground(WindowHandle) {}
 

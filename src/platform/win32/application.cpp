@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/codepage.h"
+#include "platform/win32/application.h"
 
 namespace platform {
 namespace {
@@ -46,6 +47,7 @@ void RunPosted() {
   while (!loop.posted.empty() && !loop.terminated) {
     auto work = std::move(loop.posted.front());
     loop.posted.pop_front();
+    HandlerScope handling;
     work();
   }
 }
@@ -70,6 +72,7 @@ void Handle(MSG& msg) {
     TheLoop().terminated = true;
     return;
   }
+  HandlerScope handling;
   if (msg.hwnd == nullptr && msg.message == kPostedWork) {
     RunPosted();
     return;
@@ -89,8 +92,30 @@ void RunMessageLoop() {
     BOOL r = GetMessageW(&msg, nullptr, 0, 0);
     if (r <= 0) break;
     Handle(msg);
+    // A modal loop of the system (a message box, a menu) drops the thread message that
+    // announces posted work; the work waits here instead of until the next announcement.
+    RunPosted();
+    RunReleasesWhenUnwound();
   }
   loop.terminated = true;
+}
+
+void RunModalLoop(HWND dialog, const bool& done) {
+  HandlerScope modal;  // the window and its owner stay alive until the loop has returned
+  Loop& loop = TheLoop();
+  MSG msg;
+  while (!done && !loop.terminated) {
+    BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+    if (r < 0) break;
+    if (r == 0) {
+      // The quit belongs to the outermost loop: it ends this one and is posted again.
+      loop.terminated = true;
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (msg.hwnd && IsDialogMessageW(dialog, &msg)) continue;
+    Handle(msg);
+  }
 }
 
 void Terminate() {
@@ -111,6 +136,7 @@ void ProcessMessages() {
   MSG msg;
   while (!TheLoop().terminated && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) Handle(msg);
   RunPosted();
+  RunReleasesWhenUnwound();
 }
 
 void PostWork(std::function<void()> work) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/win32/application.h"
 
 namespace platform {
 namespace {
@@ -360,12 +361,7 @@ void Win32Control::ShowModal() {
   EnumThreadWindows(GetCurrentThreadId(), DisableOther, reinterpret_cast<LPARAM>(&disabled));
   Show();
   modalDone_ = false;
-  MSG msg;
-  while (!modalDone_ && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageW(hwnd_, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  RunModalLoop(hwnd_, modalDone_);
   for (size_t i = 1; i < disabled.size(); ++i) EnableWindow(disabled[i], TRUE);
 }
 

@@ -162,4 +162,6 @@ std::vector<NotifyIconRecord> NotificationAreaBalloons() { return {}; }
 
 void SetPopupMenuChooser(std::function<int(const std::vector<MenuEntry>&, Point)>) {}
 
+void FailNextShellCalls(std::vector<unsigned>) {}
+
 }  // namespace platform

@@ -90,6 +90,16 @@ void BroadcastMessage(unsigned msg) {
   SendMessageTimeoutW(HWND_BROADCAST, msg, 0, 0, SMTO_NORMAL, 2000, &result);
 }
 
+void AcceptFromLowerPrivilege(WindowHandle window, unsigned msg) {
+  // Windows 7 and later; looked up so that the program still starts where it is missing.
+  using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  auto filter = reinterpret_cast<FilterFn>(
+      reinterpret_cast<void*>(user32 ? GetProcAddress(user32, "ChangeWindowMessageFilterEx") : nullptr));
+  constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+  if (filter) filter(static_cast<HWND>(window), msg, kAllow, nullptr);
+}
+
 void SetForeground(WindowHandle window) { SetForegroundWindow(static_cast<HWND>(window)); }
 
 }  // namespace platform
