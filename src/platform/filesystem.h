@@ -1,11 +1,21 @@
 // File-system services the portable file helpers cannot express alike on both systems.
 #pragma once
+#include <functional>
 #include <string>
 
 namespace platform {
 
 // Renames from over to, replacing an existing file in one step. False on failure.
+// On Windows, while another program holds the file open (a spreadsheet showing the list)
+// the rename is tried again in short slices for about two seconds before it fails.
 bool RenameReplacing(const std::string& from, const std::string& to);
+
+#ifdef _WIN32
+// Waits the milliseconds between RenameReplacing's tries. Tests give one that does not
+// sleep; an empty one restores the system's. Returns the one it replaces.
+using RetryWait = std::function<void(unsigned milliseconds)>;
+RetryWait SetRenameRetryWait(RetryWait wait);
+#endif
 
 // True when the file exists and may not be written: read-only on Windows, without write
 // permission for this process on Linux.

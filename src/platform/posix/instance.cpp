@@ -16,12 +16,12 @@ FolderLock::FolderLock(const std::string& folder) {
     close(fd);
     return;
   }
-  handle_ = fd;
+  file_ = fd;
   held_ = true;
 }
 
 FolderLock::~FolderLock() {
-  if (held_) close(static_cast<int>(handle_));
+  if (held_) close(static_cast<int>(file_));
 }
 
 }  // namespace platform
