@@ -26,7 +26,7 @@ def first_difference(got, want):
 
 def kept_files(folder):
     """Every file the program keeps in its folder (failed/ included), by relative path;
-    the Linux program's lock and status files, the events log (its lines carry the time)
+    the programs' lock file, the Linux program's status file, the events log (its lines carry the time)
     and the harness's stderr capture left out."""
     files = {}
     for top, _, names in os.walk(folder):
