@@ -44,7 +44,8 @@ void WriteLog(int code, bool houseMachine, const std::string& logPath) {
 void AppendEventsLogLine(const std::string& logPath, const std::string& line) {
   const std::string bytes = line + "\r\n";
   const long size = FileSize(logPath);
-  if (size > 0 && size + static_cast<long>(bytes.size()) > kEventsLogMaxBytes)
+  // Compared without adding: what is not a plain file (a folder) can read as the largest size.
+  if (size > 0 && size > kEventsLogMaxBytes - static_cast<long>(bytes.size()))
     platform::RenameReplacing(logPath, logPath + ".1");
   AppendFileBytes(logPath, bytes);
 }

@@ -121,7 +121,9 @@ TEST(HealthTray, NoticesTurnedOffShowNoBalloonButTheIconStillWarns) {
   const size_t balloonsBefore = Balloons();
   for (int cycle = 1; cycle <= 3; ++cycle) form->CheckNow1Click(form->PopupMenu1.Find("CheckNow1"));
   EXPECT_TRUE(form->TrayIcon1.Warning());
-  if (StandIn()) EXPECT_EQ(Balloons(), balloonsBefore);
+  if (StandIn()) {
+    EXPECT_EQ(Balloons(), balloonsBefore);
+  }
 }
 
 TEST(HealthTray, AResumeFromSleepBringsThePollForward) {

@@ -195,7 +195,7 @@ TEST(MailIntake, TheTransactionRulesCycleByCycle) {
     auto now = start;
     const TMailIntake::THooks hooks{[&] { return now; }, [&](int code) { logged.push_back(code); },
                                     [] { return false; }, [&] { ++listChanges; },
-                                    [&](const std::string&) { ++reports; }};
+                                    [&](const std::string&) { ++reports; }, {}};
     std::optional<TMailIntake> intake(std::in_place, box, list, shopName, settings, hooks);
     std::string atDeletions;
     box.onDelete = [&] {
@@ -263,7 +263,7 @@ TEST(MailIntake, LeavingDropsTheSessionOnlyUntilTheListIsSaved) {
   bool leaving = false;
   TMailIntake intake(box, list, shopName, settings,
                      {[] { return TMailIntake::Clock::now(); }, [](int) {}, [&] { return leaving; }, [] {},
-                      [](const std::string&) {}});
+                      [](const std::string&) {}, {}});
   // The owner leaves while the items are looked up: nothing is stored.
   class LeavingLookup : public TNoProductLookup {
    public:

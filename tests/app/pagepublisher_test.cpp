@@ -37,7 +37,7 @@ struct PublisherUnderTest {
   TClientUse clients;
   std::vector<int> logged;
   TPagePublisher publisher{{list, settings, houseMachine, ftp, clients, [](const char*) {},
-                            [this] { return leaving; }, [this](int code) { logged.push_back(code); }}};
+                            [this] { return leaving; }, [this](int code) { logged.push_back(code); }, {}, {}}};
 };
 
 enum class Event {

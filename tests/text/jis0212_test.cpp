@@ -32,7 +32,9 @@ TEST(Jis0212, CharactersCodePage932HasKeepTheirBytesInJisAndEuc) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Show(c.sjis));
-    if (!c.utf8.empty() && c.sjis != kGetaMark) EXPECT_EQ(Show(Utf8ToSjisText(c.utf8)), Show(c.sjis));
+    if (!c.utf8.empty() && c.sjis != kGetaMark) {
+      EXPECT_EQ(Show(Utf8ToSjisText(c.utf8)), Show(c.sjis));
+    }
     const std::string pair{static_cast<char>(c.j1), static_cast<char>(c.j2)};
     // Between JIS X 0208 pairs, and twice in a row.
     EXPECT_EQ(Show(JisToSjis("a\x1B$B\x34\x41\x1B$(D" + pair + pair + "\x1B$B\x34\x41\x1B(Bz")),
@@ -49,7 +51,9 @@ TEST(Jis0212, TableHoldsDoubleByteCodesInTheirUnifiedForm) {
   for (size_t i = 0; i < kJis0212PairCount; ++i) {
     const TJis0212Pair& pair = kJis0212Pairs[i];
     SCOPED_TRACE(std::to_string(i));
-    if (i > 0) EXPECT_LT(kJis0212Pairs[i - 1].jis, pair.jis);
+    if (i > 0) {
+      EXPECT_LT(kJis0212Pairs[i - 1].jis, pair.jis);
+    }
     EXPECT_TRUE((pair.jis >> 8) >= 0x21 && (pair.jis >> 8) <= 0x7E && (pair.jis & 0xFF) >= 0x21 &&
                 (pair.jis & 0xFF) <= 0x7E);
     EXPECT_GT(pair.sjis, 0xFF);
@@ -62,8 +66,8 @@ TEST(Jis0212, TableHoldsDoubleByteCodesInTheirUnifiedForm) {
 }
 
 TEST(Jis0212, EucPairCutShortIsDropped) {
-  for (const std::string& tail : {"\x8F", "\x8F\xB0"}) {
-    std::string text = "\xB4\xC1" + tail;
+  for (const char* tail : {"\x8F", "\x8F\xB0"}) {
+    std::string text = std::string("\xB4\xC1") + tail;
     ConvertKnownCodeInPlace(text, kCodeEuc, kCodeSjis);
     EXPECT_EQ(Show(text), Show("\x8A\xBF")) << Show(tail);
   }
