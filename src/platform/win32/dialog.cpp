@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/codepage.h"
+#include "platform/win32/widetext.h"
 #include "platform/win32/application.h"
 
 namespace platform {
@@ -13,15 +13,6 @@ namespace {
 constexpr wchar_t kFormClass[] = L"VendlumeForm";
 constexpr wchar_t kPanelClass[] = L"VendlumeTransPanel";
 constexpr wchar_t kBevelClass[] = L"VendlumeBevel";
-
-std::wstring Wide(const std::string& sjis) {
-  std::u16string u = Cp932ToUtf16(sjis);
-  return std::wstring(u.begin(), u.end());
-}
-
-std::string Narrow(const std::wstring& text) {
-  return Utf16ToCp932(std::u16string(text.begin(), text.end()));
-}
 
 std::wstring WindowText(HWND hwnd) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
