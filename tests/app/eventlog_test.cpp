@@ -71,41 +71,22 @@ TEST(WriteLog, FailureReachesTheCaller) {
   EXPECT_THROW(WriteLog(1, true, LogPath()), EFCreateError);
 }
 
-TEST(EventsLog, AFullLogMovesAsideToOneOlderFile) {
+TEST(EventsLog, AFullLogMovesAsideToOneOlderFileAndFailureReachesTheCaller) {
   const std::string line = "2026/12/09 10:00:00 [FTP] x";  // 27 bytes and CR LF
   const long room = kEventsLogMaxBytes - 29;
-  struct Case {
-    const char* name;
-    long current;  // the log's size before; -1: no log
-    bool older;    // a .1 is there before
-    long expectedSize;
-    long expectedOlder;  // -1: no .1 after
-  } cases[] = {
-      {"a new log", -1, false, 29, -1},
-      {"room for the line", room, false, kEventsLogMaxBytes, -1},
-      {"one byte short", room + 1, false, 29, room + 1},
-      {"an older file is replaced", room + 1, true, 29, room + 1},
-      {"an empty log stays", 0, false, 29, -1},
-  };
-  for (const Case& c : cases) {
-    ScopedTempDir dir;
-    const std::string path = platform::FileInCurrentDirectory(kEventsLogFileName);
+  // The log's size before (-1: none), a .1 there before, the log's size after, the .1's (-1: none).
+  const struct { long current; bool older; long size, olderSize; } cases[] = {
+      {-1, false, 29, -1}, {0, false, 29, -1}, {room, false, kEventsLogMaxBytes, -1},
+      {room + 1, false, 29, room + 1}, {room + 1, true, 29, room + 1}};
+  ScopedTempDir dir;
+  for (const auto& c : cases) {
+    const std::string path = platform::FileInCurrentDirectory("events" + std::to_string(&c - cases) + ".log");
     if (c.current >= 0) testing_support::WriteAll(path, std::string(c.current, 'o'));
     if (c.older) testing_support::WriteAll(path + ".1", "older\r\n");
     AppendEventsLogLine(path, line);
-    const std::string bytes = ReadAll(path);
-    EXPECT_EQ(static_cast<long>(bytes.size()), c.expectedSize) << c.name;
-    EXPECT_EQ(bytes.substr(bytes.size() - 29), line + "\r\n") << c.name;
-    if (c.expectedOlder < 0) {
-      EXPECT_FALSE(FileExists(path + ".1")) << c.name;
-    } else {
-      EXPECT_EQ(ReadAll(path + ".1"), std::string(c.expectedOlder, 'o')) << c.name;
-    }
+    EXPECT_EQ(ReadAll(path), std::string(c.size - 29, 'o') + line + "\r\n") << c.current;
+    EXPECT_EQ(FileExists(path + ".1") ? static_cast<long>(ReadAll(path + ".1").size()) : -1, c.olderSize) << c.current;
   }
-}
-
-TEST(EventsLog, FailureReachesTheCaller) {
-  ScopedTempDir dir;
   EXPECT_THROW(AppendEventsLogLine(platform::FileInCurrentDirectory("missing-folder/x.log"), "x"), EFCreateError);
 }
 
