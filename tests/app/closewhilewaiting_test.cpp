@@ -1,11 +1,9 @@
-// Windows closed, and the program left, while a handler of theirs waits on the network and
-// pumps messages: the connection tests, "UpLoad", and the additional-text window shown
-// modally while a poll cycle runs inside its loop. Nothing is freed under a handler still
-// on the stack (the AddressSanitizer build catches any use after free), no message is shown
-// for an abandoned wait, and the program goes on.
+// Windows closed, and the program left, while a handler of theirs waits on the network and pumps messages:
+// nothing is freed under a handler still on the stack (the AddressSanitizer build catches any use after free),
+// no message is shown for an abandoned wait, and the program goes on.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,152 +17,73 @@
 
 namespace {
 
-using testing_support::ScopedTempDir;
-using testing_support::ScriptedServer;
-using testing_support::WriteAll;
+std::vector<std::string> shown;  // by the settings window or in an error box
 
-// Long enough for the client's wait to pump at least once (it pumps every 250 ms).
-constexpr int kLateGreeting = 700;
-
-std::vector<std::string> errorBoxes;
-void RecordErrorBox(const std::string&, const std::string& text) { errorBoxes.push_back(text); }
-
-struct Row {
-  const char* name;
-  // The servers' parts (null: not used): the greeting comes late, so that the wait pumps.
-  std::function<void(ScriptedServer&)> pop3, ftp;
-  // What the owner (or the system) does from a message pumped during the wait.
-  std::function<void(TForm1&)> duringWait;
-  // The owner's action that starts the wait; shown collects the connection test's message.
-  std::function<void(TForm1&, std::vector<std::string>& shown)> start;
-  std::vector<std::string> shown;
-  bool programEnds;
-  bool pollingGoesOn;
-};
-
-void LateLogin(ScriptedServer& pop3) {
-  pop3.Pause(kLateGreeting).Send("+OK ready\r\n").Expect("USER shop").Send("+OK\r\n");
-  pop3.Expect("PASS secret").Send("+OK\r\n");
-}
-
-void OpenSettings(TForm1& form, std::vector<std::string>& shown) {
-  ShowSettingsDialog(form.Form2, form.Form2Host());
-  form.Form2->ShowMessage = [&shown](const std::string& text) { shown.push_back(text); };
-}
-
-void TestMailbox(TForm1& form, std::vector<std::string>& shown) {
-  OpenSettings(form, shown);
-  form.Form2->Button10.Click();
-}
-
-void CloseSettings(TForm1& form) {
-  ASSERT_TRUE(form.Form2);
-  EXPECT_TRUE(form.Form2->Close());
-  EXPECT_EQ(form.Form2, nullptr);  // the reference is cleared at once
-}
-
-// "追加テキスト" shown modally from "出力項目"; while it is up a poll-timer tick runs a cycle.
-void AdditionalTextDuringACycle(TForm1& form, std::vector<std::string>&) {
-  ShowOutputItemsDialog(form.Form3, form.Form3Host());
-  TForm::ModalHook = [&form](TForm&) { RunGuarded([&] { form.Timer1Timer(&form.Timer1); }); };
-  form.Form3->BitBtn5.Click();
-  TForm::ModalHook = nullptr;
-  EXPECT_EQ(form.Form4, nullptr);
-}
-
-class CloseWhileWaiting : public ::testing::TestWithParam<Row> {
- protected:
-  void TearDown() override {
-    SetErrorBox(nullptr);
-    TForm::ModalHook = nullptr;
-    platform::ReopenMessageLoop();
+TEST(CloseWhileWaiting, NothingIsFreedUnderTheWaitingHandlerAndTheProgramGoesOn) {
+  // The additional-text window is shown modally from "出力項目"; a poll-timer tick runs a cycle in its loop.
+  enum During { CloseSettings, Exit, EndSession, CloseAdditionalText };
+  const std::string login = "+OK ready\n>USER shop\n+OK\n>PASS secret\n+OK\n";
+  const struct {
+    During during;
+    bool upLoad;  // the waiting handler; otherwise the mailbox test
+    // After a late greeting (the client's wait pumps every 250 ms): sent, or expected after ">"; then held open.
+    std::string script;
+    std::vector<std::string> shown;
+  } rows[] = {
+      {CloseSettings, false, login + ">Quit\n+OK bye", {Sjis("接続を確認しました")}},
+      {CloseSettings, true, "421 too many users", {}},
+      {Exit, false, "", {}},
+      {EndSession, false, "", {}},
+      {CloseAdditionalText, false, login + ">STAT\n+OK 0 0", {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "during the wait " << row.during << (row.upLoad ? " of UpLoad" : ""));
+    platform::ReopenMessageLoop();  // after a row where the program left
+    testing_support::ScopedTempDir dir;
+    testing_support::ScriptedServer server;
+    std::istringstream script(row.script);
+    server.Pause(700);
+    for (std::string line; std::getline(script, line);)
+      line[0] == '>' ? server.Expect(line.substr(1)) : server.Send(line + "\r\n");
+    server.HoldUntilClientCloses().Start();
+    const int pop3 = row.upLoad ? 1 : server.Port(), ftp = row.upLoad ? server.Port() : 1;
+    testing_support::WriteAll("Vendlume.ini", "[POP3]\r\nHost=127.0.0.1\r\nUser=shop\r\nPass=secret\r\nPort=" +
+                                                  std::to_string(pop3) + "\r\n[FTP]\r\nHost=127.0.0.1\r\nPort=" +
+                                                  std::to_string(ftp) + "\r\n");
+    shown.clear();
+    SetErrorBox([](const std::string&, const std::string& text) { shown.push_back(text); });
+    SetUnhandledErrorHandler([](const std::exception& e) { HandleException(e); });
+    TForm1 form;
+    form.Form4 = std::make_unique<TForm4>(form.Settings, form.Form4);  // as at start-up
+    platform::PostWork([&] {
+      switch (row.during) {
+        case CloseSettings: EXPECT_TRUE(form.Form2 && form.Form2->Close() && !form.Form2); break;  // at once
+        case Exit: form.Exit1Click(&form); break;
+        case EndSession: EXPECT_EQ(form.QueryEndSession(), 1); break;
+        case CloseAdditionalText: EXPECT_TRUE(form.Form4 && form.Form4->Modal() && form.Form4->Close()); break;
+      }
+    });
+    if (row.during == CloseAdditionalText) {
+      ShowOutputItemsDialog(form.Form3, form.Form3Host());
+      TForm::ModalHook = [&form](TForm&) { RunGuarded([&] { form.Timer1Timer(&form.Timer1); }); };
+      form.Form3->BitBtn5.Click();
+      TForm::ModalHook = nullptr;
+      EXPECT_EQ(form.Form4, nullptr);
+    } else {
+      ShowSettingsDialog(form.Form2, form.Form2Host());
+      form.Form2->ShowMessage = [](const std::string& text) { shown.push_back(text); };
+      (row.upLoad ? form.Form2->Button4 : form.Form2->Button10).Click();
+    }
+    server.Join();
+    EXPECT_EQ(server.Failures(), std::vector<std::string>{}) << server.Received();
+    EXPECT_EQ(shown, row.shown);
+    EXPECT_EQ(platform::Terminated(), row.during == Exit);
+    EXPECT_FALSE(form.Clients.Busy(TNetClientKind::Mailbox) || form.Clients.Busy(TNetClientKind::Ftp) ||
+                 form.CycleRunning());
+    platform::ProcessMessages();  // back in the outermost loop the closed windows are freed
+    EXPECT_EQ(form.Timer1.Running(), row.during != Exit && row.during != EndSession);
   }
-  ScopedTempDir dir;
-};
-
-TEST_P(CloseWhileWaiting, NothingIsFreedUnderTheWaitingHandlerAndTheProgramGoesOn) {
-  const Row& row = GetParam();
-  ScriptedServer pop3, ftp;
-  for (auto [server, script] : {std::pair{&pop3, row.pop3}, std::pair{&ftp, row.ftp}})
-    if (script) {
-      script(*server);
-      server->Start();
-    }
-  WriteAll("Vendlume.ini", "[POP3]\r\nHost=127.0.0.1\r\nUser=shop\r\nPass=secret\r\nPort=" +
-                               std::to_string(pop3.Port()) + "\r\n[FTP]\r\nHost=127.0.0.1\r\nUser=up\r\nPass=load\r\nPort=" +
-                               std::to_string(ftp.Port()) + "\r\n[Mall]\r\nSearchHost=127.0.0.1:1\r\n");
-  errorBoxes.clear();
-  SetErrorBox(RecordErrorBox);
-  SetUnhandledErrorHandler([](const std::exception& e) { HandleException(e); });
-  TForm1 form;
-  form.Form4 = std::make_unique<TForm4>(form.Settings, form.Form4);  // as at start-up
-  std::vector<std::string> shown;
-  platform::PostWork([&] { row.duringWait(form); });
-  row.start(form, shown);
-  for (auto [server, script] : {std::pair{&pop3, row.pop3}, std::pair{&ftp, row.ftp}})
-    if (script) {
-      server->Join();
-      EXPECT_EQ(server->Failures(), std::vector<std::string>{}) << server->Received();
-    }
-
-  EXPECT_EQ(shown, row.shown);
-  EXPECT_EQ(errorBoxes, std::vector<std::string>{});
-  EXPECT_EQ(platform::Terminated(), row.programEnds);
-  EXPECT_FALSE(form.Clients.Busy(TNetClientKind::Mailbox));
-  EXPECT_FALSE(form.Clients.Busy(TNetClientKind::Ftp));
-  EXPECT_FALSE(form.CycleRunning());
-  // Back in the outermost loop the closed windows are freed; the program goes on.
-  platform::ProcessMessages();
-  EXPECT_EQ(form.Timer1.Running(), row.pollingGoesOn);
+  SetErrorBox(nullptr);
 }
-
-const std::string kConfirmed = Sjis("接続を確認しました");
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CloseWhileWaiting,
-    ::testing::Values(
-        Row{"SettingsClosedDuringTheMailboxTest",
-            [](ScriptedServer& pop3) {
-              LateLogin(pop3);
-              pop3.Expect("Quit").Send("+OK bye\r\n");
-            },
-            nullptr, CloseSettings, TestMailbox, {kConfirmed}, false, true},
-        Row{"SettingsClosedDuringUpLoad",
-            nullptr, [](ScriptedServer& ftp) { ftp.Pause(kLateGreeting).Send("421 too many users\r\n"); },
-            CloseSettings,
-            [](TForm1& form, std::vector<std::string>& shown) {
-              OpenSettings(form, shown);
-              form.Form2->Button4.Click();
-            },
-            {}, false, true},
-        Row{"ExitDuringTheMailboxTest",
-            [](ScriptedServer& pop3) { pop3.Pause(kLateGreeting).HoldUntilClientCloses(); }, nullptr,
-            [](TForm1& form) { form.Exit1Click(&form); }, TestMailbox, {}, true, false},
-        Row{"SessionEndDuringTheMailboxTest",
-            [](ScriptedServer& pop3) { pop3.Pause(kLateGreeting).HoldUntilClientCloses(); }, nullptr,
-            [](TForm1& form) { EXPECT_EQ(form.QueryEndSession(), 1); }, TestMailbox, {}, false, false},
-        Row{"AdditionalTextClosedByOkUnderItsModalLoop",
-            [](ScriptedServer& pop3) {
-              LateLogin(pop3);
-              pop3.Expect("STAT").Send("+OK 0 0\r\n").HoldUntilClientCloses();
-            },
-            nullptr,
-            [](TForm1& form) {
-              ASSERT_TRUE(form.Form4 && form.Form4->Modal());
-              form.Form4->Button1.Click();
-            },
-            AdditionalTextDuringACycle, {}, false, true},
-        Row{"AdditionalTextClosedByItsCloseBoxUnderItsModalLoop",
-            [](ScriptedServer& pop3) {
-              LateLogin(pop3);
-              pop3.Expect("STAT").Send("+OK 0 0\r\n").HoldUntilClientCloses();
-            },
-            nullptr,
-            [](TForm1& form) {
-              ASSERT_TRUE(form.Form4 && form.Form4->Modal());
-              form.Form4->Close();
-            },
-            AdditionalTextDuringACycle, {}, false, true}),
-    [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
 }  // namespace

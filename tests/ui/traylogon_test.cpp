@@ -1,6 +1,6 @@
-// The tray icon of a program started at logon, before the taskbar exists: the first add
-// fails (without a code, with the shell's time-out for every retry, with another code), the
-// icon stays wanted, and the shell's "TaskbarCreated" adds it. The shell is a seam here.
+// The tray icon of a program started at logon, before the taskbar exists: the first add fails, the
+// icon stays wanted, and the shell's "TaskbarCreated" adds it unless it was hidden meanwhile. The
+// shell is a seam here.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,51 +12,33 @@
 
 namespace {
 
-using platform::NotifyIconRecord;
-
-// Fails the first calls with the given codes, then succeeds; counts the adds that worked.
-struct LateShell {
-  std::vector<unsigned> codes;
-  size_t calls = 0;
-  int adds = 0;
-  TTaskTrayIcon::TShell Seam() {
-    return [this](int command, const NotifyIconRecord&) {
-      if (calls < codes.size()) {
-        platform::SetLastErrorCode(codes[calls++]);
-        return false;
-      }
-      ++calls;
-      platform::SetLastErrorCode(0);
-      if (command == platform::kNotifyAdd) ++adds;
-      return true;
-    };
-  }
-};
-
-void TaskbarCreated() {
-  platform::BroadcastMessage(platform::RegisterMessage("TaskbarCreated"));
-  platform::ProcessMessages();
-}
-
 TEST(TrayAtLogon, AFailedFirstAddIsPendingUntilTheTaskbarIsCreated) {
   const std::string addText = Sjis("タスクトレイにアイコンを登録できません。");
   const std::string modifyText = Sjis("タスクトレイのアイコンを変更できません。");
-  struct Row {
+  const struct {
     const char* name;
-    std::vector<unsigned> codes;  // of the shell's calls before the taskbar exists
+    std::vector<unsigned> codes;  // of the shell's calls before the taskbar exists; then they succeed
     std::string error;            // what the first add reports; empty: nothing
+    bool hidden;                  // the icon is hidden before the taskbar comes
   } rows[] = {
-      {"no error code", {0}, ""},
-      {"the shell's time-out on every retry", std::vector<unsigned>(13, platform::kErrorTimeout), modifyText},
-      {"another code", {5}, addText + "\r\n" + platform::SystemMessageText(5)},
+      {"no error code", {0}, "", false},
+      {"the shell's time-out on every retry", std::vector<unsigned>(13, platform::kErrorTimeout), modifyText, false},
+      {"another code", {5}, addText + "\r\n" + platform::SystemMessageText(5), false},
+      {"hidden before the taskbar comes", {0}, "", true},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    LateShell shell{row.codes};
+    size_t calls = 0;
+    int adds = 0, restarts = 0;
     TTrayIcon tray;
-    tray.Tray().Shell = shell.Seam();
+    tray.Tray().Shell = [&](int command, const platform::NotifyIconRecord&) {
+      const bool fails = calls < row.codes.size();
+      platform::SetLastErrorCode(fails ? row.codes[calls++] : 0);
+      adds += !fails && command == platform::kNotifyAdd;
+      return !fails;
+    };
     tray.Tray().RetryWait = 1;
-    tray.SetTipHelp("Vendlume");
+    tray.OnRestartTaskbar = [&](TObject*) { ++restarts; };
     std::string error;
     try {
       tray.Loaded();
@@ -64,44 +46,18 @@ TEST(TrayAtLogon, AFailedFirstAddIsPendingUntilTheTaskbarIsCreated) {
       error = e.what();
     }
     EXPECT_EQ(error, row.error);
-    EXPECT_EQ(shell.calls, row.codes.size());  // every retry was made, and no more
+    EXPECT_EQ(calls, row.codes.size());  // every retry was made, and no more
     EXPECT_FALSE(tray.Tray().Shown());
     EXPECT_TRUE(tray.Tray().Wanted());
-
-    int restarts = 0;
-    tray.OnRestartTaskbar = [&](TObject*) { ++restarts; };
-    TaskbarCreated();
-    EXPECT_EQ(shell.adds, 1);
-    EXPECT_TRUE(tray.Tray().Shown());
-    EXPECT_TRUE(tray.Tray().Registered());
+    if (row.hidden) tray.SetVisible(false);
+    platform::BroadcastMessage(platform::RegisterMessage("TaskbarCreated"));
+    platform::ProcessMessages();
+    EXPECT_EQ(adds, row.hidden ? 0 : 1);
+    EXPECT_EQ(tray.Tray().Shown() && tray.Tray().Registered(), !row.hidden);
     EXPECT_EQ(restarts, 1);
+    // The icon's window leaves other messages to the system: the session may end.
+    EXPECT_EQ(tray.Tray().Send(platform::kWmQueryEndSession, 0, 0), 1);
   }
-}
-
-TEST(TrayAtLogon, AnIconNoLongerWantedIsNotAddedByANewTaskbar) {
-  LateShell shell;
-  TTrayIcon tray;
-  tray.Tray().Shell = shell.Seam();
-  tray.Loaded();
-  ASSERT_EQ(shell.adds, 1);
-  tray.SetVisible(false);
-  EXPECT_FALSE(tray.Tray().Wanted());
-  TaskbarCreated();
-  EXPECT_EQ(shell.adds, 1);
-  EXPECT_FALSE(tray.Tray().Shown());
-}
-
-TEST(TrayAtLogon, TheIconsWindowLeavesOtherMessagesToTheSystem) {
-  LateShell shell;
-  TTrayIcon tray;
-  tray.Tray().Shell = shell.Seam();
-  tray.Loaded();
-  // The session may end: the system's default answer.
-  EXPECT_EQ(tray.Tray().Send(platform::kWmQueryEndSession, 0, 0), 1);
-#ifdef _WIN32
-  constexpr unsigned kWmQueryOpen = 0x0013;  // the default handling answers TRUE
-  EXPECT_EQ(tray.Tray().Send(kWmQueryOpen, 0, 0), 1);
-#endif
 }
 
 }  // namespace
