@@ -11,7 +11,7 @@ TEST(RadioButtons, CheckingOneClearsTheOthersOfItsChoiceOnlyAndHandlersSeeTheCho
   // Steps: the button, clicked (else cleared by the program), the handlers run with the marks seen.
   const std::vector<std::vector<std::tuple<std::string, bool, std::vector<std::string>>>> cases = {
       {{"a2", true, {"a2 01000"}}, {"b1", true, {"b1 01010"}}, {"c1", true, {"c1 01011"}}},
-      {{"a1", true, {"a1 10000"}}, {"a3", true, {"a1 00100", "a3 00100"}}},  // across the edit box
+      {{"a1", true, {"a1 10000"}}, {"a3", true, {"a1 00000", "a3 00100"}}},  // former cleared first; across the edit
       {{"b1", true, {"b1 00010"}}, {"b1", true, {}}},                        // the checked one again
       {{"c1", true, {"c1 00001"}}, {"c1", false, {"c1 00000"}}, {"c1", false, {}}},
   };
