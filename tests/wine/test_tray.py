@@ -52,14 +52,8 @@ class EmptyMailbox:
 
 class TrayUnderWine(unittest.TestCase):
     def setUp(self):
-        exe = os.environ.get("VDL_WINDOWS_PROGRAM")
-        if not exe:
-            self.skipTest("VDL_WINDOWS_PROGRAM is not set: run through ctest of the Windows build")
-        self.folder = winedesk.folder_with_settings()
-        self.desk = winedesk.WineDesktop(exe, self.folder)
-        self.addCleanup(winedesk.remove, self.folder)
-        self.addCleanup(self.desk.stop)
-        self.desk.start_x()
+        self.desk = winedesk.desktop_for(self)
+        self.folder = self.desk.folder
 
     def test_icon_menu_exit_and_one_program_per_folder(self):
         desk = self.desk

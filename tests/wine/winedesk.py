@@ -62,10 +62,10 @@ class WineDesktop:
                        check=True)
         open(marker, "w").close()
 
-    def start_program(self, name="vdltest"):
+    def start_program(self, name="vdltest", *args, cwd=None):
         self.program = subprocess.Popen(
-            ["wine", "explorer", "/desktop=%s,%dx%d" % (name, WIDTH, HEIGHT), self.exe],
-            cwd=self.folder, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            ["wine", "explorer", "/desktop=%s,%dx%d" % (name, WIDTH, HEIGHT), self.exe, *args],
+            cwd=cwd or self.folder, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def run_second(self, timeout=60):
         """A second Vendlume.exe in the same folder; answers its message box. (exit code, shot)"""
@@ -192,3 +192,21 @@ def folder_with_settings(pop3_port=1):
 
 def remove(folder):
     shutil.rmtree(folder, ignore_errors=True)
+
+
+def desktop_for(test, copy_program=False):
+    """The running X server and desktop of a unittest test case, for the program the Windows
+    build names in VDL_WINDOWS_PROGRAM (the test is skipped without it) in a new folder with
+    settings; with copy_program, the program is copied into that folder, as on a shop's PC.
+    Both are cleaned up after the test."""
+    exe = os.environ.get("VDL_WINDOWS_PROGRAM")
+    if not exe:
+        test.skipTest("VDL_WINDOWS_PROGRAM is not set: run through ctest of the Windows build")
+    folder = folder_with_settings()
+    test.addCleanup(remove, folder)
+    if copy_program:
+        exe = shutil.copy(exe, os.path.join(folder, "Vendlume.exe"))
+    desk = WineDesktop(exe, folder)
+    test.addCleanup(desk.stop)
+    desk.start_x()
+    return desk
