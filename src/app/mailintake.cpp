@@ -136,7 +136,7 @@ TMailIntake::Outcome TMailIntake::TakeMail(int number, TProductLookup& lookup) {
   try {
     const TOrderMail mail = ParseOrderMail(text);
     if (mail.ignored) {
-        CommitDeletion(number);
+      CommitDeletion(number);
       return Outcome::kTaken;
     }
     if (mail.shopName) shopName_ = *mail.shopName;
