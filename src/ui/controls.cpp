@@ -157,6 +157,7 @@ void TEdit::UserText(const std::string& text) {
 }
 
 void TEdit::Type(const std::string& keys) {
+  if (setup_.ReadOnly) return;
   for (char key : keys) {
     char k = key;
     if (!RunEventHandler([&] { if (OnKeyPress) OnKeyPress(this, k); })) continue;

@@ -120,7 +120,7 @@ class TEdit : public TControl {
   // Setting the text (also to the same text) raises OnChange.
   void SetText(const std::string& text);
   // The user types: each character goes through OnKeyPress, which may discard it (Key 0);
-  // the others are inserted at the end and raise OnChange.
+  // the others are inserted at the end and raise OnChange. A read-only box takes none.
   void Type(const std::string& keys);
   TNotifyEvent OnChange;
   TKeyPressEvent OnKeyPress;

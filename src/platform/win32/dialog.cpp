@@ -290,12 +290,13 @@ bool Win32Control::Create() {
       case ControlKind::Edit:
         cls = L"EDIT";
         exStyle = WS_EX_CLIENTEDGE;
-        style |= ES_AUTOHSCROLL | (setup_.Password ? ES_PASSWORD : 0);
+        style |= ES_AUTOHSCROLL | (setup_.Password ? ES_PASSWORD : 0) | (setup_.ReadOnly ? ES_READONLY : 0);
         break;
       case ControlKind::Memo:
         cls = L"EDIT";
         exStyle = WS_EX_CLIENTEDGE;
-        style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL | WS_HSCROLL | WS_VSCROLL;
+        style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL | WS_HSCROLL | WS_VSCROLL |
+                 (setup_.ReadOnly ? ES_READONLY : 0);
         break;
       case ControlKind::Button: cls = L"BUTTON"; style |= BS_PUSHBUTTON; break;
       case ControlKind::CheckBox: cls = L"BUTTON"; style |= BS_AUTOCHECKBOX; break;
