@@ -1,6 +1,8 @@
 // Asks Vendlume.exe, as the system does when the session is about to end, whether it may
 // end: WM_QUERYENDSESSION to every top-level window of the process that owns the program's
 // main window, and nothing after it (as when another program then keeps the session going).
+// With "resume" after the file name, tells those windows instead that the PC woke from sleep
+// (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC).
 // Writes the answers, one per window, to the file named on the command line, or "none" when
 // there is no such window. Run in the program's desktop by tests/wine/test_tray.py.
 #include <windows.h>
@@ -12,6 +14,8 @@ namespace {
 
 struct Query {
   DWORD process = 0;
+  UINT message = WM_QUERYENDSESSION;
+  WPARAM wParam = 0;
   std::string answers;
 };
 
@@ -21,7 +25,7 @@ BOOL CALLBACK Ask(HWND window, LPARAM data) {
   GetWindowThreadProcessId(window, &process);
   if (process != query->process) return TRUE;
   DWORD_PTR answer = 0;
-  if (SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer))
+  if (SendMessageTimeoutW(window, query->message, query->wParam, 0, SMTO_ABORTIFHUNG, 10000, &answer))
     query->answers += std::to_string(answer) + " ";
   else
     query->answers += "timeout ";
@@ -31,8 +35,12 @@ BOOL CALLBACK Ask(HWND window, LPARAM data) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 2) return 2;
+  if (argc != 2 && !(argc == 3 && std::wstring(argv[2]) == L"resume")) return 2;
   Query query;
+  if (argc == 3) {
+    query.message = WM_POWERBROADCAST;
+    query.wParam = PBT_APMRESUMEAUTOMATIC;
+  }
   HWND main = FindWindowW(L"TForm1", nullptr);
   if (main) {
     GetWindowThreadProcessId(main, &query.process);

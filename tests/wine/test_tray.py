@@ -1,15 +1,20 @@
 """The real Vendlume.exe under Wine in a virtual desktop with its taskbar: the icon
 appears, a click opens the menu, "終了" ends the program, and a second program in the
 same folder refuses to start. Asked whether the Windows session may end, the program agrees
-and polls no more."""
+and polls no more. An FTP server that cannot be reached turns the icon into the warning
+icon and is told in the events log, until the server answers again."""
 
 import os
 import socket
+import sys
 import threading
 import time
 import unittest
 
 import winedesk
+
+sys.path.insert(0, os.path.join(winedesk.ROOT, "tests", "e2e"))
+import harness  # noqa: E402
 
 POLL_INTERVAL = 15  # seconds between two polls of a mailbox without mail
 
@@ -43,6 +48,44 @@ class EmptyMailbox:
                     connection.sendall(answers.get(command, b"+OK\r\n"))
                     if command == b"QUIT":
                         return
+            except OSError:
+                pass
+
+    def close(self):
+        self.listener.close()
+
+
+class Forwarder:
+    """The FTP server back on a port: each connection there is joined to the real server's."""
+
+    def __init__(self, port, to):
+        self.listener = socket.create_server(("127.0.0.1", port))
+        self.to = to
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                near, _ = self.listener.accept()
+            except OSError:
+                return
+            far = socket.create_connection(("127.0.0.1", self.to))
+            for a, b in ((near, far), (far, near)):
+                threading.Thread(target=self._pump, args=(a, b), daemon=True).start()
+
+    @staticmethod
+    def _pump(source, sink):
+        try:
+            while True:
+                data = source.recv(65536)
+                if not data:
+                    break
+                sink.sendall(data)
+        except OSError:
+            pass
+        for s in (source, sink):
+            try:
+                s.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
 
@@ -117,6 +160,71 @@ class TrayUnderWine(unittest.TestCase):
         self.assertFalse(desk.program_running(), "the program was not ended with the session")
         self.assertEqual(len(mailbox.sessions), polls)
         self.assertEqual(self.files(), files, "files changed at the end of the session")
+
+    def test_ftp_trouble_turns_the_icon_and_clears(self):
+        helper = os.environ.get("VDL_END_SESSION")
+        if not helper or not os.environ.get("VDL_BINARY_DIR"):
+            self.skipTest("VDL_END_SESSION or VDL_BINARY_DIR is not set: run through ctest of the Windows build")
+        ftp = harness.vsftpd()
+        mailbox = EmptyMailbox()
+        self.addCleanup(mailbox.close)
+        port = harness.free_port()  # where the FTP server will answer, once it is back
+        target = "wine-health-%d" % os.getpid()
+        with open(os.path.join(self.folder, "Vendlume.ini"), "wb") as f:
+            f.write(harness.ini_text({
+                "POP3": {"Host": "127.0.0.1", "User": "shop", "Pass": "secret", "Port": mailbox.port},
+                "FTP": {"Host": "127.0.0.1", "User": ftp["user"], "Pass": ftp["password"], "Port": port,
+                        "Target": target}}))
+        open(os.path.join(self.folder, "item.unpublished"), "wb").close()  # a page waits to go up
+        desk = self.desk
+        desk.start_program()
+        at = desk.wait_for_icon()
+        self.assertIsNotNone(at, "no icon in the tray: " + desk.shots)
+        box = (at[0] - 8, at[1] - 8, 16, 16)
+        normal = desk.pixels(desk.screenshot("normal.png"), box)
+        answer = os.path.join(desk.shots, "resume.txt")
+
+        def resume():
+            if os.path.exists(answer):
+                os.remove(answer)
+            desk._run_in_desktop("vdltest", [helper, "Z:" + answer.replace("/", "\\"), "resume"], answer, 60)
+
+        def check_now():
+            desk.xdotool("mousemove", str(at[0]), str(at[1]), "click", "1")
+            time.sleep(1.5)
+            for _ in range(3):
+                desk.xdotool("key", "Down")
+            desk.xdotool("key", "Return")
+
+        def poll(ask):
+            """A poll asked for as ask() does: it must follow within 5 s."""
+            sessions = len(mailbox.sessions)
+            ask()
+            self.assertTrue(harness.wait_for(lambda: len(mailbox.sessions) > sessions, 5), "no poll within 5 s")
+
+        def icon_becomes(wanted):
+            return harness.wait_for(lambda: wanted(desk.pixels(desk.screenshot("icon.png"), box)), 10, 0.5)
+
+        def events():
+            return harness.folder_file(self.folder, "Vendlume-events.log").decode("cp932")
+
+        # The owner's "今すぐ確認" and a resume from sleep each bring a poll at once; once
+        # the page has failed to go up for more than two polls, the icon shows the warning.
+        poll(check_now)
+        for _ in range(3):
+            poll(resume)
+        warning_mark = (0xF5, 0xC4, 0x00)  # the yellow of res/vendlume-warning.ico's mark
+        self.assertTrue(icon_becomes(lambda pixels: any(all(abs(a - b) < 24 for a, b in zip(p, warning_mark))
+                                                        for p in pixels)), "no warning icon: " + desk.shots)
+        self.assertIn("[FTP] 問題が続いています", events())
+
+        forwarder = Forwarder(port, ftp["port"])
+        self.addCleanup(forwarder.close)
+        poll(resume)
+        self.assertTrue(icon_becomes(lambda pixels: pixels == normal), "the warning icon stayed: " + desk.shots)
+        self.assertIn("[FTP] 回復しました", events())
+        self.assertTrue(os.path.exists(os.path.join(ftp["home"], target + ".html")))
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "item.unpublished")))
 
     def files(self):
         """The program's files; the lock file it holds while it runs, and removes when it
