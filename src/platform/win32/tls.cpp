@@ -5,6 +5,8 @@
 #define SECURITY_WIN32
 #include "platform/tls.h"
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <wincrypt.h>
 #include <schannel.h>
@@ -65,6 +67,16 @@ std::shared_ptr<TlsResumeTicket> NewCredentials(std::string& error) {
   return credentials;
 }
 
+// The name SChannel sends as the server name and keys its sessions by: the host's name; none
+// for an IP literal, which may not be sent as a server name (RFC 6066). The certificate is
+// checked against the host either way.
+char* TargetName(std::string& host) {
+  in6_addr address;
+  if (inet_pton(AF_INET, host.c_str(), &address) == 1 || inet_pton(AF_INET6, host.c_str(), &address) == 1)
+    return nullptr;
+  return host.data();
+}
+
 constexpr DWORD kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
                            ISC_REQ_CONFIDENTIALITY | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
 
@@ -88,7 +100,7 @@ class SChannelEngine : public TlsEngine {
       unsigned long attributes = 0;
       SECURITY_STATUS status = InitializeSecurityContextA(
           &credentials_->handle, haveContext_ ? &context_ : nullptr,
-          const_cast<char*>(host_.c_str()), kRequest, 0, 0, haveContext_ ? &inDesc : nullptr, 0,
+          TargetName(host_), kRequest, 0, 0, haveContext_ ? &inDesc : nullptr, 0,
           &context_, &outDesc, &attributes, nullptr);
       // A first call that fails leaves no context to delete.
       if (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED || status == SEC_E_INCOMPLETE_MESSAGE)
@@ -229,7 +241,7 @@ class SChannelEngine : public TlsEngine {
     SecBuffer outBuffers[1] = {{0, SECBUFFER_TOKEN, nullptr}};
     SecBufferDesc outDesc{SECBUFFER_VERSION, 1, outBuffers};
     unsigned long attributes = 0;
-    InitializeSecurityContextA(&credentials_->handle, &context_, const_cast<char*>(host_.c_str()),
+    InitializeSecurityContextA(&credentials_->handle, &context_, TargetName(host_),
                                kRequest, 0, 0, nullptr, 0, &context_, &outDesc, &attributes,
                                nullptr);
     if (outBuffers[0].pvBuffer) {
