@@ -67,13 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   TSettings settings;
   settings.Review = true;
-  settings.Mall = TMallHosts{"http://search.test", "http://thumb.test", "http://script.test"};
   const std::string shopName = "shop";
-  const auto isSearch = [](const std::string& url) { return url.starts_with("http://search.test/search/mall/"); };
-  TMallLookup lookup(
-      [&](const std::string& url) { return (data[0] & 1) || !isSearch(url) ? std::string() : searchPage; },
-      [&](const std::string& url) { return isSearch(url) ? searchPage : reviewPage; }, [](int) {}, shopName,
-      settings.Mall);
+  const auto fetch = [&](const std::string& url) {
+    return url.find("/search/mall/") != std::string::npos ? searchPage : reviewPage;
+  };
+  TMallLookup lookup([&](const std::string& url) { return data[0] & 1 ? std::string() : fetch(url); }, fetch,
+                     [](int) {}, shopName, settings.Mall);
   TRecentOrders rows;
   TItemStage stage(rows, lookup, settings);
   stage.AddItemRow(Sjis("桜のマグ(mug-001)\r\n価格  1980(円) x 2(個)\r\n"), "12/09 10:00", Sjis("東京都"));
