@@ -1,10 +1,8 @@
-// From a host to a connection. The lookup, with a stand-in resolver (one that answers, fails,
-// or does not come back until the test lets it): its time limit, the order of its addresses,
-// and literals that need none. The connect, through a stand-in lookup: the addresses are
-// tried in turn (IPv4 first), a refusal moves on at once, a silent address after the
-// per-address limit, and the whole connect ends at the inactivity limit. Refusing and silent
-// peers are loopback addresses at the scripted server's port: 127.0.0.2 has no listener
-// there, 127.0.0.3 one whose queue of pending connections is full.
+// Connecting to a host with several addresses, through a stand-in lookup: the addresses
+// are tried in turn (IPv4 first), a refusal moves on at once, a silent address after the
+// per-address limit, and the whole connect ends at the inactivity limit. Refusing and
+// silent peers are loopback addresses at the scripted server's port: 127.0.0.2 has no
+// listener there, 127.0.0.3 one whose queue of pending connections is full.
 #include "net/tcpclient.h"
 
 #include <gtest/gtest.h>
@@ -37,9 +35,9 @@ struct {
   std::thread::id thread;
 } state;
 
-// Answers IPv6 and IPv4 addresses mixed, as a dual-stack name does, for mail.example; fails for
-// any other name; for stalled.example, first waits until released (at most 10 s: a broken test
-// cannot hang the run).
+// The lookup's stand-in resolver: answers IPv6 and IPv4 addresses mixed, as a dual-stack name does,
+// for mail.example; fails for any other name; for stalled.example, first waits until released (at
+// most 10 s: a broken test cannot hang the run).
 bool ScriptedResolver(const std::string& host, std::vector<std::string>& addresses) {
   std::unique_lock<std::mutex> lock(state.mutex);
   ++state.calls;

