@@ -54,11 +54,7 @@ TEST(CharsetNamed, EveryAliasInAnyCase) {
 // "注文①" in each charset; the declared one decides even where detection would misread.
 TEST(ToSjis, TheDeclaredCharsetDecides) {
   const std::string order = Sjis("注文①");
-  const auto marks = [](size_t n) {  // n times "〓"
-    std::string text;
-    while (n--) text += "\x81\xAC";
-    return text;
-  };
+  const auto marks = [](size_t n) { std::string text; while (n--) text += "\x81\xAC"; return text; };  // n "〓"
   struct Case {
     std::string name, text;
     TCharset charset;
@@ -83,16 +79,15 @@ TEST(ToSjis, TheDeclaredCharsetDecides) {
       {"JIS X 0212", "a\x1B$(D\x30\x21\x1B$BCm\x1B(B", TCharset::kIso2022Jp, "a\x81\xAC" + Sjis("注")},
       // UTF-8: code page 932's extension characters and JIS X 0208 forms map to their codes; what it
       // lacks and each invalid sequence become a mark; NUL and tag characters go.
-      {"extension characters", "①㈱髙﨑ⅰ～―〓", TCharset::kUtf8,
-       "\x87\x40\x87\x8A\xFB\xFC\xFA\xB1\xFA\x40\x81\x60\x81\x5C\x81\xAC"},
-      {"JIS X 0208 forms", "\u301C\u2212\u2016\u00A2\u00A3\u00AC", TCharset::kUtf8,
-       "\x81\x60\x81\x7C\x81\x61\x81\x91\x81\x92\x81\xCA"},
+      {"extension characters, JIS X 0208 forms", "①㈱髙﨑ⅰ～―〓\u301C\u2212\u2016\u00A2\u00A3\u00AC",
+       TCharset::kUtf8, "\x87\x40\x87\x8A\xFB\xFC\xFA\xB1\xFA\x40\x81\x60\x81\x5C\x81\xAC"
+                        "\x81\x60\x81\x7C\x81\x61\x81\x91\x81\x92\x81\xCA"},
       {"lacking; single bytes", "\U0001F600\u20ACa\uFF71\r", TCharset::kUtf8, marks(2) + "a\xB1\r"},
       {"every length", "a\xC2\xA7花\xF0\x9F\x98\x80z", TCharset::kUtf8, "a\x81\x98" + Sjis("花") + marks(1) + "z"},
-      {"NUL dropped; bytes that never begin", "ab\0c\x80\xC0\xAF\xF5\xFF"s, TCharset::kUtf8, "abc" + marks(5)},
-      {"cut short by the end", "x\xE6\xBC", TCharset::kUtf8, "x" + marks(1)},
-      {"cut short by ASCII, by a lead byte", "\xE6\xBC" "A\xE3\x81\xE3\x81\x82", TCharset::kUtf8,
-       marks(1) + "A" + marks(1) + Sjis("あ")},
+      {"NUL dropped", "ab\0cd"s, TCharset::kUtf8, "abcd"},
+      {"bytes that never begin", "c\x80\xC0\xAF\xF5\xFF", TCharset::kUtf8, "c" + marks(5)},
+      {"cut short by ASCII, a lead byte, the end", "\xE6\xBC" "A\xE3\x81\xE3\x81\x82x\xE6\xBC", TCharset::kUtf8,
+       marks(1) + "A" + marks(1) + Sjis("あ") + "x" + marks(1)},
       {"overlong, surrogate, beyond U+10FFFF", "\xE0\x80\xAF\xED\xA0\x80\xF4\x90\x80\x80", TCharset::kUtf8,
        marks(10)},
       {"tag characters dropped", "\xF0\x9F\x8F\xB4\xF3\xA0\x81\xA7\xF3\xA0\x81\xBF\xF3\xA0\x81\x81",
