@@ -84,7 +84,7 @@ TEST(ToSjis, TheDeclaredCharsetDecides) {
                         "\x81\x60\x81\x7C\x81\x61\x81\x91\x81\x92\x81\xCA"},
       {"lacking; single bytes", "\U0001F600\u20ACa\uFF71\r", TCharset::kUtf8, marks(2) + "a\xB1\r"},
       {"every length", "a\xC2\xA7花\xF0\x9F\x98\x80z", TCharset::kUtf8, "a\x81\x98" + Sjis("花") + marks(1) + "z"},
-      {"NUL dropped", "ab\0cd"s, TCharset::kUtf8, "abcd"},
+      {"NUL dropped, in a short text and among eight plain bytes", "ab\0cdefghij\0k"s, TCharset::kUtf8, "abcdefghijk"},
       {"bytes that never begin", "c\x80\xC0\xAF\xF5\xFF", TCharset::kUtf8, "c" + marks(5)},
       {"cut short by ASCII, a lead byte, the end", "\xE6\xBC" "A\xE3\x81\xE3\x81\x82x\xE6\xBC", TCharset::kUtf8,
        marks(1) + "A" + marks(1) + Sjis("あ") + "x" + marks(1)},
