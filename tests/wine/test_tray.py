@@ -181,7 +181,9 @@ class TrayUnderWine(unittest.TestCase):
         at = desk.wait_for_icon()
         self.assertIsNotNone(at, "no icon in the tray: " + desk.shots)
         box = (at[0] - 8, at[1] - 8, 16, 16)
-        normal = desk.pixels(desk.screenshot("normal.png"), box)
+        above = (winedesk.WIDTH - 400, winedesk.HEIGHT - winedesk.TASKBAR - 120, 400, 120)  # where notices show
+        shot = desk.screenshot("normal.png")
+        normal, quiet = desk.pixels(shot, box), desk.pixels(shot, above)
         answer = os.path.join(desk.shots, "resume.txt")
 
         def resume():
@@ -205,6 +207,16 @@ class TrayUnderWine(unittest.TestCase):
         def icon_becomes(wanted):
             return harness.wait_for(lambda: wanted(desk.pixels(desk.screenshot("icon.png"), box)), 10, 0.5)
 
+        def notice_shown(warning):
+            """A notice above the icon (the tip kept away), with the warning sign's orange or without."""
+            desk.xdotool("mousemove", "10", "10")
+
+            def shown():
+                pixels = desk.pixels(desk.screenshot("notice.png"), above)
+                orange = sum(all(abs(a - b) < 30 for a, b in zip(p, (0xF5, 0x79, 0x00))) for p in pixels)
+                return sum(a != b for a, b in zip(pixels, quiet)) > 2000 and (orange > 20) == warning
+            return harness.wait_for(shown, 30, 0.5)
+
         def events():
             return harness.folder_file(self.folder, "Vendlume-events.log").decode("cp932")
 
@@ -217,12 +229,14 @@ class TrayUnderWine(unittest.TestCase):
         self.assertTrue(icon_becomes(lambda pixels: any(all(abs(a - b) < 24 for a, b in zip(p, warning_mark))
                                                         for p in pixels)), "no warning icon: " + desk.shots)
         self.assertIn("[FTP] 問題が続いています", events())
+        self.assertTrue(notice_shown(warning=True), "no warning notice: " + desk.shots)
 
         forwarder = Forwarder(port, ftp["port"])
         self.addCleanup(forwarder.close)
         poll(resume)
         self.assertTrue(icon_becomes(lambda pixels: pixels == normal), "the warning icon stayed: " + desk.shots)
         self.assertIn("[FTP] 回復しました", events())
+        self.assertTrue(notice_shown(warning=False), "no notice of the recovery: " + desk.shots)
         self.assertTrue(os.path.exists(os.path.join(ftp["home"], target + ".html")))
         self.assertFalse(os.path.exists(os.path.join(self.folder, "item.unpublished")))
 
