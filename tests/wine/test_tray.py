@@ -19,13 +19,12 @@ import harness  # noqa: E402
 POLL_INTERVAL = 15  # seconds between two polls of a mailbox without mail
 
 
-class EmptyMailbox:
-    """A POP3 server on loopback with no mail that notes the start of every session."""
+class LoopbackServer:
+    """Accepts connections on 127.0.0.1 at port (0: a free one) and serves each in a thread."""
 
-    def __init__(self):
-        self.listener = socket.create_server(("127.0.0.1", 0))
+    def __init__(self, port=0):
+        self.listener = socket.create_server(("127.0.0.1", port))
         self.port = self.listener.getsockname()[1]
-        self.sessions = []
         threading.Thread(target=self._accept, daemon=True).start()
 
     def _accept(self):
@@ -34,11 +33,21 @@ class EmptyMailbox:
                 connection, _ = self.listener.accept()
             except OSError:
                 return
-            self.sessions.append(time.monotonic())
-            threading.Thread(target=self._serve, args=(connection,), daemon=True).start()
+            threading.Thread(target=self.serve, args=(connection,), daemon=True).start()
 
-    @staticmethod
-    def _serve(connection):
+    def close(self):
+        self.listener.close()
+
+
+class EmptyMailbox(LoopbackServer):
+    """A POP3 server with no mail that notes the start of every session."""
+
+    def __init__(self):
+        self.sessions = []
+        super().__init__()
+
+    def serve(self, connection):
+        self.sessions.append(time.monotonic())
         answers = {b"STAT": b"+OK 0 0\r\n", b"LIST": b"+OK 0 messages\r\n.\r\n", b"QUIT": b"+OK bye\r\n"}
         with connection, connection.makefile("rb") as lines:
             try:
@@ -51,46 +60,31 @@ class EmptyMailbox:
             except OSError:
                 pass
 
-    def close(self):
-        self.listener.close()
 
-
-class Forwarder:
+class Forwarder(LoopbackServer):
     """The FTP server back on a port: each connection there is joined to the real server's."""
 
     def __init__(self, port, to):
-        self.listener = socket.create_server(("127.0.0.1", port))
         self.to = to
-        threading.Thread(target=self._accept, daemon=True).start()
+        super().__init__(port)
 
-    def _accept(self):
-        while True:
-            try:
-                near, _ = self.listener.accept()
-            except OSError:
-                return
-            far = socket.create_connection(("127.0.0.1", self.to))
-            for a, b in ((near, far), (far, near)):
-                threading.Thread(target=self._pump, args=(a, b), daemon=True).start()
+    def serve(self, near):
+        far = socket.create_connection(("127.0.0.1", self.to))
+        threading.Thread(target=self._pump, args=(far, near), daemon=True).start()
+        self._pump(near, far)
 
     @staticmethod
     def _pump(source, sink):
         try:
-            while True:
-                data = source.recv(65536)
-                if not data:
-                    break
+            while data := source.recv(65536):
                 sink.sendall(data)
         except OSError:
             pass
-        for s in (source, sink):
+        for end in (source, sink):
             try:
-                s.shutdown(socket.SHUT_RDWR)
+                end.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
-
-    def close(self):
-        self.listener.close()
 
 
 class TrayUnderWine(unittest.TestCase):
