@@ -2,10 +2,13 @@
 // end: WM_QUERYENDSESSION to every top-level window of the process that owns the program's
 // main window, and nothing after it (as when another program then keeps the session going).
 // With "resume" after the file name, tells those windows instead that the PC woke from sleep
-// (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC).
+// (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC). With "forget", takes the program's icon out of
+// the tray as a restarted taskbar would have lost it; with "taskbar", tells every window that
+// a new taskbar exists ("TaskbarCreated"); each writes "done".
 // Writes the answers, one per window, to the file named on the command line, or "none" when
 // there is no such window. Run in the program's desktop by tests/wine/test_tray.py.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -35,20 +38,32 @@ BOOL CALLBACK Ask(HWND window, LPARAM data) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 2 && !(argc == 3 && std::wstring(argv[2]) == L"resume")) return 2;
+  const std::wstring mode = argc == 3 ? argv[2] : L"";
+  if (argc < 2 || argc > 3) return 2;
   Query query;
-  if (argc == 3) {
-    query.message = WM_POWERBROADCAST;
-    query.wParam = PBT_APMRESUMEAUTOMATIC;
-  }
   HWND main = FindWindowW(L"TForm1", nullptr);
-  if (main) {
+  if (mode == L"forget") {
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = FindWindowW(L"TaskTrayHandle", nullptr);
+    icon.uID = 1;
+    query.answers = icon.hWnd && Shell_NotifyIconW(NIM_DELETE, &icon) ? "done" : "failed";
+  } else if (mode == L"taskbar") {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_NORMAL, 5000,
+                        &ignored);
+    query.answers = "done";
+  } else if (main) {
+    if (mode == L"resume") {
+      query.message = WM_POWERBROADCAST;
+      query.wParam = PBT_APMRESUMEAUTOMATIC;
+    }
     GetWindowThreadProcessId(main, &query.process);
     EnumWindows(Ask, reinterpret_cast<LPARAM>(&query));
   }
   FILE* out = _wfopen(argv[1], L"wb");
   if (!out) return 1;
-  std::fputs(main ? query.answers.c_str() : "none", out);
+  std::fputs(main || mode == L"forget" || mode == L"taskbar" ? query.answers.c_str() : "none", out);
   std::fclose(out);
   return 0;
 }

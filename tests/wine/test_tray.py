@@ -178,12 +178,9 @@ class TrayUnderWine(unittest.TestCase):
         above = (winedesk.WIDTH - 400, winedesk.HEIGHT - winedesk.TASKBAR - 120, 400, 120)  # where notices show
         shot = desk.screenshot("normal.png")
         normal, quiet = desk.pixels(shot, box), desk.pixels(shot, above)
-        answer = os.path.join(desk.shots, "resume.txt")
 
         def resume():
-            if os.path.exists(answer):
-                os.remove(answer)
-            desk._run_in_desktop("vdltest", [helper, "Z:" + answer.replace("/", "\\"), "resume"], answer, 60)
+            self.tell(helper, "resume")
 
         def check_now():
             desk.xdotool("mousemove", str(at[0]), str(at[1]), "click", "1")
@@ -233,6 +230,26 @@ class TrayUnderWine(unittest.TestCase):
         self.assertTrue(notice_shown(warning=False), "no notice of the recovery: " + desk.shots)
         self.assertTrue(os.path.exists(os.path.join(ftp["home"], target + ".html")))
         self.assertFalse(os.path.exists(os.path.join(self.folder, "item.unpublished")))
+
+    def test_the_icon_comes_back_with_a_new_taskbar(self):
+        helper = os.environ.get("VDL_END_SESSION")
+        if not helper:
+            self.skipTest("VDL_END_SESSION is not set: run through ctest of the Windows build")
+        self.desk.start_program()
+        self.assertIsNotNone(self.desk.wait_for_icon(), "no icon in the tray: " + self.desk.shots)
+        # A taskbar that restarted knows no icon; its "TaskbarCreated" brings the program's back.
+        self.assertEqual(self.tell(helper, "forget"), "done")
+        self.assertTrue(harness.wait_for(lambda: self.desk.tray_icon() is None, 10, 0.5), "the icon stayed")
+        self.assertEqual(self.tell(helper, "taskbar"), "done")
+        self.assertIsNotNone(self.desk.wait_for_icon(10), "no icon after TaskbarCreated: " + self.desk.shots)
+        self.assertTrue(self.desk.program_running())
+
+    def tell(self, helper, mode):
+        """Runs the helper in the program's desktop with mode; what it wrote."""
+        answer = os.path.join(self.desk.shots, mode + ".txt")
+        if os.path.exists(answer):
+            os.remove(answer)
+        return self.desk._run_in_desktop("vdltest", [helper, "Z:" + answer.replace("/", "\\"), mode], answer, 60)
 
     def files(self):
         """The program's files; the lock file it holds while it runs, and removes when it
