@@ -1,6 +1,5 @@
-// The tray icon of a program started at logon, before the taskbar exists: whatever the first add
-// fails with (the texts are in trayicon_test), the icon stays wanted, and the shell's
-// "TaskbarCreated" adds it unless it was hidden meanwhile. The shell is a seam here.
+// Started at logon, before the taskbar exists: the icon whose first add failed (the texts are trayicon_test's)
+// stays wanted, and "TaskbarCreated" adds it unless it was hidden meanwhile. The shell is a seam here.
 #include <gtest/gtest.h>
 
 #include "platform/application.h"
@@ -11,7 +10,7 @@ namespace {
 TEST(TrayAtLogon, AFailedFirstAddIsPendingUntilTheTaskbarIsCreated) {
   // The codes of the shell's calls before the taskbar exists (then they succeed); hidden meanwhile.
   const struct { std::vector<unsigned> codes; bool hidden; } rows[] = {
-      {{0}, false}, {std::vector<unsigned>(13, platform::kErrorTimeout), false}, {{5}, true}};
+      {std::vector<unsigned>(13, platform::kErrorTimeout), false}, {{5}, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
     size_t calls = 0;
