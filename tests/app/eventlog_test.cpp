@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 #include "base/errors.h"
@@ -71,23 +72,19 @@ TEST(WriteLog, FailureReachesTheCaller) {
   EXPECT_THROW(WriteLog(1, true, LogPath()), EFCreateError);
 }
 
-TEST(EventsLog, AFullLogMovesAsideToOneOlderFileAndFailureReachesTheCaller) {
-  const std::string line = "2026/12/09 10:00:00 [FTP] x";  // 27 bytes and CR LF
+TEST(EventsLog, AFullLogMovesAsideReplacingTheOlderFile) {
+  const std::string line(27, 'x');  // 29 bytes with CR LF
   const long room = kEventsLogMaxBytes - 29;
-  // The log's size before (-1: none), a .1 there before, the log's size after, the .1's (-1: none).
-  const struct { long current; bool older; long size, olderSize; } cases[] = {
-      {-1, false, 29, -1}, {0, false, 29, -1}, {room, false, kEventsLogMaxBytes, -1},
-      {room + 1, false, 29, room + 1}, {room + 1, true, 29, room + 1}};
-  ScopedTempDir dir;
-  for (const auto& c : cases) {
-    const std::string path = platform::FileInCurrentDirectory("events" + std::to_string(&c - cases) + ".log");
-    if (c.current >= 0) testing_support::WriteAll(path, std::string(c.current, 'o'));
-    if (c.older) testing_support::WriteAll(path + ".1", "older\r\n");
-    AppendEventsLogLine(path, line);
-    EXPECT_EQ(ReadAll(path), std::string(c.size - 29, 'o') + line + "\r\n") << c.current;
-    EXPECT_EQ(FileExists(path + ".1") ? static_cast<long>(ReadAll(path + ".1").size()) : -1, c.olderSize) << c.current;
+  // The log's size before (-1: none) and after; the older file's after (7 before).
+  for (const auto [before, after, older] :
+       {std::array<long, 3>{-1, 29, 7}, {room, kEventsLogMaxBytes, 7}, {room + 1, 29, room + 1}}) {
+    ScopedTempDir dir;
+    if (before >= 0) testing_support::WriteAll("e.log", std::string(before, 'o'));
+    testing_support::WriteAll("e.log.1", "older\r\n");
+    AppendEventsLogLine("e.log", line);
+    EXPECT_EQ(ReadAll("e.log"), std::string(after - 29, 'o') + line + "\r\n") << before;
+    EXPECT_EQ(ReadAll("e.log.1").size(), static_cast<size_t>(older)) << before;
   }
-  EXPECT_THROW(AppendEventsLogLine(platform::FileInCurrentDirectory("missing-folder/x.log"), "x"), EFCreateError);
 }
 
 }  // namespace
