@@ -11,6 +11,8 @@ TEST(StatusWindow, OneWindowShowsTheReportAsItIsNowAndGoesWhenClosed) {
   TStatusWindow* const first = slot.get();
   ShowStatusWindow(slot, report);  // the open one, read again
   EXPECT_TRUE(slot.get() == first && first->Visible() && first->Memo1.Text() == "2");
+  first->Memo1.Type("x");  // a report to read, not to write in
+  EXPECT_EQ(first->Memo1.Text(), "2");
   first->Button1.Click();
   dialog_test::RunMessageLoopOnce();
   EXPECT_FALSE(slot);
