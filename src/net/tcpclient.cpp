@@ -5,6 +5,7 @@
 
 #include "base/netexceptions.h"
 #include "base/numtext.h"
+#include "net/idlepump.h"
 #include "net/netstack.h"
 
 namespace {
@@ -75,7 +76,10 @@ bool TNetTCPClient::ConnectTo(const std::string& ip, int timeoutMs, int& error) 
   }
   if (!UseNagle && !binding_.Socket.SetNoDelay()) RaiseSocketError(platform::LastSocketError());
   DoStatus(nsConnecting, ip);
-  if (binding_.Socket.Connect(ip, Port, timeoutMs)) return true;
+  // The wait returns to the idle pump like every other wait for the peer.
+  TNetIdlePump* pump = TNetIdlePump::Current();
+  const int slice = pump && pump->Active ? std::max(pump->IdleTimeOut, 1) : 0;
+  if (binding_.Socket.Connect(ip, Port, timeoutMs, [this] { PumpIdleMessages(true, false); }, slice)) return true;
   error = platform::LastSocketError();
   binding_.Socket.Close();
   return false;

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,8 +67,11 @@ class TcpSocket {
   // failure. The connection it gives is blocking.
   TcpSocket AcceptPending();
   // Connects to a numeric address of the socket's family; gives up with kSocketErrorTimedOut when the peer has not
-  // answered within timeoutMs (negative: as long as the system waits).
-  bool Connect(const std::string& ip, int port, int timeoutMs);
+  // answered within timeoutMs (negative: as long as the system waits). With whileWaiting, a
+  // limited wait is cut into slices of sliceMs and whileWaiting runs between them (only the
+  // time spent waiting counts); when it throws, the socket is left for the caller to close.
+  bool Connect(const std::string& ip, int port, int timeoutMs, const std::function<void()>& whileWaiting = {},
+               int sliceMs = 0);
   // The TCP no-delay option: small writes leave at once.
   bool SetNoDelay();
   // A blocking send that cannot hand over a byte within timeoutMs fails with
