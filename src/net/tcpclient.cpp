@@ -76,10 +76,12 @@ bool TNetTCPClient::ConnectTo(const std::string& ip, int timeoutMs, int& error) 
   }
   if (!UseNagle && !binding_.Socket.SetNoDelay()) RaiseSocketError(platform::LastSocketError());
   DoStatus(nsConnecting, ip);
-  // The wait returns to the idle pump like every other wait for the peer.
+  // The socket's own waits (the connect, the TLS handshake) return to the idle pump like
+  // every other wait for the peer.
   TNetIdlePump* pump = TNetIdlePump::Current();
-  const int slice = pump && pump->Active ? std::max(pump->IdleTimeOut, 1) : 0;
-  if (binding_.Socket.Connect(ip, Port, timeoutMs, [this] { PumpIdleMessages(true, false); }, slice)) return true;
+  if (pump && pump->Active)
+    binding_.Socket.SetWaitPump([this] { PumpIdleMessages(true, false); }, std::max(pump->IdleTimeOut, 1));
+  if (binding_.Socket.Connect(ip, Port, timeoutMs)) return true;
   error = platform::LastSocketError();
   binding_.Socket.Close();
   return false;

@@ -181,16 +181,18 @@ TEST(TcpAddresses, EachAddressInTurnWithinTheLimits) {
   }
 }
 
-// The lookup and the connect return to the idle pump while they wait, as every other wait for
-// the network does, so the windows and the session's end are answered; a pump that throws (the
-// program leaving) ends the wait at once.
-TEST(TcpAddresses, TheLookupAndTheConnectKeepPumping) {
+// The lookup, the connect and the TLS handshake return to the idle pump while they wait, as
+// every other wait for the network does, so the windows and the session's end are answered; a
+// pump that throws (the program leaving) ends the wait at once.
+TEST(TcpAddresses, TheLookupTheConnectAndTheHandshakeKeepPumping) {
   struct Leaving {};
   for (const bool leave : {false, true}) {
-    for (const char* host : {"stalled.example", "shop.example"}) {
+    for (const char* host : {"stalled.example", "shop.example", "127.0.0.1"}) {  // the last: a silent TLS server
       SCOPED_TRACE(std::string(host) + (leave ? ", leaving" : ""));
       ScriptedServer server;
       SilentPeer silent(kSilent, server.Port());
+      server.HoldUntilClientCloses();
+      server.Start();
       answer = {kSilent};
       state.released = false;
       int pumps = 0;
@@ -202,6 +204,7 @@ TEST(TcpAddresses, TheLookupAndTheConnectKeepPumping) {
       TNetTCPClient client;
       client.Host = host;
       client.Port = server.Port();
+      client.UseTLS = tlsImplicit;
       client.Resolver = [](const std::string& name, std::vector<std::string>& addresses) {
         return name == "stalled.example" ? ScriptedResolver(name, addresses) : StandInLookup(name, addresses);
       };
@@ -221,6 +224,14 @@ TEST(TcpAddresses, TheLookupAndTheConnectKeepPumping) {
       state.released = true;
       state.changed.notify_all();
       state.changed.wait_for(lock, std::chrono::seconds(10), [] { return state.running == 0; });
+      lock.unlock();
+      if (std::string(host) != "127.0.0.1") {  // the server still waits for a client
+        TNetTCPClient unblock;
+        unblock.Host = "127.0.0.1";
+        unblock.Port = server.Port();
+        unblock.OpenConnection();
+        unblock.CloseConnection();
+      }
     }
   }
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -204,8 +203,7 @@ TcpSocket TcpSocket::Accept() {
   return TcpSocket(fd);
 }
 
-bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs, const std::function<void()>& whileWaiting,
-                        int sliceMs) {
+bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs) {
   SocketAddress addr;
   if (!MakeAddress(ip, port, addr)) return Fail(kSocketErrorInvalidArgument);
   int fd = static_cast<int>(handle_);
@@ -221,17 +219,12 @@ bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs, const st
       return Fail(WinsockCode(err));
     }
     pollfd p{fd, POLLOUT, 0};
-    int ready = 0;
-    for (int64_t left = timeoutMs;;) {
-      const int wait = static_cast<int>(whileWaiting && sliceMs > 0 ? std::min<int64_t>(left, sliceMs) : left);
-      const auto before = std::chrono::steady_clock::now();
-      do ready = poll(&p, 1, wait);
-      while (ready < 0 && errno == EINTR);
-      left -= std::max<int64_t>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count(), 1);
-      if (ready != 0 || left <= 0) break;
-      if (whileWaiting) whileWaiting();
-    }
+    const int ready = InSlices(timeoutMs, [&p](int ms) {
+      int r;
+      do r = poll(&p, 1, ms);
+      while (r < 0 && errno == EINTR);
+      return r;
+    });
     if (ready <= 0) {
       int err = ready == 0 ? ETIMEDOUT : errno;
       SetBlocking(fd, true);

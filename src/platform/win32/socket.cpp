@@ -4,7 +4,6 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
-#include <chrono>
 
 namespace platform {
 
@@ -167,8 +166,7 @@ TcpSocket TcpSocket::Accept() {
   return TcpSocket(static_cast<intptr_t>(s));
 }
 
-bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs, const std::function<void()>& whileWaiting,
-                        int sliceMs) {
+bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs) {
   SocketAddress addr;
   if (!MakeAddress(ip, port, addr)) return Fail(kSocketErrorInvalidArgument);
   SOCKET s = Handle(handle_);
@@ -183,20 +181,14 @@ bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs, const st
       return Fail(err);
     }
     fd_set writable, failed;
-    int ready = 0;
-    for (int64_t left = timeoutMs;;) {
+    const int ready = InSlices(timeoutMs, [&](int ms) {
       FD_ZERO(&writable);
       FD_ZERO(&failed);
       FD_SET(s, &writable);
       FD_SET(s, &failed);
-      timeval tv = Interval(static_cast<int>(whileWaiting && sliceMs > 0 ? std::min<int64_t>(left, sliceMs) : left));
-      const auto before = std::chrono::steady_clock::now();
-      ready = select(0, nullptr, &writable, &failed, &tv);
-      left -= std::max<int64_t>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count(), 1);
-      if (ready != 0 || left <= 0) break;
-      if (whileWaiting) whileWaiting();
-    }
+      timeval tv = Interval(ms);
+      return select(0, nullptr, &writable, &failed, &tv);
+    });
     if (ready <= 0) {
       err = ready == 0 ? WSAETIMEDOUT : WSAGetLastError();
       SetBlocking(s, true);
