@@ -41,7 +41,7 @@ TlsOutcome TlsChannel::Handshake(const TlsPeer& peer) {
     out.clear();
     if (step < 0) return {TlsFailure::kHandshake, detail, 0};
     if (step > 0) break;
-    int ready = socket_.WaitReadableRaw(timeoutMs_);
+    int ready = socket_.WaitReadablePumped(timeoutMs_);
     if (ready < 0) return {TlsFailure::kSocket, {}, LastSocketError()};
     if (ready == 0) return {TlsFailure::kTimedOut, {}, 0};
     char block[16384];
@@ -124,7 +124,7 @@ int TlsChannel::WaitReadable(int timeoutMs) {
       wait = static_cast<int>(std::max<int64_t>(
           0, std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count()));
     }
-    int ready = socket_.WaitReadableRaw(wait);
+    int ready = socket_.WaitReadablePumped(wait);
     if (ready <= 0) return ready;
     if (ReadMore() < 0) return -1;
   }

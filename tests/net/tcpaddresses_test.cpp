@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/netexceptions.h"
+#include "net/idlepump.h"
 #include "net/netstack.h"
 #include "platform/socket.h"
 #include "support/scripted_server.h"
@@ -177,6 +178,61 @@ TEST(TcpAddresses, EachAddressInTurnWithinTheLimits) {
     }
     server.Join();
     EXPECT_EQ(tried, c.tried) << c.what;
+  }
+}
+
+// The lookup, the connect and the TLS handshake return to the idle pump while they wait, as
+// every other wait for the network does, so the windows and the session's end are answered; a
+// pump that throws (the program leaving) ends the wait at once.
+TEST(TcpAddresses, TheLookupTheConnectAndTheHandshakeKeepPumping) {
+  struct Leaving {};
+  for (const bool leave : {false, true}) {
+    for (const char* host : {"stalled.example", "shop.example", "127.0.0.1"}) {  // the last: a silent TLS server
+      SCOPED_TRACE(std::string(host) + (leave ? ", leaving" : ""));
+      ScriptedServer server;
+      SilentPeer silent(kSilent, server.Port());
+      server.HoldUntilClientCloses();
+      server.Start();
+      answer = {kSilent};
+      state.released = false;
+      int pumps = 0;
+      TNetIdlePump pump;
+      pump.IdleTimeOut = 20;
+      pump.ProcessMessages = [&](bool) {
+        if (++pumps == 3 && leave) throw Leaving{};
+      };
+      TNetTCPClient client;
+      client.Host = host;
+      client.Port = server.Port();
+      client.UseTLS = tlsImplicit;
+      client.Resolver = [](const std::string& name, std::vector<std::string>& addresses) {
+        return name == "stalled.example" ? ScriptedResolver(name, addresses) : StandInLookup(name, addresses);
+      };
+      client.InactivityTimeout = 400;
+      bool left = false;
+      try {
+        client.OpenConnection();
+      } catch (const ENetSocketError& e) {
+        EXPECT_EQ(e.Code, 10060);
+      } catch (const Leaving&) {
+        left = true;
+      }
+      EXPECT_EQ(left, leave);
+      EXPECT_EQ(pumps >= 10, !leave) << pumps;
+      EXPECT_FALSE(client.IsOpen());
+      std::unique_lock<std::mutex> lock(state.mutex);
+      state.released = true;
+      state.changed.notify_all();
+      state.changed.wait_for(lock, std::chrono::seconds(10), [] { return state.running == 0; });
+      lock.unlock();
+      if (std::string(host) != "127.0.0.1") {  // the server still waits for a client
+        TNetTCPClient unblock;
+        unblock.Host = "127.0.0.1";
+        unblock.Port = server.Port();
+        unblock.OpenConnection();
+        unblock.CloseConnection();
+      }
+    }
   }
 }
 

@@ -2,7 +2,8 @@
 // end: WM_QUERYENDSESSION to every top-level window of the process that owns the program's
 // main window, and nothing after it (as when another program then keeps the session going).
 // With "resume" after the file name, tells those windows instead that the PC woke from sleep
-// (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC). With "forget", takes the program's icon out of
+// (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC); with "timed", asks as without a mode and adds
+// to each answer the milliseconds it took (1:35). With "forget", takes the program's icon out of
 // the tray as a restarted taskbar would have lost it; with "taskbar", tells every window that
 // a new taskbar exists ("TaskbarCreated"); each writes "done".
 // Writes the answers, one per window, to the file named on the command line, or "none" when
@@ -19,6 +20,7 @@ struct Query {
   DWORD process = 0;
   UINT message = WM_QUERYENDSESSION;
   WPARAM wParam = 0;
+  bool timed = false;
   std::string answers;
 };
 
@@ -28,10 +30,13 @@ BOOL CALLBACK Ask(HWND window, LPARAM data) {
   GetWindowThreadProcessId(window, &process);
   if (process != query->process) return TRUE;
   DWORD_PTR answer = 0;
+  const DWORD asked = GetTickCount();
   if (SendMessageTimeoutW(window, query->message, query->wParam, 0, SMTO_ABORTIFHUNG, 10000, &answer))
-    query->answers += std::to_string(answer) + " ";
+    query->answers += std::to_string(answer);
   else
-    query->answers += "timeout ";
+    query->answers += "timeout";
+  if (query->timed) query->answers += ":" + std::to_string(GetTickCount() - asked);
+  query->answers += " ";
   return TRUE;
 }
 
@@ -54,6 +59,7 @@ int wmain(int argc, wchar_t** argv) {
                         &ignored);
     query.answers = "done";
   } else if (main) {
+    query.timed = mode == L"timed";
     if (mode == L"resume") {
       query.message = WM_POWERBROADCAST;
       query.wParam = PBT_APMRESUMEAUTOMATIC;

@@ -231,6 +231,30 @@ class TrayUnderWine(unittest.TestCase):
         self.assertTrue(os.path.exists(os.path.join(ftp["home"], target + ".html")))
         self.assertFalse(os.path.exists(os.path.join(self.folder, "item.unpublished")))
 
+    def test_session_end_is_answered_while_a_server_is_silent(self):
+        helper = os.environ.get("VDL_END_SESSION")
+        if not helper:
+            self.skipTest("VDL_END_SESSION is not set: run through ctest of the Windows build")
+        # A mailbox address that takes no connection: its queue of pending ones is full.
+        silent = socket.create_server(("127.0.0.3", 0), backlog=0)
+        self.addCleanup(silent.close)
+        port, fillers = silent.getsockname()[1], []
+        self.addCleanup(lambda: [f.close() for f in fillers])
+        while len(fillers) < 16:
+            try:
+                fillers.append(socket.create_connection(("127.0.0.3", port), timeout=0.3))
+            except OSError:
+                break
+        with open(os.path.join(self.folder, "Vendlume.ini"), "wb") as f:
+            f.write(b"[POP3]\r\nHost=127.0.0.3\r\nUser=shop\r\nPass=secret\r\nPort=%d\r\n" % port)
+        self.desk.start_program()
+        self.assertIsNotNone(self.desk.wait_for_icon(), "no icon in the tray: " + self.desk.shots)
+        self.tell(helper, "resume")  # a poll in 2 s, whose connect then waits ("02": SYN sent)
+        self.assertTrue(harness.wait_for(lambda: any(state == "02" for state, _ in harness.tcp_connections(port)),
+                                         10, 0.2), harness.tcp_connections(port))
+        answers = self.tell(helper, "timed").split()
+        self.assertTrue(answers and all(a.startswith("1:") and int(a[2:]) < 1000 for a in answers), answers)
+
     def test_the_icon_comes_back_with_a_new_taskbar(self):
         helper = os.environ.get("VDL_END_SESSION")
         if not helper:
