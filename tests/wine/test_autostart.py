@@ -3,7 +3,6 @@
 import os
 import subprocess
 import tempfile
-import time
 import unittest
 
 import winedesk
@@ -21,17 +20,15 @@ class StartWithWindows(unittest.TestCase):
         desk.start_program()
         self.assertIsNotNone(at := desk.wait_for_icon(), "no icon in the tray: " + desk.shots)
         command = '"z:%s" /autostart' % desk.exe.replace("/", "\\").lower()
+        state = lambda: (command in reg("query").stdout.lower(), desk.program_running())
         for ups, present in ((3, True), (3, False), (3, True), (1, True)):  # the item thrice, then "終了"
+            before = desk.screenshot("before.png")
             desk.xdotool("mousemove", str(at[0]), str(at[1]), "click", "1")
-            time.sleep(1.5)
+            winedesk.wait_for(lambda: desk.menu_open(before, desk.screenshot("menu.png")), 30)
             for key in ["Up"] * ups + ["Return"]:
                 desk.xdotool("key", key)
-            deadline = time.monotonic() + 30
-            while (command in reg("query").stdout.lower(), desk.program_running()) != (present, ups == 3) \
-                    and time.monotonic() < deadline:
-                time.sleep(0.5)
-            query = reg("query")
-            self.assertEqual((command in query.stdout.lower(), desk.program_running()), (present, ups == 3), query)
+            self.assertEqual(winedesk.wait_for(lambda: state() == (present, ups == 3), 30) or state(),
+                             True, (ups, present))
         # As at logon, from another folder: the program holds its own folder and leaves the other alone.
         elsewhere = tempfile.mkdtemp(prefix="vdl-system-folder-")
         self.addCleanup(winedesk.remove, elsewhere)
