@@ -394,8 +394,9 @@ class WorkFolder:
 
 
 class ProgramRun(unittest.TestCase):
-    """One run of the program in setUpClass. A subclass sets NAME and defines sections(target,
-    mall) and drive() (which sets the findings); servers(), prepare() and MALL_ARGS are optional."""
+    """One run of the program in setUpClass. A subclass sets NAME and defines sections(target, mall),
+    prepare() (files and mails before the start) and drive() (which sets the findings); servers() and
+    MALL_ARGS are optional."""
 
     NAME = None
     MALL_ARGS = ()
@@ -431,10 +432,6 @@ class ProgramRun(unittest.TestCase):
         pop3, ftp = dovecot(), vsftpd()
         cls.pop3, cls.ftp = pop3, ftp
         return pop3["maildir"], ftp["home"]
-
-    @classmethod
-    def prepare(cls):
-        pass
 
 
 LOG_LINE = re.compile(rb"(\d\d)/(\d\d) (\d\d):(\d\d):(\d\d) - ([A-Za-z0-9]*)\r\n")
