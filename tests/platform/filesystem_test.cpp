@@ -9,8 +9,7 @@
 #include "platform/filesystem.h"
 #include "support/testing.h"
 
-// A program holding the list open (read sharing only, as a spreadsheet showing it) is waited for in 40 slices
-// of 50 ms, about two seconds; then both files stay.
+// A program holding the list (read sharing only, as a spreadsheet showing it) is waited for in 40 slices of 50 ms.
 TEST(RenameReplacing, WaitsAboutTwoSecondsForAProgramHoldingTheTargetThenGivesUpLeavingBothFiles) {
   // The source, whether held, the wait after which the holder lets go (0: never), replaced, the waits made.
   const std::tuple<const char*, bool, int, bool, int> cases[] = {{"itemsl.csv.new", false, 0, true, 0},

@@ -7,14 +7,15 @@ import unittest
 
 import winedesk
 
+RUN = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+
 
 class StartWithWindows(unittest.TestCase):
     def test_the_item_adds_and_removes_the_run_value_and_the_run_command_works_in_its_folder(self):
         desk = winedesk.desktop_for(self, copy_program=True)
         def reg(action, *args):  # on the Vendlume value of the user's Run key
-            return subprocess.run(["wine", "reg", action, r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run",
-                                   "/v", "Vendlume", *args], env=desk.env, capture_output=True, text=True,
-                                  errors="replace", timeout=120)
+            return subprocess.run(["wine", "reg", action, RUN, "/v", "Vendlume", *args], env=desk.env,
+                                  capture_output=True, text=True, errors="replace", timeout=120)
         reg("delete", "/f")
         self.addCleanup(reg, "delete", "/f")
         desk.start_program()
@@ -27,8 +28,7 @@ class StartWithWindows(unittest.TestCase):
             winedesk.wait_for(lambda: desk.menu_open(before, desk.screenshot("menu.png")), 30)
             for key in ["Up"] * ups + ["Return"]:
                 desk.xdotool("key", key)
-            self.assertEqual(winedesk.wait_for(lambda: state() == (present, ups == 3), 30) or state(),
-                             True, (ups, present))
+            self.assertTrue(winedesk.wait_for(lambda: state() == (present, ups == 3), 30), (ups, present, state()))
         # As at logon, from another folder: the program holds its own folder and leaves the other alone.
         elsewhere = tempfile.mkdtemp(prefix="vdl-system-folder-")
         self.addCleanup(winedesk.remove, elsewhere)
