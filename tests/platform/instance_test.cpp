@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <tuple>
 
 #include "platform/instance.h"
 #include "support/testing.h"
@@ -38,22 +36,10 @@ TEST(FolderLock, OneHolderPerFolderOthersFreeReleasedWithItsHolder) {
   fs::create_directory_symlink(a, "link");
   const std::string spellings[] = {a, fs::absolute("link").string(), a + "/./"};
 #endif
-  for (const std::string& spelling : spellings) {
-    SCOPED_TRACE(spelling);
-    EXPECT_TRUE(fs::is_directory(spelling));
-    EXPECT_FALSE(platform::FolderLock(spelling).Held());
-  }
+  for (const std::string& spelling : spellings)
+    EXPECT_FALSE(!fs::is_directory(spelling) || platform::FolderLock(spelling).Held()) << spelling;
   first.reset();
   EXPECT_TRUE(platform::FolderLock(a).Held());
-}
-
-TEST(FolderMutexName, EveryDigitOfSerialAndIndexCounts) {
-  const std::tuple<const char*, std::uint32_t, std::uint64_t, const char*> cases[] = {
-      {"Local", 7, 0x0000000100000005ull, "Local\\Vendlume-00000007-0000000100000005"},
-      {"Global", 0xffffffffu, ~0ull, "Global\\Vendlume-FFFFFFFF-FFFFFFFFFFFFFFFF"},
-  };
-  for (const auto& [nameSpace, serial, index, name] : cases)
-    EXPECT_EQ(platform::FolderMutexName(nameSpace, serial, index), name);
 }
 
 #ifdef _WIN32
@@ -63,7 +49,6 @@ TEST(FolderLock, TheLockFileHeldElsewhereRefusesAndIsRemovedWithItsHolder) {
   testing_support::ScopedTempDir dir;
   const std::string folder = fs::current_path().string();
   const HANDLE other = CreateFileA("Vendlume.lock", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
-  ASSERT_NE(other, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(platform::FolderLock(folder).Held());
   CloseHandle(other);
   EXPECT_TRUE(platform::FolderLock(folder).Held());  // the refused lock let its mutex go

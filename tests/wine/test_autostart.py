@@ -3,35 +3,32 @@
 import os
 import subprocess
 import tempfile
-import time
 import unittest
 
 import winedesk
+
+RUN = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 
 
 class StartWithWindows(unittest.TestCase):
     def test_the_item_adds_and_removes_the_run_value_and_the_run_command_works_in_its_folder(self):
         desk = winedesk.desktop_for(self, copy_program=True)
         def reg(action, *args):  # on the Vendlume value of the user's Run key
-            return subprocess.run(["wine", "reg", action, r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run",
-                                   "/v", "Vendlume", *args], env=desk.env, capture_output=True, text=True,
-                                  errors="replace", timeout=120)
+            return subprocess.run(["wine", "reg", action, RUN, "/v", "Vendlume", *args], env=desk.env,
+                                  capture_output=True, text=True, errors="replace", timeout=120)
         reg("delete", "/f")
         self.addCleanup(reg, "delete", "/f")
         desk.start_program()
         self.assertIsNotNone(at := desk.wait_for_icon(), "no icon in the tray: " + desk.shots)
         command = '"z:%s" /autostart' % desk.exe.replace("/", "\\").lower()
+        state = lambda: (command in reg("query").stdout.lower(), desk.program_running())
         for ups, present in ((3, True), (3, False), (3, True), (1, True)):  # the item thrice, then "終了"
+            before = desk.screenshot("before.png")
             desk.xdotool("mousemove", str(at[0]), str(at[1]), "click", "1")
-            time.sleep(1.5)
+            winedesk.wait_for(lambda: desk.menu_open(before, desk.screenshot("menu.png")), 30)
             for key in ["Up"] * ups + ["Return"]:
                 desk.xdotool("key", key)
-            deadline = time.monotonic() + 30
-            while (command in reg("query").stdout.lower(), desk.program_running()) != (present, ups == 3) \
-                    and time.monotonic() < deadline:
-                time.sleep(0.5)
-            query = reg("query")
-            self.assertEqual((command in query.stdout.lower(), desk.program_running()), (present, ups == 3), query)
+            self.assertTrue(winedesk.wait_for(lambda: state() == (present, ups == 3), 30), (ups, present, state()))
         # As at logon, from another folder: the program holds its own folder and leaves the other alone.
         elsewhere = tempfile.mkdtemp(prefix="vdl-system-folder-")
         self.addCleanup(winedesk.remove, elsewhere)

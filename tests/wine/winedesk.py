@@ -195,18 +195,22 @@ def remove(folder):
 
 
 def desktop_for(test, copy_program=False):
-    """The running X server and desktop of a unittest test case, for the program the Windows
-    build names in VDL_WINDOWS_PROGRAM (the test is skipped without it) in a new folder with
-    settings; with copy_program, the program is copied into that folder, as on a shop's PC.
-    Both are cleaned up after the test."""
+    """A started desktop for VDL_WINDOWS_PROGRAM (else the test is skipped) in a new folder with settings,
+    the program copied there with copy_program; both go with the test."""
     exe = os.environ.get("VDL_WINDOWS_PROGRAM")
     if not exe:
         test.skipTest("VDL_WINDOWS_PROGRAM is not set: run through ctest of the Windows build")
     folder = folder_with_settings()
     test.addCleanup(remove, folder)
-    if copy_program:
-        exe = shutil.copy(exe, os.path.join(folder, "Vendlume.exe"))
-    desk = WineDesktop(exe, folder)
+    desk = WineDesktop(shutil.copy(exe, folder) if copy_program else exe, folder)
     test.addCleanup(desk.stop)
     desk.start_x()
     return desk
+
+
+def wait_for(condition, timeout):
+    """Polls condition until it holds or timeout seconds pass; its last value."""
+    deadline = time.monotonic() + timeout
+    while not (value := condition()) and time.monotonic() < deadline:
+        time.sleep(0.2)
+    return value
