@@ -1,6 +1,7 @@
-"""A kill (SIGKILL from strace) at any file call from RETR to QUIT loses no order and takes none twice:
-the Linux program against the real mailbox and FTP server, run again after the kill, ends with the list
-of a cycle without one."""
+"""The Linux program against the real mailbox and FTP server, under strace: the list and its mail notes
+are written, flushed, renamed and their folder flushed before DELE; and a kill (SIGKILL from strace) at
+any file call from RETR to QUIT loses no order and takes none twice: run again after the kill, the
+program ends with the list of a cycle without one."""
 
 import concurrent.futures
 import os
@@ -13,7 +14,8 @@ import unittest
 import harness
 
 CALLS = "openat,write,writev,fsync,fdatasync,rename,renameat,renameat2,sendto"  # libstdc++ also writes by writev
-CALL = re.compile(r'^\d+\s+(\w+)\((?:\d+, "([A-Z]+))?.*=\s+(?:-?\d+|\?)')
+# The call's name and, for a command sent, the command; for a file opened or renamed, its path.
+CALL = re.compile(r'^\d+\s+(\w+)\((?:\d+, "([A-Z]+)|(?:AT_FDCWD, )?"([^"]*)")?.*=\s+(?:-?\d+|\?)')
 
 
 SHARED = {}  # the FTP account and the local mall
@@ -30,14 +32,14 @@ def cycle(point=None):
         sections = harness.settings(server.account, SHARED["ftp"], os.path.basename(folder.path), SHARED["mall"].host)
         folder.write("Vendlume.ini", harness.ini_text(sections))
         trace = os.path.join(folder.path, "trace")
-        command = ["strace", "-f", "-qq", "-s", "8", "-o", trace, "-e", "trace=" + CALLS, harness.program_path()]
+        command = ["strace", "-f", "-qq", "-s", "64", "-o", trace, "-e", "trace=" + CALLS, harness.program_path()]
         command[1:1] = ["-e", "inject=%s:signal=KILL:when=%d" % point] if point else []
         process = subprocess.Popen(command, cwd=folder.path, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                    start_new_session=True)
 
         def calls():
             with open(trace if os.path.exists(trace) else os.devnull, encoding="utf-8", errors="replace") as f:
-                return [m.group(1, 2) for m in map(CALL.match, f) if m]
+                return [(m.group(1), m.group(2) or m.group(3)) for m in map(CALL.match, f) if m]
         harness.wait_for(lambda: process.poll() is not None or not point and ("sendto", "QUIT") in calls(), 25)
         if process.poll() is None:
             os.killpg(process.pid, signal.SIGTERM)  # strace waits for the program
@@ -62,6 +64,15 @@ class DurableSave(unittest.TestCase):
         self.addCleanup(SHARED["mall"].stop)
         calls, _, _, expected = cycle()
         self.assertEqual(len(expected.splitlines()), 1, expected)
+        for name in ("itemsl.csv", "itemsl.mails"):  # written, flushed, renamed, folder flushed, then DELE
+            steps, at = [], -1
+            for wanted in ({"openat"}, {"write", "writev"}, {"fdatasync"}, {"rename", "renameat", "renameat2"},
+                           {"fsync"}):
+                at = next((i for i, (call, path) in enumerate(calls) if i > at and call in wanted and
+                           (call in ("write", "writev", "fdatasync", "fsync") or (path or "").endswith(name + ".new"))),
+                          len(calls))
+                steps.append(at)
+            self.assertLess(steps[-1], calls.index(("sendto", "DELE")), (name, steps))
         counts, points, saving = {}, [], False  # strace counts a name's calls from the start
         for name, sent in calls[:calls.index(("sendto", "QUIT"))]:
             counts[name] = counts.get(name, 0) + 1

@@ -161,6 +161,30 @@ class ReviewPageStalls(Scenario, unittest.TestCase):
         self.assertEqual(len(reviews), 1)
 
 
+class HostileMallPages(Scenario, unittest.TestCase):
+    """The mall's pages have been tampered with (mallserver.HOSTILE): a script link and a
+    handler on the photo, a handler on the name, a data: image with a handler as the review
+    stars. The order is saved with the no-picture cell and the review figures without the
+    stars, and nothing of the tampering reaches the list or the page."""
+
+    tag = "hostile"
+    mall_args = ("--hostile",)
+
+    @classmethod
+    def expected_rows(cls):
+        no_picture = ("<img border=0 src='http://%s/@0_mall/com/css/c/pc/img/nopicture/"
+                      "nopicture.gif?_ex=48x48'>" % cls.mall.host)
+        return [row[:3] + [no_picture] + row[4:7] + [row[7][row[7].index("<br>"):]]
+                for row in order_rows(cls.mall)]
+
+    def test_nothing_of_the_tampering_is_stored_or_published(self):
+        for name, text in (("itemsl.csv", self.files["itemsl.csv"]), ("the page", self.uploads[-1][1])):
+            lower = text.lower()
+            for bad in (b"javascript:", b"data:", b"onerror", b"onmouseover", b"alert("):
+                self.assertNotIn(bad, lower, name)
+        self.assertIn(b"nopicture.gif", self.uploads[-1][1])
+
+
 class MailboxCutMidRetr(Scenario, unittest.TestCase):
     """The mailbox connection ends in the middle of the RETR answer (as when the server
     stops): nothing is deleted, and the next cycle takes the mail."""

@@ -1,7 +1,8 @@
-"""The program against a mailbox and an FTP server that listen on the IPv6 loopback only
-(their own dovecot and vsftpd, started here with VDL_LISTEN_ADDRESS=::1): the order is
-taken and its page uploaded over IPv6, with the hosts written as "::1" and "[::1]". Skipped,
-with the reason, on a machine without ::1."""
+"""The program against a mailbox, an FTP server and a mall that listen on the IPv6 loopback
+only (their own dovecot, vsftpd and nginx, started here with VDL_LISTEN_ADDRESS=::1; nginx
+serves the local mall's pages for this order as files): the order is looked up, taken and
+its page uploaded over IPv6, with the hosts written as "::1" and "[::1]". Skipped, with the
+reason, on a machine without ::1."""
 
 import os
 import shutil
@@ -9,11 +10,14 @@ import socket
 import subprocess
 import tempfile
 import unittest
+import urllib.parse
 
 import expected
 import harness
+import mallserver
 
 SCRIPTS = os.path.join(harness.HERE, "..", "..", "scripts", "servers")
+ORDER = "order-tokyo.json"
 
 
 def ipv6_loopback_missing():
@@ -26,6 +30,22 @@ def ipv6_loopback_missing():
     except OSError as e:
         return "this machine has no ::1 (%s)" % e
     return None
+
+
+def serve_mall_pages(docroot, base, order):
+    """Writes into nginx's docroot the local mall's answer to every page the order makes the
+    program ask for, at the file nginx serves for its address (its path decoded, the query
+    left off, index.html for the folder the path names)."""
+    catalogue = mallserver.Catalogue(harness.CATALOGUE)
+    _, requests = expected.order_rows(order, expected.Lookup(harness.CATALOGUE, base, None))
+    for target, _ in requests:
+        path = urllib.parse.urlsplit(target).path
+        status, body, _ = mallserver.answer(catalogue, path, base)
+        assert status == 200, target
+        folder = os.path.join(docroot, urllib.parse.unquote(path).strip("/"))
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "index.html"), "wb") as f:
+            f.write(body)
 
 
 class ServerOnIPv6:
@@ -70,12 +90,14 @@ class OrderOverIPv6(unittest.TestCase):
         if missing:
             print("skipped: " + missing)
             raise unittest.SkipTest(missing)
-        cls.dovecot = ServerOnIPv6("dovecot", "pop3.env")
+        cls.servers = []
         try:
-            cls.vsftpd = ServerOnIPv6("vsftpd", "ftp.env")
+            for script, env_file in (("dovecot", "pop3.env"), ("vsftpd", "ftp.env"), ("nginx", "http.env")):
+                cls.servers.append(ServerOnIPv6(script, env_file))
         except Exception:
-            cls.dovecot.stop()
+            cls.stop_servers()
             raise
+        cls.dovecot, cls.vsftpd, cls.nginx = cls.servers
         pop3 = {"port": int(cls.dovecot.env["PORT"]), "user": cls.dovecot.env["USER"],
                 "password": cls.dovecot.env["PASSWORD"]}
         ftp = {"host": "[::1]", "port": int(cls.vsftpd.env["PORT"]), "user": cls.vsftpd.env["USER"],
@@ -86,11 +108,12 @@ class OrderOverIPv6(unittest.TestCase):
         remote = os.path.join(cls.vsftpd.env["HOME"], target + ".html")
 
         cls.folder = harness.WorkFolder("ipv6")
-        cls.mall = harness.Mall(cls.folder.path)
-        sections = harness.settings(pop3, ftp, target, cls.mall.host)
+        cls.mall_host = "[::1]:" + cls.nginx.env["PORT"]
+        serve_mall_pages(cls.nginx.env["DOCROOT"], "http://" + cls.mall_host, harness.load_json(ORDER))
+        sections = harness.settings(pop3, ftp, target, cls.mall_host)
         sections["POP3"]["Host"] = "::1"
         cls.folder.write("Vendlume.ini", harness.ini_text(sections))
-        maildir.put(harness.mail_for("order-tokyo.json"))
+        maildir.put(harness.mail_for(ORDER))
 
         cls.watcher = harness.PageWatcher(remote)
         cls.program = None
@@ -102,23 +125,28 @@ class OrderOverIPv6(unittest.TestCase):
         finally:
             cls.exit_status = cls.program.stop() if cls.program else None
             cls.watcher.stop()
-            cls.mall.stop()
+
+    @classmethod
+    def stop_servers(cls):
+        for server in reversed(cls.servers):
+            server.stop()
 
     @classmethod
     def tearDownClass(cls):
-        cls.vsftpd.stop()
-        cls.dovecot.stop()
+        cls.stop_servers()
         cls.folder.remove()
 
     def test_order_taken_and_page_uploaded_over_ipv6(self):
         self.assertTrue(self.mailbox_emptied, "the mail was not taken")
         self.assertEqual(len(self.uploads), 1)
-        lookup = expected.Lookup(harness.CATALOGUE, "http://" + self.mall.host, self.mall.host)
-        rows, _ = expected.order_rows(harness.load_json("order-tokyo.json"), lookup)
+        lookup = expected.Lookup(harness.CATALOGUE, "http://" + self.mall_host, self.mall_host)
+        rows, _ = expected.order_rows(harness.load_json(ORDER), lookup)
         rows.reverse()  # newest first
+        # The lookups reached the mall: a picture cell for every item.
+        self.assertTrue(all(row[3].startswith("<a href='http://[::1]:") for row in rows), rows)
         self.assertEqual(self.program.file("itemsl.csv"), expected.list_file(rows))
         self.assertIsNone(expected.page_mismatch(
-            self.uploads[0][1], expected.status_page(rows, self.mall.host)))
+            self.uploads[0][1], expected.status_page(rows, self.mall_host)))
 
     def test_ftp_session_used_epsv_and_ended_with_quit(self):
         with open(self.ftp_log, encoding="utf-8", errors="replace") as f:

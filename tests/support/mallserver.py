@@ -15,7 +15,9 @@ are told apart by path alone:
 Port 0 picks a free port. The port actually used is written to the port file (replaced
 whole, so a reader never sees half a number); nothing is printed. Every request appends one
 line "METHOD TARGET HOST VERSION" to the log ("-" when the request had no Host header).
-SIGTERM ends the server. With --tls-cert and --tls-key the port speaks HTTPS only.
+SIGTERM ends the server. With --tls-cert and --tls-key the port speaks HTTPS only. With
+--hostile every page is one a tampered mall (or a network in between) could send: see
+HOSTILE below.
 
 Catalogue (JSON, UTF-8):
     {"shop": "桜商店",                 optional: searches must name this shop to hit
@@ -47,6 +49,19 @@ IMAGE_PREFIX = "/@0_mall/"
 # The program turns these into their full-width forms before searching; a catalogue name is
 # turned the same way so that the search by name can compare like with like.
 NAME_SEARCH_FORMS = str.maketrans({" ": "\u3000", "/": "\uff0f", "-": "\u2015", ".": "\uff0e"})
+
+
+# What --hostile puts into the pages: the first result's photo links to a script and its image
+# carries a handler, the item's name link carries another, and the review stars are a data:
+# image with a handler. Nothing of it may reach the shop's page.
+HOSTILE = {
+    "photo_link": "javascript:alert(1)",
+    "image_extra": ' onerror="alert(2)"',
+    "name_extra": ' onmouseover="alert(3)"',
+    "star": "data:image/gif;base64,R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7",
+    "star_extra": " onerror='alert(4)'",
+}
+NO_TAMPERING = {"photo_link": None, "image_extra": "", "name_extra": "", "star": None, "star_extra": ""}
 
 
 def code_keyword(code):
@@ -86,21 +101,22 @@ class Catalogue:
         return next((item for item in self.items if item["code"] == code), None)
 
 
-def result_block(position, item, base):
+def result_block(position, item, base, tampering=NO_TAMPERING):
     """One search result as the mall lays it out: indented with TABs, the photo link spread
     over several lines."""
     code = urllib.parse.quote(item["code"])
     name = html.escape(item["name"])
+    photo_link = tampering["photo_link"] or f"{base}/item/{code}/"
     lines = [
         f'<div class="rsrSResultSect" itemPosition="{position}">',
         '\t<div class="rsrSResultPhoto">',
-        f'\t\t<a href="{base}/item/{code}/">',
+        f'\t\t<a href="{photo_link}">',
         f'\t\t\t<img alt="{name}" src="{base}/@0_mall/shop/cabinet/{code}.jpg?_ex={item["thumb"]}" ',
-        '\t\t\t\tborder="0">',
+        f'\t\t\t\tborder="0"{tampering["image_extra"]}>',
         '\t\t</a>',
         '\t</div>',
         '\t<div class="rsrSResultItemTxt">',
-        f'\t\t<h2><a href="{base}/item/{code}/">{name}</a></h2>',
+        f'\t\t<h2><a href="{base}/item/{code}/"{tampering["name_extra"]}>{name}</a></h2>',
         '\t</div>',
     ]
     reviews = item.get("reviews")
@@ -115,7 +131,7 @@ def result_block(position, item, base):
     return lines
 
 
-def search_page(shop, keyword, hits, base):
+def search_page(shop, keyword, hits, base, tampering=NO_TAMPERING):
     lines = [
         "<!DOCTYPE html>",
         '<html lang="ja">',
@@ -127,19 +143,19 @@ def search_page(shop, keyword, hits, base):
     if hits:
         lines.append(f'<p class="rsrHitCount">{len(hits)}件</p>')
         for position, item in enumerate(hits[:2], start=1):
-            lines += result_block(position, item, base)
+            lines += result_block(position, item, base, tampering)
     else:
         lines.append('<p class="rsrNoHit">該当する商品が見つかりませんでした。</p>')
     lines += ["</div>", "</body>", "</html>", ""]
     return "\n".join(lines).encode("utf-8")
 
 
-def review_page(item, base):
+def review_page(item, base, tampering=NO_TAMPERING):
     """The review page, encoded as the catalogue says. The title comes first: its kana decide
     the code for a reader that has to guess it."""
     reviews = item["reviews"]
     average = reviews["average"]
-    star = f'{base}/@0_mall/com/img/review/star{average.replace(".", "")}.gif'
+    star = tampering["star"] or f'{base}/@0_mall/com/img/review/star{average.replace(".", "")}.gif'
     text = "\r\n".join([
         "<html>",
         f'<head><meta http-equiv="Content-Type" content="text/html; charset={reviews["encoding"]}">',
@@ -148,7 +164,7 @@ def review_page(item, base):
         f"<h1>{html.escape(item['name'])}のレビュー</h1>",
         '<div class="revEvaSummary">',
         "<dl><dt>総合評価</dt>",
-        f'<dd><span class="revEvaStar"><img src="{star}" alt="{average}" width="26" height="24"></span>',
+        f'<dd><span class="revEvaStar"><img src="{star}" alt="{average}" width="26" height="24"{tampering["star_extra"]}></span>',
         f'<span class="revEvaNumber average">{average}</span></dd>',
         f'<dd><span class="Count">{reviews["count"]}</span>件</dd></dl>',
         "</div>",
@@ -213,6 +229,28 @@ PLACEHOLDER_SCRIPT = b"""/* stand-in for the mall's jQuery 1.4.2 */
 """
 
 
+def answer(catalogue, path, base, tampering=NO_TAMPERING):
+    """(status, body, content type) of a GET of path, the links in the pages starting with
+    base ("http://host:port")."""
+    if path.startswith(SEARCH_PREFIX) and path.endswith("/"):
+        shop, keyword = split_query(path[len(SEARCH_PREFIX):-1])
+        page = search_page(shop, keyword, catalogue.search(shop, keyword), base, tampering)
+        return 200, page, "text/html; charset=UTF-8"
+    parts = path.strip("/").split("/")
+    if len(parts) == 2 and parts[0] in ("review", "item"):
+        item = catalogue.find(urllib.parse.unquote(parts[1]))
+        if item and parts[0] == "item":
+            return 200, item_page(item), "text/html; charset=UTF-8"
+        if item and item.get("reviews"):
+            body, ctype = review_page(item, base, tampering)
+            return 200, body, ctype
+    elif path == SCRIPT_PATH:
+        return 200, PLACEHOLDER_SCRIPT, "application/javascript"
+    elif path.startswith(IMAGE_PREFIX):
+        return 200, placeholder_gif(path), "image/gif"
+    return 404, b"<html><body>404 Not Found</body></html>\n", "text/html"
+
+
 class MallHandler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
@@ -235,25 +273,8 @@ class MallHandler(BaseHTTPRequestHandler):
         port = self.server.server_address[1]
         # Over TLS the links name the host the certificate is for.
         base = f"https://localhost:{port}" if self.server.tls else f"http://127.0.0.1:{port}"
-        path = urllib.parse.urlsplit(self.path).path
-        catalogue = self.server.catalogue
-        if path.startswith(SEARCH_PREFIX) and path.endswith("/"):
-            shop, keyword = split_query(path[len(SEARCH_PREFIX):-1])
-            page = search_page(shop, keyword, catalogue.search(shop, keyword), base)
-            return 200, page, "text/html; charset=UTF-8"
-        parts = path.strip("/").split("/")
-        if len(parts) == 2 and parts[0] in ("review", "item"):
-            item = catalogue.find(urllib.parse.unquote(parts[1]))
-            if item and parts[0] == "item":
-                return 200, item_page(item), "text/html; charset=UTF-8"
-            if item and item.get("reviews"):
-                body, ctype = review_page(item, base)
-                return 200, body, ctype
-        elif path == SCRIPT_PATH:
-            return 200, PLACEHOLDER_SCRIPT, "application/javascript"
-        elif path.startswith(IMAGE_PREFIX):
-            return 200, placeholder_gif(path), "image/gif"
-        return 404, b"<html><body>404 Not Found</body></html>\n", "text/html"
+        tampering = HOSTILE if self.server.hostile else NO_TAMPERING
+        return answer(self.server.catalogue, urllib.parse.urlsplit(self.path).path, base, tampering)
 
     def log_message(self, *args):
         pass  # the request log file is the record; nothing goes to the console
@@ -263,9 +284,10 @@ class MallServer(ThreadingHTTPServer):
     daemon_threads = True
 
     def __init__(self, port, catalogue, log_path, stalled_reviews=0, stall_seconds=2.0,
-                 tls=None):
+                 tls=None, hostile=False):
         super().__init__(("127.0.0.1", port), MallHandler)
         self.tls = tls
+        self.hostile = hostile
         self.catalogue = catalogue
         self.stalled_reviews = stalled_reviews
         self.stall_seconds = stall_seconds
@@ -319,6 +341,8 @@ def main():
     parser.add_argument("--stall-seconds", type=float, default=2.0)
     parser.add_argument("--tls-cert", help="PEM certificate: serve HTTPS instead of HTTP")
     parser.add_argument("--tls-key", help="PEM key of --tls-cert")
+    parser.add_argument("--hostile", action="store_true",
+                        help="pages with script links, handlers and data: images (HOSTILE)")
     args = parser.parse_args()
 
     tls = None
@@ -326,7 +350,7 @@ def main():
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls.load_cert_chain(args.tls_cert, args.tls_key)
     server = MallServer(args.port, Catalogue(args.catalog), args.log, args.stall_reviews,
-                        args.stall_seconds, tls)
+                        args.stall_seconds, tls, args.hostile)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     write_port_file(args.port_file, server.server_address[1])
     try:
