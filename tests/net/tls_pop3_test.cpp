@@ -11,6 +11,7 @@
 
 #include "base/netexceptions.h"
 #include "mail/message.h"
+#include "net/idlepump.h"
 #include "net/pop3.h"
 #include "support/scripted_server.h"
 #include "support/server_env.h"
@@ -30,6 +31,10 @@ class TlsDovecot : public ::testing::Test {
     ASSERT_TRUE(testing_support::TrustTestCa(env["CA_FILE"], why)) << why;
     box.Maildir = env["MAILDIR"];
     box.Clear();
+    // As in the program, an idle pump runs: the certificate is then judged on a thread of
+    // its own while the pump keeps running.
+    pump.IdleTimeOut = 1;
+    pump.ProcessMessages = [](bool) {};
   }
 
   void Configure(TNetPOP3& pop, TNetTLSMode mode) {
@@ -47,6 +52,7 @@ class TlsDovecot : public ::testing::Test {
 
   std::map<std::string, std::string> env;
   testing_support::DovecotMailbox box;
+  TNetIdlePump pump;
 };
 
 TEST_F(TlsDovecot, BothWaysLogInCountAndRetrieveOverTls) {

@@ -3,6 +3,7 @@
 // is judged by the Windows chain engine and its SSL policy (trust store, host name,
 // validity) once the handshake is done, so that each kind of refusal has its own message.
 #define SECURITY_WIN32
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include "platform/tls.h"
 
 #include <winsock2.h>
@@ -77,8 +78,53 @@ char* TargetName(std::string& host) {
   return host.data();
 }
 
+// The longest the chain engine may spend fetching one missing certificate.
+constexpr DWORD kChainRetrievalMs = 15000;
+
 constexpr DWORD kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
                            ISC_REQ_CONFIDENTIALITY | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
+
+// The system's verdict on the server's certificate for host: the chain (its missing
+// certificates fetched for at most kChainRetrievalMs) and the SSL policy with the name.
+TlsOutcome VerifyChain(PCCERT_CONTEXT cert, const std::string& host) {
+  CERT_CHAIN_PARA chainPara{};
+  chainPara.cbSize = sizeof chainPara;
+  chainPara.dwUrlRetrievalTimeout = kChainRetrievalMs;
+  PCCERT_CHAIN_CONTEXT chain = nullptr;
+  if (!CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &chainPara, 0, nullptr, &chain))
+    return {TlsFailure::kNotTrusted, "no chain", 0};
+  // The chain's own verdict first: Wine's SSL policy lets a chain that stops at an
+  // unknown issuer (a partial chain) pass, so no error bit may be left to the policy.
+  const DWORD chainErrors = chain->TrustStatus.dwErrorStatus &
+                            ~(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION);
+  if (chainErrors != 0) {
+    CertFreeCertificateChain(chain);
+    char bits[32];
+    std::snprintf(bits, sizeof bits, "chain status 0x%08lX", static_cast<unsigned long>(chainErrors));
+    if (chainErrors == CERT_TRUST_IS_NOT_TIME_VALID) return {TlsFailure::kExpired, bits, 0};
+    return {TlsFailure::kNotTrusted, bits, 0};
+  }
+  std::wstring name = Wide(host);
+  SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
+  ssl.cbSize = sizeof ssl;
+  ssl.dwAuthType = AUTHTYPE_SERVER;
+  ssl.pwszServerName = name.data();
+  CERT_CHAIN_POLICY_PARA policy{};
+  policy.cbSize = sizeof policy;
+  policy.pvExtraPolicyPara = &ssl;
+  CERT_CHAIN_POLICY_STATUS result{};
+  result.cbSize = sizeof result;
+  BOOL checked = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &result);
+  CertFreeCertificateChain(chain);
+  if (!checked) return {TlsFailure::kNotTrusted, "the policy check failed", 0};
+  const DWORD error = result.dwError;
+  if (error == 0) return {};
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(error));
+  if (error == static_cast<DWORD>(CERT_E_CN_NO_MATCH)) return {TlsFailure::kNameMismatch, code, 0};
+  if (error == static_cast<DWORD>(CERT_E_EXPIRED)) return {TlsFailure::kExpired, code, 0};
+  return {TlsFailure::kNotTrusted, code, 0};
+}
 
 class SChannelEngine : public TlsEngine {
  public:
@@ -129,47 +175,16 @@ class SChannelEngine : public TlsEngine {
   TlsOutcome CheckTrust() override {
     PCCERT_CONTEXT cert = RemoteCertificate();
     if (!cert) return {TlsFailure::kNotTrusted, "the server sent no certificate", 0};
-    CERT_CHAIN_PARA chainPara{};
-    chainPara.cbSize = sizeof chainPara;
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (!CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &chainPara, 0, nullptr,
-                                 &chain)) {
-      CertFreeCertificateContext(cert);
-      return {TlsFailure::kNotTrusted, "no chain", 0};
-    }
-    // The chain's own verdict first: Wine's SSL policy lets a chain that stops at an
-    // unknown issuer (a partial chain) pass, so no error bit may be left to the policy.
-    const DWORD chainErrors = chain->TrustStatus.dwErrorStatus &
-                              ~(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION);
-    if (chainErrors != 0) {
-      CertFreeCertificateChain(chain);
-      CertFreeCertificateContext(cert);
-      char bits[32];
-      std::snprintf(bits, sizeof bits, "chain status 0x%08lX", static_cast<unsigned long>(chainErrors));
-      if (chainErrors == CERT_TRUST_IS_NOT_TIME_VALID) return {TlsFailure::kExpired, bits, 0};
-      return {TlsFailure::kNotTrusted, bits, 0};
-    }
-    std::wstring name = Wide(host_);
-    SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
-    ssl.cbSize = sizeof ssl;
-    ssl.dwAuthType = AUTHTYPE_SERVER;
-    ssl.pwszServerName = name.data();
-    CERT_CHAIN_POLICY_PARA policy{};
-    policy.cbSize = sizeof policy;
-    policy.pvExtraPolicyPara = &ssl;
-    CERT_CHAIN_POLICY_STATUS result{};
-    result.cbSize = sizeof result;
-    BOOL checked = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &result);
-    CertFreeCertificateChain(chain);
+    TlsOutcome outcome = VerifyChain(cert, host_);
     CertFreeCertificateContext(cert);
-    if (!checked) return {TlsFailure::kNotTrusted, "the policy check failed", 0};
-    const DWORD error = result.dwError;
-    if (error == 0) return {};
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(error));
-    if (error == static_cast<DWORD>(CERT_E_CN_NO_MATCH)) return {TlsFailure::kNameMismatch, code, 0};
-    if (error == static_cast<DWORD>(CERT_E_EXPIRED)) return {TlsFailure::kExpired, code, 0};
-    return {TlsFailure::kNotTrusted, code, 0};
+    return outcome;
+  }
+
+  std::function<TlsOutcome()> DetachedTrustCheck() override {
+    PCCERT_CONTEXT cert = RemoteCertificate();
+    if (!cert) return [] { return TlsOutcome{TlsFailure::kNotTrusted, "the server sent no certificate", 0}; };
+    std::shared_ptr<const CERT_CONTEXT> owned(cert, CertFreeCertificateContext);
+    return [owned, host = host_] { return VerifyChain(owned.get(), host); };
   }
 
   std::string CertificateSha256() override {
