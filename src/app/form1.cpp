@@ -318,7 +318,8 @@ void TForm1::ShowHealth() {
   // Without a desktop, the status file is what a monitoring script reads.
   if (platform::DialogsAvailable()) return;
   try {
-    ReplaceFileBytes(platform::FileInCurrentDirectory(kStatusFileName), HealthStatusText(health_));
+    // Rewritten every cycle: replaced whole, without the flushes the order files need.
+    ReplaceFileBytes(platform::FileInCurrentDirectory(kStatusFileName), HealthStatusText(health_), TFlush::kNone);
   } catch (const std::exception&) {
     // Tried again after the next cycle.
   }

@@ -127,7 +127,6 @@ TMailIntake::Outcome TMailIntake::TakeMail(int number, TProductLookup& lookup) {
   const std::string savedMails = platform::FileInCurrentDirectory(SavedMailsFileName);
   if (MailAlreadySaved(savedMails, key, list_)) {
     // Saved before, but its deletion never reached the server: now only the deletion.
-    if (number == 1) trouble_.End();
     CommitDeletion(number);
     hooks_.listChanged();
     return Outcome::kTaken;
@@ -137,7 +136,6 @@ TMailIntake::Outcome TMailIntake::TakeMail(int number, TProductLookup& lookup) {
   try {
     const TOrderMail mail = ParseOrderMail(text);
     if (mail.ignored) {
-      if (number == 1) trouble_.End();
       CommitDeletion(number);
       return Outcome::kTaken;
     }
@@ -170,15 +168,16 @@ TMailIntake::Outcome TMailIntake::TakeMail(int number, TProductLookup& lookup) {
   }
   saved_ = true;
   list_ = std::move(list);
-  if (number == 1) trouble_.End();
   CommitDeletion(number);
   hooks_.listChanged();
   return Outcome::kTaken;
 }
 
+// The mail is gone from the server: when it was message 1, so is its trouble.
 void TMailIntake::CommitDeletion(int number) {
   mailbox_.Delete(number);
   mailbox_.Commit();
+  if (number == 1) trouble_.End();
 }
 
 // A passing failure: the mail stays on the server (the cycle drops the session, so nothing
@@ -205,7 +204,6 @@ TMailIntake::Outcome TMailIntake::GiveUp(int number, const std::string& key, std
     NoteTrouble(number, std::string("the mail cannot be kept in failed/ (") + failure.what() + ")");
     return Outcome::kPassed;
   }
-  if (number == 1) trouble_.End();
   if (!mailbox_.IsOpen()) {
     // The session ended at a limit of the client: the mail keeps its number.
     mailbox_.Open();

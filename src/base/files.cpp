@@ -42,7 +42,7 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   }
 }
 
-void ReplaceFileBytes(const std::string& path, std::string_view bytes) {
+void ReplaceFileBytes(const std::string& path, std::string_view bytes, TFlush flush) {
   // A rename replaces a read-only file on Linux; the owner made it read-only to keep it.
   if (platform::IsReadOnlyFile(path)) ThrowFileCreateError(path);
   const std::string temp = path + ".new";
@@ -57,7 +57,7 @@ void ReplaceFileBytes(const std::string& path, std::string_view bytes) {
   // The data on the disk before the name points at it, and the name on the disk before
   // the caller goes on (deletes the mail the file now holds): a power cut finds the old
   // file or the new one, never an empty or zero-filled one.
-  if (!platform::FlushFileToDisk(temp)) {
+  if (flush == TFlush::kToDisk && !platform::FlushFileToDisk(temp)) {
     std::remove(temp.c_str());
     ThrowStreamWriteError();
   }
@@ -65,7 +65,7 @@ void ReplaceFileBytes(const std::string& path, std::string_view bytes) {
     std::remove(temp.c_str());
     ThrowFileCreateError(path);
   }
-  if (!platform::FlushFolderOf(path)) ThrowStreamWriteError();
+  if (flush == TFlush::kToDisk && !platform::FlushFolderOf(path)) ThrowStreamWriteError();
 }
 
 void AppendFileBytes(const std::string& path, std::string_view bytes) {

@@ -17,7 +17,10 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // then stays (a failed flush of the folder comes after the rename: the new file may be in
 // place, but is not known to be on the disk).
 // A read-only file is refused with EFCreateError and stays as it is, as the settings do.
-void ReplaceFileBytes(const std::string& path, std::string_view bytes);
+// TFlush::kNone leaves both flushes out, for a file rewritten every cycle whose loss in a
+// power cut costs nothing (readers still never see it truncated).
+enum class TFlush { kToDisk, kNone };
+void ReplaceFileBytes(const std::string& path, std::string_view bytes, TFlush flush = TFlush::kToDisk);
 
 // Appends the bytes, creating the file when it does not exist. Throws like ReplaceFileBytes.
 void AppendFileBytes(const std::string& path, std::string_view bytes);

@@ -9,6 +9,7 @@
 
 #include "base/numtext.h"
 #include "base/netexceptions.h"
+#include "net/idlepump.h"
 #include "platform/socket.h"
 
 namespace {
@@ -134,10 +135,22 @@ std::vector<std::string> LookUpHost(const std::string& host, int timeoutMs, THos
     lookup->finished = true;
     lookup->done.notify_all();
   }).detach();
+  // Meanwhile the idle pump runs, as in every other wait for the network; a pump that throws
+  // (the program leaving) stops the wait at once.
+  TNetIdlePump* pump = TNetIdlePump::Current();
+  const int64_t slice = pump && pump->Active ? std::max(pump->IdleTimeOut, 1) : timeoutMs;
   std::unique_lock<std::mutex> lock(lookup->mutex);
-  if (!lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [&] { return lookup->finished; }))
-    RaiseSocketError(platform::kSocketErrorTimedOut);
+  for (int64_t left = timeoutMs; !lookup->finished;) {
+    if (left <= 0) RaiseSocketError(platform::kSocketErrorTimedOut);
+    const auto before = std::chrono::steady_clock::now();
+    lookup->done.wait_for(lock, std::chrono::milliseconds(std::min(left, slice)), [&] { return lookup->finished; });
+    left -= std::max<int64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count(), 1);
+    if (lookup->finished || !pump) continue;
+    lock.unlock();
+    pump->PumpIdleMessages(true, false);
+    lock.lock();
+  }
   if (!lookup->ok) RaiseSocketError(lookup->error);
   return IPv4First(std::move(lookup->addresses));
 }

@@ -5,6 +5,7 @@
 
 #include "base/netexceptions.h"
 #include "base/numtext.h"
+#include "net/idlepump.h"
 #include "net/netstack.h"
 
 namespace {
@@ -75,6 +76,11 @@ bool TNetTCPClient::ConnectTo(const std::string& ip, int timeoutMs, int& error) 
   }
   if (!UseNagle && !binding_.Socket.SetNoDelay()) RaiseSocketError(platform::LastSocketError());
   DoStatus(nsConnecting, ip);
+  // The socket's own waits (the connect, the TLS handshake) return to the idle pump like
+  // every other wait for the peer.
+  TNetIdlePump* pump = TNetIdlePump::Current();
+  if (pump && pump->Active)
+    binding_.Socket.SetWaitPump([this] { PumpIdleMessages(true, false); }, std::max(pump->IdleTimeOut, 1));
   if (binding_.Socket.Connect(ip, Port, timeoutMs)) return true;
   error = platform::LastSocketError();
   binding_.Socket.Close();

@@ -21,6 +21,7 @@ struct ControlSetup {
   int Left = 0, Top = 0, Width = 0, Height = 0;
   int TabOrder = -1;         // -1: not a tab stop
   bool Password = false;     // edit box showing "*" for each character
+  bool ReadOnly = false;     // edit box or memo the user reads but cannot change
   bool Bold = false;
   bool Vertical = false;     // bevel drawn as a vertical rule
   bool GroupStart = false;   // radio button that begins a choice (the arrow keys stay in one)

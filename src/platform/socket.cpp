@@ -2,6 +2,10 @@
 // once one is started; the raw calls are each system's own.
 #include "platform/socket.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+
 #include "platform/tlschannel.h"
 
 namespace platform {
@@ -11,7 +15,8 @@ TcpSocket::TcpSocket(intptr_t handle) : handle_(handle) {}
 
 TcpSocket::~TcpSocket() { Close(); }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) {
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept
+    : handle_(other.handle_), waitPump_(std::move(other.waitPump_)), waitSliceMs_(other.waitSliceMs_) {
   other.handle_ = kNone;
   // The session refers to its socket: it cannot follow the handle to a new owner.
   other.tls_.reset();
@@ -22,6 +27,8 @@ TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     Close();
     handle_ = other.handle_;
     other.handle_ = kNone;
+    waitPump_ = std::move(other.waitPump_);
+    waitSliceMs_ = other.waitSliceMs_;
     other.tls_.reset();
   }
   return *this;
@@ -41,6 +48,27 @@ long TcpSocket::Receive(char* data, size_t count) {
 }
 
 bool TcpSocket::ShutdownSend() { return tls_ ? tls_->ShutdownSend() : ShutdownSendRaw(); }
+
+void TcpSocket::SetWaitPump(std::function<void()> pump, int sliceMs) {
+  waitPump_ = std::move(pump);
+  waitSliceMs_ = sliceMs;
+}
+
+int TcpSocket::InSlices(int timeoutMs, const std::function<int(int)>& wait) {
+  if (!waitPump_ || waitSliceMs_ <= 0) return wait(timeoutMs);
+  for (int64_t left = timeoutMs;;) {
+    const auto before = std::chrono::steady_clock::now();
+    const int ready = wait(static_cast<int>(timeoutMs < 0 ? waitSliceMs_ : std::min<int64_t>(left, waitSliceMs_)));
+    left -= std::max<int64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count(), 1);
+    if (ready != 0 || (timeoutMs >= 0 && left <= 0)) return ready;
+    waitPump_();
+  }
+}
+
+int TcpSocket::WaitReadablePumped(int timeoutMs) {
+  return InSlices(timeoutMs, [this](int ms) { return WaitReadableRaw(ms); });
+}
 
 int TcpSocket::WaitReadable(int timeoutMs) {
   return tls_ ? tls_->WaitReadable(timeoutMs) : WaitReadableRaw(timeoutMs);

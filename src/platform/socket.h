@@ -6,6 +6,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,6 +69,11 @@ class TcpSocket {
   // Connects to a numeric address of the socket's family; gives up with kSocketErrorTimedOut when the peer has not
   // answered within timeoutMs (negative: as long as the system waits).
   bool Connect(const std::string& ip, int port, int timeoutMs);
+  // What the socket's own limited waits (the connect, the TLS handshake, the rest of a TLS
+  // record) run every sliceMs while nothing happens; only the time spent waiting counts
+  // toward their limits. When it throws, the wait ends there and the socket is left for its
+  // owner to close. None by default; it goes with the socket when the socket is moved.
+  void SetWaitPump(std::function<void()> pump, int sliceMs);
   // The TCP no-delay option: small writes leave at once.
   bool SetNoDelay();
   // A blocking send that cannot hand over a byte within timeoutMs fails with
@@ -108,10 +114,17 @@ class TcpSocket {
   long ReceiveRaw(char* data, size_t count);
   bool ShutdownSendRaw();
   int WaitReadableRaw(int timeoutMs);
+  // WaitReadableRaw with the wait pump between slices.
+  int WaitReadablePumped(int timeoutMs);
+  // Runs wait(ms) in slices until it gives a non-zero answer or timeoutMs (negative: no
+  // limit) is used up, with the wait pump between slices; wait's last answer.
+  int InSlices(int timeoutMs, const std::function<int(int)>& wait);
   void CloseRaw();
 
   intptr_t handle_ = kNone;
   std::unique_ptr<TlsChannel> tls_;
+  std::function<void()> waitPump_;
+  int waitSliceMs_ = 0;
 };
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 // fingerprint; the host name is always checked unless a pin names the certificate.
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -54,6 +55,12 @@ class TlsEngine {
   virtual int Handshake(std::string& in, std::string& out, std::string& detail) = 0;
   // After the handshake: the system's verdict on the certificate chain and host name.
   virtual TlsOutcome CheckTrust() = 0;
+  // The same verdict as a check that owns copies of what it needs, so that it may run on a
+  // thread of its own and outlive the session (building the chain may fetch certificates
+  // over the network). By default the verdict reached now.
+  virtual std::function<TlsOutcome()> DetachedTrustCheck() {
+    return [outcome = CheckTrust()] { return outcome; };
+  }
   // SHA-256 of the server's certificate in lower-case hex; empty when there is none.
   virtual std::string CertificateSha256() = 0;
   // Decrypts what it can of in (consuming it) onto plain; bytes it must answer with go to

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "platform/socket.h"
 
@@ -41,7 +44,7 @@ TlsOutcome TlsChannel::Handshake(const TlsPeer& peer) {
     out.clear();
     if (step < 0) return {TlsFailure::kHandshake, detail, 0};
     if (step > 0) break;
-    int ready = socket_.WaitReadableRaw(timeoutMs_);
+    int ready = socket_.WaitReadablePumped(timeoutMs_);
     if (ready < 0) return {TlsFailure::kSocket, {}, LastSocketError()};
     if (ready == 0) return {TlsFailure::kTimedOut, {}, 0};
     char block[16384];
@@ -63,7 +66,33 @@ TlsOutcome TlsChannel::Handshake(const TlsPeer& peer) {
   }
   if (engine_->CertificateSha256().empty())
     return {TlsFailure::kNotTrusted, "the server sent no certificate", 0};
-  return engine_->CheckTrust();
+  return CheckTrustPumped();
+}
+
+TlsOutcome TlsChannel::CheckTrustPumped() {
+  if (!socket_.waitPump_ || socket_.waitSliceMs_ <= 0) return engine_->CheckTrust();
+  struct Verdict {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    TlsOutcome outcome;
+  };
+  auto verdict = std::make_shared<Verdict>();
+  std::thread([verdict, check = engine_->DetachedTrustCheck()] {
+    TlsOutcome outcome = check();
+    std::lock_guard<std::mutex> lock(verdict->mutex);
+    verdict->outcome = outcome;
+    verdict->finished = true;
+    verdict->done.notify_all();
+  }).detach();
+  std::unique_lock<std::mutex> lock(verdict->mutex);
+  while (!verdict->done.wait_for(lock, std::chrono::milliseconds(socket_.waitSliceMs_),
+                                 [&] { return verdict->finished; })) {
+    lock.unlock();
+    socket_.waitPump_();  // may throw: the thread still has all it needs
+    lock.lock();
+  }
+  return verdict->outcome;
 }
 
 bool TlsChannel::SendAll(const std::string& bytes) {
@@ -121,10 +150,11 @@ int TlsChannel::WaitReadable(int timeoutMs) {
   while (!HasPlain() && !closed_) {
     int wait = -1;
     if (timeoutMs >= 0) {
-      wait = static_cast<int>(std::max<int64_t>(
-          0, std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count()));
+      // Rounded up: a wait cut to nothing would spin through the caller's time limit.
+      wait = static_cast<int>(
+          std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count()));
     }
-    int ready = socket_.WaitReadableRaw(wait);
+    int ready = socket_.WaitReadablePumped(wait);
     if (ready <= 0) return ready;
     if (ReadMore() < 0) return -1;
   }

@@ -27,6 +27,9 @@ class TlsChannel {
 
  private:
   bool SendAll(const std::string& bytes);
+  // The engine's trust check; with the socket's wait pump, on a thread of its own while the
+  // pump runs between slices.
+  TlsOutcome CheckTrustPumped();
   // One raw read, decrypted; -1 on failure (the code set), else 1.
   int ReadMore();
   bool HasPlain() const { return plainAt_ < plain_.size(); }

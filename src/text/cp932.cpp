@@ -105,7 +105,8 @@ std::string Utf8ToSjisText(std::string_view utf8) {
   while (p < end) {
     makeRoom();
     char* o = out.data() + at;
-    CopyUnmarkedWords(p, end, o, HighBitMask);
+    // Plain ASCII goes over by the word; a NUL stops it like a non-ASCII byte, to be dropped.
+    CopyUnmarkedWords(p, end, o, [](uint64_t word) { return HighBitMask(word) | BytesEqualMask(word, 0); });
     at = static_cast<size_t>(o - out.data());
     if (p == end) break;
     const auto lead = static_cast<unsigned char>(*p);

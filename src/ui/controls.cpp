@@ -157,6 +157,7 @@ void TEdit::UserText(const std::string& text) {
 }
 
 void TEdit::Type(const std::string& keys) {
+  if (setup_.ReadOnly) return;
   for (char key : keys) {
     char k = key;
     if (!RunEventHandler([&] { if (OnKeyPress) OnKeyPress(this, k); })) continue;
@@ -193,12 +194,17 @@ platform::ControlEvents TButton::NativeEvents() {
 
 TCheckBox::TCheckBox(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption,
                      int tabOrder)
-    : TControl(parent, platform::ControlKind::CheckBox, std::move(name), l, t, w, h, std::move(caption)) {
+    : TCheckBox(parent, platform::ControlKind::CheckBox, std::move(name), l, t, w, h, std::move(caption), tabOrder) {}
+
+TCheckBox::TCheckBox(TControl* parent, platform::ControlKind kind, std::string name, int l, int t, int w, int h,
+                     std::string caption, int tabOrder)
+    : TControl(parent, kind, std::move(name), l, t, w, h, std::move(caption)) {
   setup_.TabOrder = tabOrder;
 }
 
 void TCheckBox::SetChecked(bool checked) {
   if (checked == checked_) return;
+  if (checked) CheckingOn();
   checked_ = checked;
   if (native_) native_->SetChecked(checked);
   RunEventHandler([&] { if (OnClick) OnClick(this); });
@@ -212,8 +218,8 @@ platform::ControlEvents TCheckBox::NativeEvents() {
 
 TRadioButton::TRadioButton(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption,
                            int tabOrder, bool groupStart)
-    : TControl(parent, platform::ControlKind::RadioButton, std::move(name), l, t, w, h, std::move(caption)) {
-  setup_.TabOrder = tabOrder;
+    : TCheckBox(parent, platform::ControlKind::RadioButton, std::move(name), l, t, w, h, std::move(caption),
+                tabOrder) {
   setup_.GroupStart = groupStart;
 }
 
@@ -233,19 +239,8 @@ std::vector<TRadioButton*> TRadioButton::Others() const {
   return choice;
 }
 
-void TRadioButton::SetChecked(bool checked) {
-  if (checked == checked_) return;
-  if (checked)
-    for (TRadioButton* other : Others()) other->SetChecked(false);
-  checked_ = checked;
-  if (native_) native_->SetChecked(checked);
-  RunEventHandler([&] { if (OnClick) OnClick(this); });
-}
-
-platform::ControlEvents TRadioButton::NativeEvents() {
-  platform::ControlEvents e;
-  e.Clicked = [this] { Click(); };
-  return e;
+void TRadioButton::CheckingOn() {
+  for (TRadioButton* other : Others()) other->SetChecked(false);
 }
 
 std::function<void(TForm&)> TForm::ModalHook;

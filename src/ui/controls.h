@@ -120,7 +120,7 @@ class TEdit : public TControl {
   // Setting the text (also to the same text) raises OnChange.
   void SetText(const std::string& text);
   // The user types: each character goes through OnKeyPress, which may discard it (Key 0);
-  // the others are inserted at the end and raise OnChange.
+  // the others are inserted at the end and raise OnChange. A read-only box takes none.
   void Type(const std::string& keys);
   TNotifyEvent OnChange;
   TKeyPressEvent OnKeyPress;
@@ -158,10 +158,14 @@ class TCheckBox : public TControl {
   bool Checked() const { return checked_; }
   // A change of state raises OnClick, as a click would.
   void SetChecked(bool checked);
-  void Click() { SetChecked(!checked_); }
+  virtual void Click() { SetChecked(!checked_); }
   TNotifyEvent OnClick;
 
  protected:
+  TCheckBox(TControl* parent, platform::ControlKind kind, std::string name, int l, int t, int w, int h,
+            std::string caption, int tabOrder);
+  // Called before the state turns on.
+  virtual void CheckingOn() {}
   platform::ControlEvents NativeEvents() override;
   void ShowState() override { native_->SetChecked(checked_); }
 
@@ -171,25 +175,18 @@ class TCheckBox : public TControl {
 
 // One of the radio buttons of a choice: the buttons of one parent from one made with
 // groupStart to the next (in the order they are made). Checking one clears the others.
-class TRadioButton : public TControl {
+class TRadioButton : public TCheckBox {
  public:
   TRadioButton(TControl* parent, std::string name, int l, int t, int w, int h, std::string caption, int tabOrder,
                bool groupStart = false);
-  bool Checked() const { return checked_; }
-  // A change of state raises OnClick; checking clears the others of the choice first.
-  void SetChecked(bool checked);
   // The user chooses this one.
-  void Click() { SetChecked(true); }
-  TNotifyEvent OnClick;
-
- protected:
-  platform::ControlEvents NativeEvents() override;
-  void ShowState() override { native_->SetChecked(checked_); }
+  void Click() override { SetChecked(true); }
 
  private:
+  // Checking clears the others of the choice first.
+  void CheckingOn() override;
   // The other radio buttons of the same choice.
   std::vector<TRadioButton*> Others() const;
-  bool checked_ = false;
 };
 
 // A top-level window: outer size, centred unless placed, system menu with the close box

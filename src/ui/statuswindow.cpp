@@ -4,6 +4,7 @@ TStatusWindow::TStatusWindow(std::function<std::string()> report, std::unique_pt
     : TForm("StatusWindow", Sjis("Vendlume の状態"), 584, 440), report_(std::move(report)) {
   Memo1.Setup().FontFace = kDialogFontFace;
   Memo1.Setup().FontHeight = 12;
+  Memo1.Setup().ReadOnly = true;  // a report, not a note pad
   Button1.OnClick = [this](TObject*) { Close(); };
   OnClosed = [&slot] { ReleaseLater(slot); };
   Refresh();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 #include "base/errors.h"
@@ -71,42 +72,19 @@ TEST(WriteLog, FailureReachesTheCaller) {
   EXPECT_THROW(WriteLog(1, true, LogPath()), EFCreateError);
 }
 
-TEST(EventsLog, AFullLogMovesAsideToOneOlderFile) {
-  const std::string line = "2026/12/09 10:00:00 [FTP] x";  // 27 bytes and CR LF
+TEST(EventsLog, AFullLogMovesAsideReplacingTheOlderFile) {
+  const std::string line(27, 'x');  // 29 bytes with CR LF
   const long room = kEventsLogMaxBytes - 29;
-  struct Case {
-    const char* name;
-    long current;  // the log's size before; -1: no log
-    bool older;    // a .1 is there before
-    long expectedSize;
-    long expectedOlder;  // -1: no .1 after
-  } cases[] = {
-      {"a new log", -1, false, 29, -1},
-      {"room for the line", room, false, kEventsLogMaxBytes, -1},
-      {"one byte short", room + 1, false, 29, room + 1},
-      {"an older file is replaced", room + 1, true, 29, room + 1},
-      {"an empty log stays", 0, false, 29, -1},
-  };
-  for (const Case& c : cases) {
+  // The log's size before (-1: none) and after; the older file's after (7 before).
+  for (const auto [before, after, older] :
+       {std::array<long, 3>{-1, 29, 7}, {room, kEventsLogMaxBytes, 7}, {room + 1, 29, room + 1}}) {
     ScopedTempDir dir;
-    const std::string path = platform::FileInCurrentDirectory(kEventsLogFileName);
-    if (c.current >= 0) testing_support::WriteAll(path, std::string(c.current, 'o'));
-    if (c.older) testing_support::WriteAll(path + ".1", "older\r\n");
-    AppendEventsLogLine(path, line);
-    const std::string bytes = ReadAll(path);
-    EXPECT_EQ(static_cast<long>(bytes.size()), c.expectedSize) << c.name;
-    EXPECT_EQ(bytes.substr(bytes.size() - 29), line + "\r\n") << c.name;
-    if (c.expectedOlder < 0) {
-      EXPECT_FALSE(FileExists(path + ".1")) << c.name;
-    } else {
-      EXPECT_EQ(ReadAll(path + ".1"), std::string(c.expectedOlder, 'o')) << c.name;
-    }
+    if (before >= 0) testing_support::WriteAll("e.log", std::string(before, 'o'));
+    testing_support::WriteAll("e.log.1", "older\r\n");
+    AppendEventsLogLine("e.log", line);
+    EXPECT_EQ(ReadAll("e.log"), std::string(after - 29, 'o') + line + "\r\n") << before;
+    EXPECT_EQ(ReadAll("e.log.1").size(), static_cast<size_t>(older)) << before;
   }
-}
-
-TEST(EventsLog, FailureReachesTheCaller) {
-  ScopedTempDir dir;
-  EXPECT_THROW(AppendEventsLogLine(platform::FileInCurrentDirectory("missing-folder/x.log"), "x"), EFCreateError);
 }
 
 }  // namespace

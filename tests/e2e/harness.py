@@ -334,8 +334,7 @@ class Program:
             return f.read().decode("utf-8", "replace")
 
     def stderr_troubles(self):
-        """The stderr lines that are not the events of a run without trouble (an order taken,
-        a page uploaded)."""
+        """The stderr lines other than "order taken" and "page uploaded"."""
         calm = re.compile(r"^Vendlume: \d{4}/\d\d/\d\d \d\d:\d\d:\d\d "
                           r"(注文を受け付けました \(今日 \d+ 件目\)|\[FTP\] ページを公開しました)$")
         return [line for line in self.stderr().splitlines() if not calm.match(line)]
@@ -395,12 +394,9 @@ class WorkFolder:
 
 
 class ProgramRun(unittest.TestCase):
-    """A test class around one run of the program, made in setUpClass: a fresh folder with
-    its Vendlume.ini, a local mall, the mails put in the mailbox, the page watched where the
-    FTP server stores it. A subclass sets NAME and defines servers() (the mailbox's Maildir,
-    the FTP home), sections(target, mall) (the Vendlume.ini sections) and drive() (what
-    happens while the program runs; its findings become class attributes); it may set
-    MALL_ARGS, override prepare() (files and mails before the start) and set_up_class()."""
+    """One run of the program in setUpClass. A subclass sets NAME and defines sections(target, mall),
+    prepare() (files and mails before the start) and drive() (which sets the findings); servers() and
+    MALL_ARGS are optional."""
 
     NAME = None
     MALL_ARGS = ()
@@ -436,10 +432,6 @@ class ProgramRun(unittest.TestCase):
         pop3, ftp = dovecot(), vsftpd()
         cls.pop3, cls.ftp = pop3, ftp
         return pop3["maildir"], ftp["home"]
-
-    @classmethod
-    def prepare(cls):
-        pass
 
 
 LOG_LINE = re.compile(rb"(\d\d)/(\d\d) (\d\d):(\d\d):(\d\d) - ([A-Za-z0-9]*)\r\n")

@@ -1,5 +1,5 @@
 """Faults in the middle of a poll cycle, against the real mailbox, FTP server and the local
-mall: a review page that stalls and breaks off (the order is saved without its review figures), the mailbox connection cut in the middle of
+mall: a review page that stalls and breaks off, or review pages answering 404 or 503 (the orders are saved without their review figures), the mailbox connection cut in the middle of
 a RETR, the mailbox server ended in the middle of a RETR, the FTP data connection reset
 in the middle of the page's STOR, a read-only itemsl.csv, a full file system, the program
 killed with SIGKILL in the middle of a cycle. After each: every order is in itemsl.csv exactly once, the published page
@@ -159,6 +159,36 @@ class ReviewPageStalls(Scenario, unittest.TestCase):
         self.assertEqual(harness.log_events(self.files["Vendlume.log"]), ["GetCSV"])
         reviews = [r for r in self.mall.requests() if r[1].startswith("/review/")]
         self.assertEqual(len(reviews), 1)
+
+
+class ReviewPagesGone(Scenario, unittest.TestCase):
+    """Every review page answers 404 (503 below): the mall's failure, not the orders'. Three
+    orders are saved as they come, each with the review cell "-", and the mailbox drains in
+    order."""
+
+    tag = "review404"
+    mall_args = ("--review-status", "404")
+    ORDERS = (ORDER, "order-tokyo.json", "order-osaka.json")
+
+    @classmethod
+    def prepare(cls):
+        for name in cls.ORDERS[1:]:
+            cls.maildir.put(harness.mail_for(name))
+
+    @classmethod
+    def await_uploads(cls):
+        return cls.watcher.wait_uploads(len(cls.ORDERS), cls.deadline())
+
+    @classmethod
+    def expected_rows(cls):
+        lookup = expected.Lookup(harness.CATALOGUE, "http://" + cls.mall.host, cls.mall.host)
+        rows = [row[:7] + ["-"] for name in cls.ORDERS for row in expected.order_rows(harness.load_json(name), lookup)[0]]
+        return list(reversed(rows))
+
+
+class ReviewPagesUnavailable(ReviewPagesGone):
+    tag = "review503"
+    mall_args = ("--review-status", "503")
 
 
 class HostileMallPages(Scenario, unittest.TestCase):

@@ -1,9 +1,13 @@
 """Vendlume.exe under Wine beside the Linux program: the order mails of test_orders go
 through each program in turn, against the same mailbox, local mall and FTP server, from the
 same folder contents. The Windows program must publish the very pages the Linux program
-publishes, byte for byte, keep the same files and ask the mall the same questions."""
+publishes, byte for byte, keep the same files and ask the mall the same questions. And while
+another program holds the list open, the Windows program keeps the order's mail, and saves the
+order once when the list is let go."""
 
 import os
+import subprocess
+import sys
 import unittest
 
 import expected
@@ -144,6 +148,56 @@ class WindowsProgramBesideLinux(unittest.TestCase):
     def test_the_windows_program_runs_until_it_is_stopped(self):
         self.assertTrue(self.windows["stopped"], "Vendlume.exe ended by itself")
         self.assertEqual(self.linux["stopped"], 0, "the Linux program's exit status")
+
+
+class ListHeldByAnotherProgram(unittest.TestCase):
+    def test_the_mail_stays_until_the_list_is_let_go(self):
+        exe, holder = os.environ.get("VDL_WINDOWS_PROGRAM"), os.environ.get("VDL_HOLD_FILE")
+        if not exe or not holder:
+            self.skipTest("VDL_WINDOWS_PROGRAM or VDL_HOLD_FILE is not set: run through ctest of the Windows build")
+        sys.path.insert(0, os.path.join(harness.HERE, "..", "wine"))
+        import winedesk  # noqa: E402  (tests/wine)
+
+        pop3, ftp = harness.dovecot(), harness.vsftpd()
+        pop3["maildir"].clear()
+        self.addCleanup(pop3["maildir"].clear)
+        folder = harness.WorkFolder("held-list")
+        self.addCleanup(folder.remove)
+        mall = harness.Mall(folder.path)
+        self.addCleanup(mall.stop)
+        folder.write("Vendlume.ini", harness.ini_text(harness.settings(pop3, ftp, "e2e-held-%d" % os.getpid(),
+                                                                       mall.host)))
+        old_list = expected.list_file([test_orders.OLD_ROW])
+        folder.write("itemsl.csv", old_list)
+        name = MAILS[1][0]
+        pop3["maildir"].put(harness.mail_for(name))
+        desk = winedesk.WineDesktop(exe, folder.path)
+        self.addCleanup(desk.stop)
+        desk.start_x()
+
+        def windows(path):
+            return "Z:" + os.path.join(folder.path, path).replace("/", "\\")
+
+        # The list held as a spreadsheet holds it: reading shared, nothing else.
+        subprocess.Popen(["wine", holder, windows("itemsl.csv"), windows("held"), windows("release")],
+                         env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertTrue(harness.wait_for(lambda: os.path.exists(os.path.join(folder.path, "held")), 60))
+        desk.start_program("vdlheld")
+
+        def events():
+            return (harness.folder_file(folder.path, "Vendlume-events.log") or b"").decode("cp932")
+
+        self.assertTrue(harness.wait_for(lambda: "[ファイル] 失敗" in events(), 90, 0.5), events())
+        self.assertEqual(pop3["maildir"].count(), 1, "the mail was taken while its order could not be saved")
+        self.assertEqual(harness.folder_file(folder.path, "itemsl.csv"), old_list)
+
+        folder.write("release", b"")
+        self.assertTrue(harness.wait_for(lambda: pop3["maildir"].count() == 0, 60, 0.5), events())
+        lookup = expected.Lookup(harness.CATALOGUE, "http://" + mall.host, mall.host)
+        added, _ = expected.order_rows(harness.load_json(name), lookup)
+        self.assertEqual(harness.folder_file(folder.path, "itemsl.csv"),
+                         expected.list_file(list(reversed(added)) + [test_orders.OLD_ROW]))
+        self.assertIn("[ファイル] 回復しました", events())
 
 
 if __name__ == "__main__":

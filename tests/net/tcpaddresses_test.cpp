@@ -1,27 +1,24 @@
-// From a host to a connection. The lookup, with stand-in resolvers (ones that answer, one
-// that fails, one that does not come back until the test lets it): its time limit, the
-// order of its addresses, and literals that need none. The connect, through a stand-in
-// lookup: the addresses are tried in turn (IPv4 first), a refusal moves on at once, a
-// silent address after the per-address limit, and the whole connect ends at the inactivity
-// limit. Refusing and silent peers are loopback addresses at the scripted server's port:
-// 127.0.0.2 has no listener there, 127.0.0.3 one whose queue of pending connections is full.
+// Connecting to a host with several addresses, through a stand-in lookup: the addresses
+// are tried in turn (IPv4 first), a refusal moves on at once, a silent address after the
+// per-address limit, and the whole connect ends at the inactivity limit. Refusing and
+// silent peers are loopback addresses at the scripted server's port: 127.0.0.2 has no
+// listener there, 127.0.0.3 one whose queue of pending connections is full.
 #include "net/tcpclient.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/netexceptions.h"
+#include "net/idlepump.h"
 #include "net/netstack.h"
 #include "platform/socket.h"
 #include "support/scripted_server.h"
@@ -31,116 +28,78 @@ using testing_support::ScriptedServer;
 
 namespace {
 
-constexpr const char* kRefusing = "127.0.0.2";
-constexpr const char* kSilent = "127.0.0.3";
-
-struct ResolverState {
+struct {
   std::mutex mutex;
   std::condition_variable changed;
   bool released = false;
-  int calls = 0;
-  int running = 0;
+  int calls = 0, running = 0;
   std::thread::id thread;
-};
-ResolverState state;
+} state;
 
-void Called() {
-  std::lock_guard<std::mutex> lock(state.mutex);
+// The lookup's stand-in resolver: answers IPv6 and IPv4 addresses mixed, as a dual-stack name does,
+// for mail.example; fails for any other name; for stalled.example, first waits until released (at
+// most 10 s: a broken test cannot hang the run).
+bool ScriptedResolver(const std::string& host, std::vector<std::string>& addresses) {
+  std::unique_lock<std::mutex> lock(state.mutex);
   ++state.calls;
   state.thread = std::this_thread::get_id();
-}
-
-bool Answering(const std::string&, std::vector<std::string>& addresses) {
-  Called();
-  addresses = {"10.9.8.7"};
-  return true;
-}
-
-// IPv6 and IPv4 addresses mixed, as a dual-stack name answers.
-bool AnsweringMixed(const std::string&, std::vector<std::string>& addresses) {
-  Called();
+  ++state.running;
+  if (host == "stalled.example") state.changed.wait_for(lock, std::chrono::seconds(10), [] { return state.released; });
+  --state.running;
+  state.changed.notify_all();
   addresses = {"2001:db8::1", "10.0.0.2", "2001:db8::2", "10.0.0.1"};
-  return true;
-}
-
-bool Failing(const std::string&, std::vector<std::string>&) {
-  Called();
+  if (host == "mail.example") return true;
   platform::SetLastSocketError(platform::kSocketErrorHostNotFound);
   return false;
 }
 
-// Stalls until released (at most 10 s, so that a broken test cannot hang the run).
-bool Stalled(const std::string&, std::vector<std::string>& addresses) {
-  Called();
-  std::unique_lock<std::mutex> lock(state.mutex);
-  ++state.running;
-  state.changed.wait_for(lock, std::chrono::seconds(10), [] { return state.released; });
-  --state.running;
-  state.changed.notify_all();
-  addresses = {"10.0.0.1"};
-  return true;
-}
-
 TEST(HostLookup, LimitAnswersAndFailures) {
+  const std::vector<std::string> ordered = {"10.0.0.2", "10.0.0.1", "2001:db8::1", "2001:db8::2"};
   const struct {
-    const char* what;
     const char* host;
-    THostResolver resolver;
     int timeoutMs;
-    std::vector<std::string> addresses;  // empty: fails with the error
-    int error;
-    int calls;
-    bool ownThread;  // the lookup ran in a thread of its own
+    std::vector<std::string> addresses;
+    int error, calls;  // looked up: in a thread of its own when there is a limit
   } cases[] = {
-      {"answer within the limit", "mail.example", Answering, 5000, {"10.9.8.7"}, 0, 1, true},
-      {"answer without a limit", "mail.example", Answering, 0, {"10.9.8.7"}, 0, 1, false},
-      {"IPv4 first, each family in the lookup's order", "mail.example", AnsweringMixed, 5000,
-       {"10.0.0.2", "10.0.0.1", "2001:db8::1", "2001:db8::2"}, 0, 1, true},
-      {"IPv4 first without a limit", "mail.example", AnsweringMixed, 0,
-       {"10.0.0.2", "10.0.0.1", "2001:db8::1", "2001:db8::2"}, 0, 1, false},
-      {"failure within the limit", "mail.example", Failing, 5000, {}, 11001, 1, true},
-      {"failure without a limit", "mail.example", Failing, -1, {}, 11001, 1, false},
-      {"stalled lookup ends at the limit", "mail.example", Stalled, 50, {}, 10060, 1, true},
-      {"LOCALHOST needs no lookup", "localhost", Stalled, 50, {"127.0.0.1"}, 0, 0, false},
-      {"a dotted address needs no lookup", "10.1.2.3", Failing, 50, {"10.1.2.3"}, 0, 0, false},
-      {"an IPv6 address needs no lookup", "::1", Failing, 50, {"::1"}, 0, 0, false},
-      {"an IPv6 address in brackets loses them", "[2001:db8::5]", Failing, 50, {"2001:db8::5"}, 0, 0, false},
-      {"brackets around a name are no address", "[mail.example]", Failing, 50, {}, 11001, 1, true},
+      {"mail.example", 5000, ordered, 0, 1},  // IPv4 first, each family in the lookup's order
+      {"mail.example", 0, ordered, 0, 1},     // no limit
+      {"fail.example", -1, {}, 11001, 1},
+      {"[mail.example]", 50, {}, 11001, 1},   // brackets around a name are no address
+      {"stalled.example", 50, {}, 10060, 1},  // a lookup that does not come back ends at the limit
+      {"localhost", 50, {"127.0.0.1"}, 0, 0}, {"10.1.2.3", 50, {"10.1.2.3"}, 0, 0}, {"::1", 50, {"::1"}, 0, 0},
+      {"[2001:db8::5]", 50, {"2001:db8::5"}, 0, 0},
   };
   for (const auto& c : cases) {
-    {
-      std::lock_guard<std::mutex> lock(state.mutex);
-      state.released = false;
-      state.calls = 0;
-      state.thread = {};
+    SCOPED_TRACE(c.host);
+    state.calls = 0;
+    state.released = false;
+    state.thread = std::this_thread::get_id();
+    std::vector<std::string> got;
+    int error = 0;
+    try {
+      got = LookUpHost(c.host, c.timeoutMs, ScriptedResolver);
+    } catch (const ENetSocketError& e) {
+      error = e.Code;
     }
-    auto lookUp = [&] { return LookUpHost(c.host, c.timeoutMs, c.resolver); };
-    if (!c.addresses.empty()) {
-      EXPECT_EQ(lookUp(), c.addresses) << c.what;
-    } else {
-      const auto failure = Thrown<ENetSocketError>(lookUp);
-      ASSERT_TRUE(failure.has_value()) << c.what;
-      EXPECT_EQ(failure->Code, c.error) << c.what;
-    }
+    EXPECT_EQ(got, c.addresses);
+    EXPECT_EQ(error, c.error);
     std::unique_lock<std::mutex> lock(state.mutex);
-    // The stalled lookup is still running after the caller gave up; let it end.
-    state.released = true;
+    state.released = true;  // the stalled lookup still runs after the caller gave up: let it end
     state.changed.notify_all();
     state.changed.wait_for(lock, std::chrono::seconds(10), [] { return state.running == 0; });
-    EXPECT_EQ(state.calls, c.calls) << c.what;
-    if (c.calls > 0) {
-      EXPECT_EQ(state.thread != std::this_thread::get_id(), c.ownThread) << c.what;
-    }
+    EXPECT_EQ(state.calls, c.calls);
+    EXPECT_EQ(state.thread != std::this_thread::get_id(), c.calls > 0 && c.timeoutMs > 0);
   }
 }
 
-// The addresses the stand-in lookup answers for the connect; none: no lookup may happen.
-std::vector<std::string> answer;
+constexpr const char* kRefusing = "127.0.0.2";
+constexpr const char* kSilent = "127.0.0.3";
 
-bool StandInLookup(const std::string& host, std::vector<std::string>& addresses) {
-  if (answer.empty()) ADD_FAILURE() << "a literal was looked up: " << host;
+std::vector<std::string> answer;  // what the stand-in lookup answers
+
+bool StandInLookup(const std::string&, std::vector<std::string>& addresses) {
   addresses = answer;
-  return !answer.empty();
+  return true;
 }
 
 // A listener at ip:port that takes no further connection: new connects go unanswered.
@@ -160,88 +119,177 @@ struct SilentPeer {
   }
 };
 
+// Records the addresses the client tries, from its status events.
+void RecordTried(TNetTCPClient& client, std::vector<std::string>& tried) {
+  client.OnStatus = [&tried](TNetComponent*, TNetStatus status, const std::string& text) {
+    if (status == nsConnecting) tried.push_back(text);
+  };
+}
+
 TEST(TcpAddresses, EachAddressInTurnWithinTheLimits) {
-  const std::string shop = "shop.example";
   const struct {
     const char* what;
-    std::string host;
-    std::vector<std::string> addresses;  // what the lookup answers
+    std::vector<std::string> addresses;
     int addressTimeout;
     int inactivityTimeout;
     std::vector<std::string> tried;
-    std::string peer;  // where the server listens and the client ends up; "" when it fails
-    int error;
+    int error;  // 0: connects to 127.0.0.1
   } cases[] = {
-      {"the first refuses: the second at once", shop, {kRefusing, "127.0.0.1"}, 30000, 30000,
-       {"127.0.0.2", "127.0.0.1"}, "127.0.0.1", 0},
-      {"the first is silent: the second after the address limit", shop, {kSilent, "127.0.0.1"}, 300, 30000,
-       {"127.0.0.3", "127.0.0.1"}, "127.0.0.1", 0},
-      {"the first answers: no other is tried", shop, {"127.0.0.1", kRefusing}, 300, 30000, {"127.0.0.1"},
-       "127.0.0.1", 0},
-      {"all refuse: the last refusal", shop, {kRefusing, "127.0.0.4"}, 300, 30000, {"127.0.0.2", "127.0.0.4"}, "",
-       10061},
-      {"the inactivity limit ends the whole connect", shop, {kSilent, kSilent, "127.0.0.1"}, 300, 500,
-       {"127.0.0.3", "127.0.0.3"}, "", 10060},
-      {"IPv6 after IPv4, carrying the protocol like any other", shop, {"::1", kRefusing}, 30000, 30000,
-       {"127.0.0.2", "::1"}, "::1", 0},
-      {"an IPv4 literal needs no lookup", "127.0.0.1", {}, 30000, 30000, {"127.0.0.1"}, "127.0.0.1", 0},
-      {"an IPv6 literal needs no lookup", "::1", {}, 30000, 30000, {"::1"}, "::1", 0},
-      {"an IPv6 literal in brackets loses them", "[::1]", {}, 30000, 30000, {"::1"}, "::1", 0},
+      {"the first refuses: the second at once", {kRefusing, "127.0.0.1"}, 30000, 30000,
+       {"Connecting to 127.0.0.2.", "Connecting to 127.0.0.1."}, 0},
+      {"the first is silent: the second after the address limit", {kSilent, "127.0.0.1"}, 300, 30000,
+       {"Connecting to 127.0.0.3.", "Connecting to 127.0.0.1."}, 0},
+      {"the first answers: no other is tried", {"127.0.0.1", kRefusing}, 300, 30000,
+       {"Connecting to 127.0.0.1."}, 0},
+      {"all refuse: the last refusal", {kRefusing, "127.0.0.4"}, 300, 30000,
+       {"Connecting to 127.0.0.2.", "Connecting to 127.0.0.4."}, 10061},
+      {"the inactivity limit ends the whole connect", {kSilent, kSilent, "127.0.0.1"}, 300, 500,
+       {"Connecting to 127.0.0.3.", "Connecting to 127.0.0.3."}, 10060},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::string serverIp = c.peer.empty() ? "127.0.0.1" : c.peer;
-    std::unique_ptr<ScriptedServer> server;
-    try {
-      server = std::make_unique<ScriptedServer>(serverIp);
-    } catch (const std::runtime_error& e) {
-      std::printf("skipped \"%s\": this machine has no %s (%s)\n", c.what, serverIp.c_str(), e.what());
-      continue;
-    }
-    server->Send("+OK hello\r\n");
-    if (!c.peer.empty()) server->Expect("QUIT").Send("+OK bye\r\n");
-    server->HoldUntilClientCloses();
-    std::optional<SilentPeer> silent;
-    if (std::find(c.addresses.begin(), c.addresses.end(), kSilent) != c.addresses.end())
-      silent.emplace(kSilent, server->Port());
-    server->Start();
+    ScriptedServer server;
+    server.HoldUntilClientCloses();
+    SilentPeer silent(kSilent, server.Port());
+    server.Start();
     answer = c.addresses;
     TNetTCPClient client;
-    client.Host = c.host;
-    client.Port = server->Port();
+    client.Host = "shop.example";
+    client.Port = server.Port();
     client.Resolver = StandInLookup;
     client.AddressTimeout = c.addressTimeout;
     client.InactivityTimeout = c.inactivityTimeout;
     std::vector<std::string> tried;
-    client.OnStatus = [&tried](TNetComponent*, TNetStatus status, const std::string& text) {
-      if (status == nsConnecting) tried.push_back(text);
-    };
-    if (!c.peer.empty()) {
+    RecordTried(client, tried);
+    if (c.error == 0) {
       client.OpenConnection();
-      EXPECT_EQ(client.Binding().PeerIP, c.peer);
-      EXPECT_EQ(client.Binding().IP, c.peer);
-      EXPECT_EQ(client.ReadLine(), "+OK hello");
-      EXPECT_EQ(client.SendCommand("QUIT", 1), 1);
+      EXPECT_EQ(client.Binding().PeerIP, "127.0.0.1") << c.what;
       client.CloseConnection();
     } else {
       const auto failure = Thrown<ENetSocketError>([&] { client.OpenConnection(); });
-      ASSERT_TRUE(failure.has_value());
-      EXPECT_EQ(failure->Code, c.error);
-      EXPECT_FALSE(client.IsOpen());
+      ASSERT_TRUE(failure.has_value()) << c.what;
+      EXPECT_EQ(failure->Code, c.error) << c.what;
+      EXPECT_FALSE(client.IsOpen()) << c.what;
       // The server still waits for the client that never came.
       TNetTCPClient unblock;
       unblock.Host = "127.0.0.1";
-      unblock.Port = server->Port();
+      unblock.Port = server.Port();
       unblock.OpenConnection();
       unblock.CloseConnection();
     }
-    server->Join();
-    if (!c.peer.empty()) {
-      EXPECT_TRUE(server->Failures().empty()) << server->Failures().front();
+    server.Join();
+    EXPECT_EQ(tried, c.tried) << c.what;
+  }
+}
+
+// The lookup, the connect and the TLS handshake return to the idle pump while they wait, as
+// every other wait for the network does, so the windows and the session's end are answered; a
+// pump that throws (the program leaving) ends the wait at once.
+TEST(TcpAddresses, TheLookupTheConnectAndTheHandshakeKeepPumping) {
+  struct Leaving {};
+  for (const bool leave : {false, true}) {
+    for (const char* host : {"stalled.example", "shop.example", "127.0.0.1"}) {  // the last: a silent TLS server
+      SCOPED_TRACE(std::string(host) + (leave ? ", leaving" : ""));
+      ScriptedServer server;
+      SilentPeer silent(kSilent, server.Port());
+      server.HoldUntilClientCloses();
+      server.Start();
+      answer = {kSilent};
+      state.released = false;
+      int pumps = 0;
+      TNetIdlePump pump;
+      pump.IdleTimeOut = 20;
+      pump.ProcessMessages = [&](bool) {
+        if (++pumps == 3 && leave) throw Leaving{};
+      };
+      TNetTCPClient client;
+      client.Host = host;
+      client.Port = server.Port();
+      client.UseTLS = tlsImplicit;
+      client.Resolver = [](const std::string& name, std::vector<std::string>& addresses) {
+        return name == "stalled.example" ? ScriptedResolver(name, addresses) : StandInLookup(name, addresses);
+      };
+      client.InactivityTimeout = 400;
+      bool left = false;
+      try {
+        client.OpenConnection();
+      } catch (const ENetSocketError& e) {
+        EXPECT_EQ(e.Code, 10060);
+      } catch (const Leaving&) {
+        left = true;
+      }
+      EXPECT_EQ(left, leave);
+      EXPECT_EQ(pumps >= 10, !leave) << pumps;
+      EXPECT_FALSE(client.IsOpen());
+      std::unique_lock<std::mutex> lock(state.mutex);
+      state.released = true;
+      state.changed.notify_all();
+      state.changed.wait_for(lock, std::chrono::seconds(10), [] { return state.running == 0; });
+      lock.unlock();
+      if (std::string(host) != "127.0.0.1") {  // the server still waits for a client
+        TNetTCPClient unblock;
+        unblock.Host = "127.0.0.1";
+        unblock.Port = server.Port();
+        unblock.OpenConnection();
+        unblock.CloseConnection();
+      }
     }
-    std::vector<std::string> expected;
-    for (const std::string& ip : c.tried) expected.push_back("Connecting to " + ip + ".");
-    EXPECT_EQ(tried, expected);
+  }
+}
+
+// A name with IPv4 and IPv6 addresses: the IPv4 one first, then IPv6, whose connection
+// carries the protocol like any other.
+TEST(TcpAddresses, IPv6AfterIPv4) {
+  std::unique_ptr<ScriptedServer> server;
+  try {
+    server = std::make_unique<ScriptedServer>("::1");
+  } catch (const std::runtime_error& e) {
+    GTEST_SKIP() << "this machine has no ::1: " << e.what();
+  }
+  server->Send("+OK over IPv6\r\n").Expect("QUIT").Send("+OK bye\r\n");
+  server->Start();
+  answer = {"::1", kRefusing};
+  TNetTCPClient client;
+  client.Host = "shop.example";
+  client.Port = server->Port();
+  client.Resolver = StandInLookup;
+  std::vector<std::string> tried;
+  RecordTried(client, tried);
+  client.OpenConnection();
+  EXPECT_EQ(client.Binding().PeerIP, "::1");
+  EXPECT_EQ(client.Binding().IP, "::1");
+  EXPECT_EQ(client.ReadLine(), "+OK over IPv6");
+  EXPECT_EQ(client.SendCommand("QUIT", 1), 1);
+  client.CloseConnection();
+  server->Join();
+  EXPECT_TRUE(server->Failures().empty()) << server->Failures().front();
+  EXPECT_EQ(tried, (std::vector<std::string>{"Connecting to 127.0.0.2.", "Connecting to ::1."}));
+}
+
+// Address literals as hosts connect without a lookup.
+TEST(TcpAddresses, LiteralHosts) {
+  for (const char* host : {"127.0.0.1", "::1", "[::1]"}) {
+    const std::string ip = host[0] == '1' ? "127.0.0.1" : "::1";
+    std::unique_ptr<ScriptedServer> server;
+    try {
+      server = std::make_unique<ScriptedServer>(ip);
+    } catch (const std::runtime_error& e) {
+      std::printf("skipped %s: this machine has no %s (%s)\n", host, ip.c_str(), e.what());
+      continue;
+    }
+    server->Send("+OK hello\r\n");
+    server->Start();
+    TNetTCPClient client;
+    client.Host = host;
+    client.Port = server->Port();
+    client.Resolver = [](const std::string&, std::vector<std::string>&) {
+      ADD_FAILURE() << "a literal was looked up";
+      return false;
+    };
+    client.OpenConnection();
+    EXPECT_EQ(client.Binding().PeerIP, ip) << host;
+    EXPECT_EQ(client.ReadLine(), "+OK hello") << host;
+    client.CloseConnection();
+    server->Join();
   }
 }
 

@@ -1,21 +1,16 @@
 // HTTPS in both HTTP clients against the private nginx with TLS (scripts/servers/nginx-tls):
-// pages over TLS, a redirect from http to https (also as the product lookup meets it), and
-// the certificates a client must refuse; a server that stalls in the handshake is a
-// scripted one.
+// pages over TLS, a redirect from http to https, and the certificates a client must refuse;
+// a server that stalls in the handshake is a scripted one.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "base/netexceptions.h"
-#include "base/sjisliteral.h"
 #include "net/http.h"
 #include "net/pagefetch.h"
-#include "publish/productlookup.h"
 #include "support/scripted_server.h"
 #include "support/server_env.h"
 #include "support/test_ca.h"
@@ -36,7 +31,7 @@ class TlsNginx : public ::testing::Test {
     return scheme + "://localhost:" + env[port] + path;
   }
   void Put(const std::string& path, const std::string& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(env["DOCROOT"] + path).parent_path());
+    std::filesystem::create_directories(env["DOCROOT"] + "/pages");
     testing_support::WriteAll(env["DOCROOT"] + path, bytes);
   }
 
@@ -73,37 +68,6 @@ TEST_F(TlsNginx, OneClientGoesBetweenHttpsAndThePlainRedirect) {
   EXPECT_TRUE(http.Secure());
   EXPECT_EQ(FetchPage(http, Url("http", "HTTP_PORT", "/echo?x")), "GET /echo?x " + host + " https\n");
   EXPECT_EQ(FetchPage(http, Url("HTTPS", "HTTPS_PORT", "/echo")), "GET /echo " + host + " https\n");
-}
-
-TEST_F(TlsNginx, MallLookupOnAnHttpAddressFollowsTheRedirectToHttps) {
-  const std::string secure = "https://localhost:" + env["HTTPS_PORT"];
-  Put("/search/mall/shop+mug/index.html",
-      "<div class=\"searchresultitem\" itemPosition=\"1\">\r\n<div class=\"rsrSResultPhoto\"><a href=\"" + secure +
-          "/item/mug/\"><img alt=\"mug\" src=\"" + secure + "/@0_mall/mug.jpg?_ex=48x48\"></a></div>\r\n"
-          "<a href=\"" + Url("http", "HTTP_PORT", "/review/mug/") +
-          "\"><span class=\"txtIconReview\">review</span></a>\r\n</div>\r\n");
-  Put("/review/mug/index.html",
-      Sjis("<title>黒</title>総合評価<span class=\"revEvaStar\"><img src=\"" + secure +
-           "/star.gif\" alt=\"4.5\"></span><span class=\"revEvaNumber average\">4.52</span>"
-           "(<span class=\"Count\">128</span>件)"));
-  TNetPageHTTP pageHttp;
-  TNetHTTP http;
-  http.HandleRedirects = true;
-  const std::string shop = "shop";
-  const TMallHosts hosts{Url("http", "HTTP_PORT", ""), "thumb.test", "script.test"};
-  std::vector<int> logged;
-  TMallLookup lookup([&](const std::string& url) { return FetchPage(pageHttp, url); },
-                     [&](const std::string& url) { return FetchPage(http, url); },
-                     [&](int code) { logged.push_back(code); }, shop, hosts);
-  const std::string link = "<a href='" + secure + "/item/mug/' target='_top'><img alt='mug' src='" + secure +
-                           "/@0_mall/mug.jpg?_ex=48x48'>";
-  EXPECT_EQ(lookup.LookupByCode("mug"), (TLookupResult{TLookupResult::kFound, link + "</a>"}));
-  EXPECT_EQ(lookup.LookupByName("mug"), (TLookupResult{TLookupResult::kFound, link}));
-  EXPECT_EQ(lookup.LookupReviews(),
-            (TLookupResult{TLookupResult::kFound,
-                           Sjis("<img src='" + secure + "/star.gif' alt='4.5'><br>4.52<br>レビュー:128件")}));
-  EXPECT_TRUE(logged.empty());
-  EXPECT_TRUE(http.Secure());
 }
 
 TEST_F(TlsNginx, RefusedCertificatesSayWhy) {

@@ -6,9 +6,12 @@
 #include <cctype>
 #include <cstdlib>
 #include <map>
+#include <string>
+#include <utility>
 
 #include "base/netexceptions.h"
 #include "mail/message.h"
+#include "net/idlepump.h"
 #include "net/pop3.h"
 #include "support/scripted_server.h"
 #include "support/server_env.h"
@@ -28,6 +31,10 @@ class TlsDovecot : public ::testing::Test {
     ASSERT_TRUE(testing_support::TrustTestCa(env["CA_FILE"], why)) << why;
     box.Maildir = env["MAILDIR"];
     box.Clear();
+    // As in the program, an idle pump runs: the certificate is then judged on a thread of
+    // its own while the pump keeps running.
+    pump.IdleTimeOut = 1;
+    pump.ProcessMessages = [](bool) {};
   }
 
   void Configure(TNetPOP3& pop, TNetTLSMode mode) {
@@ -45,6 +52,7 @@ class TlsDovecot : public ::testing::Test {
 
   std::map<std::string, std::string> env;
   testing_support::DovecotMailbox box;
+  TNetIdlePump pump;
 };
 
 TEST_F(TlsDovecot, BothWaysLogInCountAndRetrieveOverTls) {
@@ -169,6 +177,43 @@ TEST(Pop3Stls, AHandshakeThatStallsEndsAtTheInactivityLimit) {
     ASSERT_TRUE(e);
     EXPECT_EQ(e->Code, 10060);
     EXPECT_FALSE(pop.IsOpen());
+  }
+}
+
+// The server name in a TLS client hello (the first record the client sends): "" when the
+// hello names none, "?" when the bytes are no complete hello.
+std::string HelloServerName(const std::string& bytes) {
+  auto byte = [&](size_t at) { return at < bytes.size() ? static_cast<unsigned char>(bytes[at]) : 0u; };
+  auto word = [&](size_t at) { return byte(at) << 8 | byte(at + 1); };
+  if (byte(0) != 0x16 || byte(5) != 0x01 || bytes.size() < 5 + word(3)) return "?";
+  size_t at = 5 + 4 + 2 + 32;               // record and handshake headers, version, random
+  at += 1 + byte(at);                       // session id
+  at += 2 + word(at);                       // cipher suites
+  at += 1 + byte(at);                       // compression methods
+  const size_t end = at + 2 + word(at);     // the extensions
+  for (at += 2; at + 4 <= end; at += 4 + word(at + 2)) {
+    if (word(at) != 0) continue;            // not server_name
+    const size_t name = at + 4 + 2 + 1;     // list length, name type
+    return bytes.substr(name + 2, word(name));
+  }
+  return end <= bytes.size() ? "" : "?";
+}
+
+TEST(Pop3Tls, TheHelloNamesAHostNameNeverAnAddress) {
+  const std::pair<const char*, const char*> cases[] = {{"localhost", "localhost"}, {"127.0.0.1", ""}, {"::1", ""}};
+  for (const auto& [host, named] : cases) {
+    SCOPED_TRACE(host);
+    ScriptedServer s(std::string(host) == "::1" ? "::1" : "127.0.0.1");
+    s.HoldUntilClientCloses();
+    s.Start();
+    TNetPOP3 pop;
+    pop.Host = host;
+    pop.Port = s.Port();
+    pop.UseTLS = tlsImplicit;
+    pop.InactivityTimeout = 300;
+    EXPECT_TRUE(Thrown<ENetSocketError>([&] { pop.OpenConnection(); }));
+    s.Join();
+    EXPECT_EQ(HelloServerName(s.Received()), named);
   }
 }
 

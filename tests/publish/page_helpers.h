@@ -1,6 +1,5 @@
 // Building rows and taking rendered pages apart, for the page tests.
 #pragma once
-#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,48 +56,6 @@ inline std::string Cell(const std::string& row, const std::string& open) {
   if (at == std::string::npos) return "<no cell>";
   const size_t begin = at + open.size();
   return row.substr(begin, row.find("</td>", begin) - begin);
-}
-
-// What is wrong with a cell's markup ("" when nothing): every tag must be one the cell
-// builders write (a, img, /a, br), every attribute one of theirs with a value in single
-// quotes holding no quote or "<", or bare digits, and no address may run script or data.
-inline std::string ForeignMarkup(std::string_view cell) {
-  std::string lower(cell);
-  for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  for (std::string_view bad : {"javascript:", "vbscript:", "data:", "<script", "</td", "\"", "='//"}) {
-    if (lower.find(bad) != std::string::npos) return "holds " + std::string(bad);
-  }
-  static const std::vector<std::string_view> kTags = {"a", "img", "/a", "br"};
-  static const std::vector<std::string_view> kNames = {"href", "target", "alt", "src", "border", "width", "height"};
-  for (size_t i = lower.find('>'); i != std::string::npos; i = lower.find('>', i + 1)) {
-    if (lower.rfind('<', i) == std::string::npos) return "a bare >";
-  }
-  for (size_t at = lower.find('<'); at != std::string::npos; at = lower.find('<', at)) {
-    size_t i = at + 1;
-    std::string tag;
-    while (i < lower.size() && lower[i] != ' ' && lower[i] != '>') tag += lower[i++];
-    if (std::find(kTags.begin(), kTags.end(), tag) == kTags.end()) return "tag <" + tag;
-    while (i < lower.size() && lower[i] == ' ') {
-      ++i;
-      std::string name;
-      while (i < lower.size() && lower[i] >= 'a' && lower[i] <= 'z') name += lower[i++];
-      if (std::find(kNames.begin(), kNames.end(), name) == kNames.end()) return "attribute " + name;
-      if (i >= lower.size() || lower[i++] != '=') return "attribute without value " + name;
-      if (i < lower.size() && lower[i] == '\'') {
-        const size_t end = lower.find('\'', i + 1);
-        if (end == std::string::npos) return "unclosed value of " + name;
-        if (lower.find('<', i) < end) return "< in the value of " + name;
-        i = end + 1;
-      } else {
-        const size_t start = i;
-        while (i < lower.size() && lower[i] >= '0' && lower[i] <= '9') ++i;
-        if (i == start) return "unquoted value of " + name;
-      }
-    }
-    if (i >= lower.size() || lower[i] != '>') return "tag <" + tag + " does not end";
-    at = i + 1;
-  }
-  return "";
 }
 
 }  // namespace page_test

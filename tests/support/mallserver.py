@@ -263,6 +263,8 @@ class MallHandler(BaseHTTPRequestHandler):
             self.close_connection = True
             return
         status, body, ctype = self.route()
+        if self.path.startswith("/review/") and self.server.review_status:
+            status, body = self.server.review_status, b"<html><body>unavailable</body></html>\n"
         self.send_response(status)
         self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(len(body)))
@@ -284,8 +286,9 @@ class MallServer(ThreadingHTTPServer):
     daemon_threads = True
 
     def __init__(self, port, catalogue, log_path, stalled_reviews=0, stall_seconds=2.0,
-                 tls=None, hostile=False):
+                 tls=None, hostile=False, review_status=0):
         super().__init__(("127.0.0.1", port), MallHandler)
+        self.review_status = review_status
         self.tls = tls
         self.hostile = hostile
         self.catalogue = catalogue
@@ -339,6 +342,7 @@ def main():
     parser.add_argument("--stall-reviews", type=int, default=0,
                         help="the first N review requests stall, then close without an answer")
     parser.add_argument("--stall-seconds", type=float, default=2.0)
+    parser.add_argument("--review-status", type=int, default=0, help="every review page answers this status")
     parser.add_argument("--tls-cert", help="PEM certificate: serve HTTPS instead of HTTP")
     parser.add_argument("--tls-key", help="PEM key of --tls-cert")
     parser.add_argument("--hostile", action="store_true",
@@ -350,7 +354,7 @@ def main():
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls.load_cert_chain(args.tls_cert, args.tls_key)
     server = MallServer(args.port, Catalogue(args.catalog), args.log, args.stall_reviews,
-                        args.stall_seconds, tls, args.hostile)
+                        args.stall_seconds, tls, args.hostile, args.review_status)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     write_port_file(args.port_file, server.server_address[1])
     try:

@@ -16,29 +16,11 @@ inline void AppendReferencePair(std::string& out, int j1, int j2) {
   out += static_cast<char>((j1 % 2 == 0 ? j2 + 0x7E : j2 <= 0x5F ? j2 + 0x1F : j2 + 0x20) & 0xFF);
 }
 
-// A JIS X 0212 pair: the code its table entry gives (looked for one by one), else "〓".
-inline void AppendReference0212Pair(std::string& out, int j1, int j2) {
-  for (size_t i = 0; i < kJis0212PairCount; ++i) {
-    if (kJis0212Pairs[i].jis == (j1 << 8 | j2)) {
-      out += static_cast<char>(kJis0212Pairs[i].sjis >> 8);
-      out += static_cast<char>(kJis0212Pairs[i].sjis & 0xFF);
-      return;
-    }
-  }
-  out += kGetaMark;
-}
-
-// A pair of a double-byte set other than JIS X 0208, named by the last byte of its escape:
-// JIS X 0212 (D) by its table; JIS X 0213 plane 1 (Q, O) keeps the Shift-JIS code of its
-// place where code page 932 has a character there, in rows 1 to 84; plane 2 (P) is "〓".
-inline void AppendReferenceOtherPair(std::string& out, char set, int j1, int j2) {
-  if (set == 'D') return AppendReference0212Pair(out, j1, j2);
-  std::string pair;
-  AppendReferencePair(pair, j1, j2);
-  const auto sjis = static_cast<uint16_t>(static_cast<unsigned char>(pair[0]) << 8 | static_cast<unsigned char>(pair[1]));
-  const bool kept = (set == 'Q' || set == 'O') && j1 >= 0x21 && j1 <= 0x74 && j2 >= 0x21 && j2 <= 0x7E &&
-                    IsSjisCodeAssigned(sjis);
-  out += kept ? pair : std::string(kGetaMark);
+// A JIS X 0212 pair: the code of its table entry (looked for one by one), else "〓".
+inline std::string Reference0212Pair(int j1, int j2) {
+  for (size_t i = 0; i < kJis0212PairCount; ++i)
+    if (kJis0212Pairs[i].jis == (j1 << 8 | j2)) return {char(kJis0212Pairs[i].sjis >> 8), char(kJis0212Pairs[i].sjis)};
+  return std::string(kGetaMark);
 }
 
 inline std::string ReferenceJisToSjis(std::string_view text) {
@@ -61,9 +43,16 @@ inline std::string ReferenceJisToSjis(std::string_view text) {
       i += 1;
     } else {
       if (i + 2 > text.size()) break;  // half a pair
+      // JIS X 0212 (D) by its table; JIS X 0213 keeps the code of its place where code page 932
+      // has a character there, plane 1 (Q, O) in rows 1 to 84, plane 2 (P) never.
       const auto c2 = static_cast<unsigned char>(text[i + 1]);
-      if (set == 'Q' || set == 'O' || set == 'P' || set == 'D') AppendReferenceOtherPair(out, set, c, c2);
-      else AppendReferencePair(out, c, c2);
+      std::string pair;
+      AppendReferencePair(pair, c, c2);
+      const bool inPlane1 = c >= 0x21 && c <= 0x74 && c2 >= 0x21 && c2 <= 0x7E &&
+                            IsSjisCodeAssigned(uint16_t(uint8_t(pair[0]) << 8 | uint8_t(pair[1])));
+      if (set == 'D') pair = Reference0212Pair(c, c2);
+      else if (set == 'P' || ((set == 'Q' || set == 'O') && !inPlane1)) pair = kGetaMark;
+      out += pair;
       i += 2;
     }
   }
@@ -85,8 +74,7 @@ inline std::string ReferenceEucToSjis(std::string_view text) {
       i += 2;
     } else if (c == 0x8F) {
       if (i + 3 > text.size()) break;  // a JIS X 0212 pair cut short
-      AppendReference0212Pair(out, static_cast<unsigned char>(text[i + 1]) & 0x7F,
-                              static_cast<unsigned char>(text[i + 2]) & 0x7F);
+      out += Reference0212Pair(text[i + 1] & 0x7F, text[i + 2] & 0x7F);
       i += 3;
     } else {
       AppendReferencePair(out, c & 0x7F, static_cast<unsigned char>(text[i + 1]) & 0x7F);

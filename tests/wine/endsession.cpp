@@ -1,9 +1,15 @@
 // Asks Vendlume.exe, as the system does when the session is about to end, whether it may
 // end: WM_QUERYENDSESSION to every top-level window of the process that owns the program's
 // main window, and nothing after it (as when another program then keeps the session going).
+// With "resume" after the file name, tells those windows instead that the PC woke from sleep
+// (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC); with "timed", asks as without a mode and adds
+// to each answer the milliseconds it took (1:35). With "forget", takes the program's icon out of
+// the tray as a restarted taskbar would have lost it; with "taskbar", tells every window that
+// a new taskbar exists ("TaskbarCreated"); each writes "done".
 // Writes the answers, one per window, to the file named on the command line, or "none" when
 // there is no such window. Run in the program's desktop by tests/wine/test_tray.py.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -12,6 +18,9 @@ namespace {
 
 struct Query {
   DWORD process = 0;
+  UINT message = WM_QUERYENDSESSION;
+  WPARAM wParam = 0;
+  bool timed = false;
   std::string answers;
 };
 
@@ -21,26 +30,46 @@ BOOL CALLBACK Ask(HWND window, LPARAM data) {
   GetWindowThreadProcessId(window, &process);
   if (process != query->process) return TRUE;
   DWORD_PTR answer = 0;
-  if (SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer))
-    query->answers += std::to_string(answer) + " ";
+  const DWORD asked = GetTickCount();
+  if (SendMessageTimeoutW(window, query->message, query->wParam, 0, SMTO_ABORTIFHUNG, 10000, &answer))
+    query->answers += std::to_string(answer);
   else
-    query->answers += "timeout ";
+    query->answers += "timeout";
+  if (query->timed) query->answers += ":" + std::to_string(GetTickCount() - asked);
+  query->answers += " ";
   return TRUE;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 2) return 2;
+  const std::wstring mode = argc == 3 ? argv[2] : L"";
+  if (argc < 2 || argc > 3) return 2;
   Query query;
   HWND main = FindWindowW(L"TForm1", nullptr);
-  if (main) {
+  if (mode == L"forget") {
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = FindWindowW(L"TaskTrayHandle", nullptr);
+    icon.uID = 1;
+    query.answers = icon.hWnd && Shell_NotifyIconW(NIM_DELETE, &icon) ? "done" : "failed";
+  } else if (mode == L"taskbar") {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_NORMAL, 5000,
+                        &ignored);
+    query.answers = "done";
+  } else if (main) {
+    query.timed = mode == L"timed";
+    if (mode == L"resume") {
+      query.message = WM_POWERBROADCAST;
+      query.wParam = PBT_APMRESUMEAUTOMATIC;
+    }
     GetWindowThreadProcessId(main, &query.process);
     EnumWindows(Ask, reinterpret_cast<LPARAM>(&query));
   }
   FILE* out = _wfopen(argv[1], L"wb");
   if (!out) return 1;
-  std::fputs(main ? query.answers.c_str() : "none", out);
+  std::fputs(main || mode == L"forget" || mode == L"taskbar" ? query.answers.c_str() : "none", out);
   std::fclose(out);
   return 0;
 }

@@ -1,26 +1,30 @@
 """The real Vendlume.exe under Wine in a virtual desktop with its taskbar: the icon
 appears, a click opens the menu, "終了" ends the program, and a second program in the
 same folder refuses to start. Asked whether the Windows session may end, the program agrees
-and polls no more."""
+and polls no more. An FTP server that cannot be reached turns the icon into the warning
+icon and is told in the events log, until the server answers again."""
 
 import os
 import socket
+import sys
 import threading
 import time
 import unittest
 
 import winedesk
 
+sys.path.insert(0, os.path.join(winedesk.ROOT, "tests", "e2e"))
+import harness  # noqa: E402
+
 POLL_INTERVAL = 15  # seconds between two polls of a mailbox without mail
 
 
-class EmptyMailbox:
-    """A POP3 server on loopback with no mail that notes the start of every session."""
+class LoopbackServer:
+    """Accepts connections on 127.0.0.1 at port (0: a free one) and serves each in a thread."""
 
-    def __init__(self):
-        self.listener = socket.create_server(("127.0.0.1", 0))
+    def __init__(self, port=0):
+        self.listener = socket.create_server(("127.0.0.1", port))
         self.port = self.listener.getsockname()[1]
-        self.sessions = []
         threading.Thread(target=self._accept, daemon=True).start()
 
     def _accept(self):
@@ -29,11 +33,21 @@ class EmptyMailbox:
                 connection, _ = self.listener.accept()
             except OSError:
                 return
-            self.sessions.append(time.monotonic())
-            threading.Thread(target=self._serve, args=(connection,), daemon=True).start()
+            threading.Thread(target=self.serve, args=(connection,), daemon=True).start()
 
-    @staticmethod
-    def _serve(connection):
+    def close(self):
+        self.listener.close()
+
+
+class EmptyMailbox(LoopbackServer):
+    """A POP3 server with no mail that notes the start of every session."""
+
+    def __init__(self):
+        self.sessions = []
+        super().__init__()
+
+    def serve(self, connection):
+        self.sessions.append(time.monotonic())
         answers = {b"STAT": b"+OK 0 0\r\n", b"LIST": b"+OK 0 messages\r\n.\r\n", b"QUIT": b"+OK bye\r\n"}
         with connection, connection.makefile("rb") as lines:
             try:
@@ -46,20 +60,37 @@ class EmptyMailbox:
             except OSError:
                 pass
 
-    def close(self):
-        self.listener.close()
+
+class Forwarder(LoopbackServer):
+    """The FTP server back on a port: each connection there is joined to the real server's."""
+
+    def __init__(self, port, to):
+        self.to = to
+        super().__init__(port)
+
+    def serve(self, near):
+        far = socket.create_connection(("127.0.0.1", self.to))
+        threading.Thread(target=self._pump, args=(far, near), daemon=True).start()
+        self._pump(near, far)
+
+    @staticmethod
+    def _pump(source, sink):
+        try:
+            while data := source.recv(65536):
+                sink.sendall(data)
+        except OSError:
+            pass
+        for end in (source, sink):
+            try:
+                end.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
 
 
 class TrayUnderWine(unittest.TestCase):
     def setUp(self):
-        exe = os.environ.get("VDL_WINDOWS_PROGRAM")
-        if not exe:
-            self.skipTest("VDL_WINDOWS_PROGRAM is not set: run through ctest of the Windows build")
-        self.folder = winedesk.folder_with_settings()
-        self.desk = winedesk.WineDesktop(exe, self.folder)
-        self.addCleanup(winedesk.remove, self.folder)
-        self.addCleanup(self.desk.stop)
-        self.desk.start_x()
+        self.desk = winedesk.desktop_for(self)
+        self.folder = self.desk.folder
 
     def test_icon_menu_exit_and_one_program_per_folder(self):
         desk = self.desk
@@ -123,6 +154,126 @@ class TrayUnderWine(unittest.TestCase):
         self.assertFalse(desk.program_running(), "the program was not ended with the session")
         self.assertEqual(len(mailbox.sessions), polls)
         self.assertEqual(self.files(), files, "files changed at the end of the session")
+
+    def test_ftp_trouble_turns_the_icon_and_clears(self):
+        helper = os.environ.get("VDL_END_SESSION")
+        if not helper or not os.environ.get("VDL_BINARY_DIR"):
+            self.skipTest("VDL_END_SESSION or VDL_BINARY_DIR is not set: run through ctest of the Windows build")
+        ftp = harness.vsftpd()
+        mailbox = EmptyMailbox()
+        self.addCleanup(mailbox.close)
+        port = harness.free_port()  # where the FTP server will answer, once it is back
+        target = "wine-health-%d" % os.getpid()
+        with open(os.path.join(self.folder, "Vendlume.ini"), "wb") as f:
+            f.write(harness.ini_text({
+                "POP3": {"Host": "127.0.0.1", "User": "shop", "Pass": "secret", "Port": mailbox.port},
+                "FTP": {"Host": "127.0.0.1", "User": ftp["user"], "Pass": ftp["password"], "Port": port,
+                        "Target": target}}))
+        open(os.path.join(self.folder, "item.unpublished"), "wb").close()  # a page waits to go up
+        desk = self.desk
+        desk.start_program()
+        at = desk.wait_for_icon()
+        self.assertIsNotNone(at, "no icon in the tray: " + desk.shots)
+        box = (at[0] - 8, at[1] - 8, 16, 16)
+        above = (winedesk.WIDTH - 400, winedesk.HEIGHT - winedesk.TASKBAR - 120, 400, 120)  # where notices show
+        shot = desk.screenshot("normal.png")
+        normal, quiet = desk.pixels(shot, box), desk.pixels(shot, above)
+
+        def resume():
+            self.tell(helper, "resume")
+
+        def check_now():
+            desk.xdotool("mousemove", str(at[0]), str(at[1]), "click", "1")
+            time.sleep(1.5)
+            for _ in range(3):
+                desk.xdotool("key", "Down")
+            desk.xdotool("key", "Return")
+
+        def poll(ask):
+            """A poll asked for as ask() does: it must follow within 5 s."""
+            sessions = len(mailbox.sessions)
+            ask()
+            self.assertTrue(harness.wait_for(lambda: len(mailbox.sessions) > sessions, 5), "no poll within 5 s")
+
+        def icon_becomes(wanted):
+            return harness.wait_for(lambda: wanted(desk.pixels(desk.screenshot("icon.png"), box)), 10, 0.5)
+
+        def notice_shown(warning):
+            """A notice above the icon (the tip kept away), with the warning sign's orange or without."""
+            desk.xdotool("mousemove", "10", "10")
+
+            def shown():
+                pixels = desk.pixels(desk.screenshot("notice.png"), above)
+                orange = sum(all(abs(a - b) < 30 for a, b in zip(p, (0xF5, 0x79, 0x00))) for p in pixels)
+                return sum(a != b for a, b in zip(pixels, quiet)) > 2000 and (orange > 20) == warning
+            return harness.wait_for(shown, 30, 0.5)
+
+        def events():
+            return harness.folder_file(self.folder, "Vendlume-events.log").decode("cp932")
+
+        # The owner's "今すぐ確認" and a resume from sleep each bring a poll at once; once
+        # the page has failed to go up for more than two polls, the icon shows the warning.
+        poll(check_now)
+        for _ in range(3):
+            poll(resume)
+        warning_mark = (0xF5, 0xC4, 0x00)  # the yellow of res/vendlume-warning.ico's mark
+        self.assertTrue(icon_becomes(lambda pixels: any(all(abs(a - b) < 24 for a, b in zip(p, warning_mark))
+                                                        for p in pixels)), "no warning icon: " + desk.shots)
+        self.assertIn("[FTP] 問題が続いています", events())
+        self.assertTrue(notice_shown(warning=True), "no warning notice: " + desk.shots)
+
+        forwarder = Forwarder(port, ftp["port"])
+        self.addCleanup(forwarder.close)
+        poll(resume)
+        self.assertTrue(icon_becomes(lambda pixels: pixels == normal), "the warning icon stayed: " + desk.shots)
+        self.assertIn("[FTP] 回復しました", events())
+        self.assertTrue(notice_shown(warning=False), "no notice of the recovery: " + desk.shots)
+        self.assertTrue(os.path.exists(os.path.join(ftp["home"], target + ".html")))
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "item.unpublished")))
+
+    def test_session_end_is_answered_while_a_server_is_silent(self):
+        helper = os.environ.get("VDL_END_SESSION")
+        if not helper:
+            self.skipTest("VDL_END_SESSION is not set: run through ctest of the Windows build")
+        # A mailbox address that takes no connection: its queue of pending ones is full.
+        silent = socket.create_server(("127.0.0.3", 0), backlog=0)
+        self.addCleanup(silent.close)
+        port, fillers = silent.getsockname()[1], []
+        self.addCleanup(lambda: [f.close() for f in fillers])
+        while len(fillers) < 16:
+            try:
+                fillers.append(socket.create_connection(("127.0.0.3", port), timeout=0.3))
+            except OSError:
+                break
+        with open(os.path.join(self.folder, "Vendlume.ini"), "wb") as f:
+            f.write(b"[POP3]\r\nHost=127.0.0.3\r\nUser=shop\r\nPass=secret\r\nPort=%d\r\n" % port)
+        self.desk.start_program()
+        self.assertIsNotNone(self.desk.wait_for_icon(), "no icon in the tray: " + self.desk.shots)
+        self.tell(helper, "resume")  # a poll in 2 s, whose connect then waits ("02": SYN sent)
+        self.assertTrue(harness.wait_for(lambda: any(state == "02" for state, _ in harness.tcp_connections(port)),
+                                         10, 0.2), harness.tcp_connections(port))
+        answers = self.tell(helper, "timed").split()
+        self.assertTrue(answers and all(a.startswith("1:") and int(a[2:]) < 1000 for a in answers), answers)
+
+    def test_the_icon_comes_back_with_a_new_taskbar(self):
+        helper = os.environ.get("VDL_END_SESSION")
+        if not helper:
+            self.skipTest("VDL_END_SESSION is not set: run through ctest of the Windows build")
+        self.desk.start_program()
+        self.assertIsNotNone(self.desk.wait_for_icon(), "no icon in the tray: " + self.desk.shots)
+        # A taskbar that restarted knows no icon; its "TaskbarCreated" brings the program's back.
+        self.assertEqual(self.tell(helper, "forget"), "done")
+        self.assertTrue(harness.wait_for(lambda: self.desk.tray_icon() is None, 10, 0.5), "the icon stayed")
+        self.assertEqual(self.tell(helper, "taskbar"), "done")
+        self.assertIsNotNone(self.desk.wait_for_icon(10), "no icon after TaskbarCreated: " + self.desk.shots)
+        self.assertTrue(self.desk.program_running())
+
+    def tell(self, helper, mode):
+        """Runs the helper in the program's desktop with mode; what it wrote."""
+        answer = os.path.join(self.desk.shots, mode + ".txt")
+        if os.path.exists(answer):
+            os.remove(answer)
+        return self.desk._run_in_desktop("vdltest", [helper, "Z:" + answer.replace("/", "\\"), mode], answer, 60)
 
     def files(self):
         """The program's files; the lock file it holds while it runs, and removes when it

@@ -62,10 +62,10 @@ class WineDesktop:
                        check=True)
         open(marker, "w").close()
 
-    def start_program(self, name="vdltest"):
+    def start_program(self, name="vdltest", *args, cwd=None):
         self.program = subprocess.Popen(
-            ["wine", "explorer", "/desktop=%s,%dx%d" % (name, WIDTH, HEIGHT), self.exe],
-            cwd=self.folder, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            ["wine", "explorer", "/desktop=%s,%dx%d" % (name, WIDTH, HEIGHT), self.exe, *args],
+            cwd=cwd or self.folder, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def run_second(self, timeout=60):
         """A second Vendlume.exe in the same folder; answers its message box. (exit code, shot)"""
@@ -192,3 +192,25 @@ def folder_with_settings(pop3_port=1):
 
 def remove(folder):
     shutil.rmtree(folder, ignore_errors=True)
+
+
+def desktop_for(test, copy_program=False):
+    """A started desktop for VDL_WINDOWS_PROGRAM (else the test is skipped) in a new folder with settings,
+    the program copied there with copy_program; both go with the test."""
+    exe = os.environ.get("VDL_WINDOWS_PROGRAM")
+    if not exe:
+        test.skipTest("VDL_WINDOWS_PROGRAM is not set: run through ctest of the Windows build")
+    folder = folder_with_settings()
+    test.addCleanup(remove, folder)
+    desk = WineDesktop(shutil.copy(exe, folder) if copy_program else exe, folder)
+    test.addCleanup(desk.stop)
+    desk.start_x()
+    return desk
+
+
+def wait_for(condition, timeout):
+    """Polls condition until it holds or timeout seconds pass; its last value."""
+    deadline = time.monotonic() + timeout
+    while not (value := condition()) and time.monotonic() < deadline:
+        time.sleep(0.2)
+    return value

@@ -219,9 +219,12 @@ bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs) {
       return Fail(WinsockCode(err));
     }
     pollfd p{fd, POLLOUT, 0};
-    int ready;
-    do ready = poll(&p, 1, timeoutMs);
-    while (ready < 0 && errno == EINTR);
+    const int ready = InSlices(timeoutMs, [&p](int ms) {
+      int r;
+      do r = poll(&p, 1, ms);
+      while (r < 0 && errno == EINTR);
+      return r;
+    });
     if (ready <= 0) {
       int err = ready == 0 ? ETIMEDOUT : errno;
       SetBlocking(fd, true);

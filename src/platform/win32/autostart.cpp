@@ -2,20 +2,13 @@
 
 #include <windows.h>
 
-#include "platform/codepage.h"
+#include "platform/win32/widetext.h"
 
 namespace platform {
 namespace {
 
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kValueName[] = L"Vendlume";
-
-std::wstring Wide(const std::string& sjis) {
-  std::u16string u = Cp932ToUtf16(sjis);
-  return std::wstring(u.begin(), u.end());
-}
-
-std::string Narrow(const std::wstring& text) { return Utf16ToCp932(std::u16string(text.begin(), text.end())); }
 
 // The program's file, in full.
 std::wstring ProgramPath() {

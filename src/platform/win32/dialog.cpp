@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/codepage.h"
+#include "platform/win32/widetext.h"
 #include "platform/win32/application.h"
 
 namespace platform {
@@ -13,15 +13,6 @@ namespace {
 constexpr wchar_t kFormClass[] = L"VendlumeForm";
 constexpr wchar_t kPanelClass[] = L"VendlumeTransPanel";
 constexpr wchar_t kBevelClass[] = L"VendlumeBevel";
-
-std::wstring Wide(const std::string& sjis) {
-  std::u16string u = Cp932ToUtf16(sjis);
-  return std::wstring(u.begin(), u.end());
-}
-
-std::string Narrow(const std::wstring& text) {
-  return Utf16ToCp932(std::u16string(text.begin(), text.end()));
-}
 
 std::wstring WindowText(HWND hwnd) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
@@ -299,12 +290,13 @@ bool Win32Control::Create() {
       case ControlKind::Edit:
         cls = L"EDIT";
         exStyle = WS_EX_CLIENTEDGE;
-        style |= ES_AUTOHSCROLL | (setup_.Password ? ES_PASSWORD : 0);
+        style |= ES_AUTOHSCROLL | (setup_.Password ? ES_PASSWORD : 0) | (setup_.ReadOnly ? ES_READONLY : 0);
         break;
       case ControlKind::Memo:
         cls = L"EDIT";
         exStyle = WS_EX_CLIENTEDGE;
-        style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL | WS_HSCROLL | WS_VSCROLL;
+        style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL | WS_HSCROLL | WS_VSCROLL |
+                 (setup_.ReadOnly ? ES_READONLY : 0);
         break;
       case ControlKind::Button: cls = L"BUTTON"; style |= BS_PUSHBUTTON; break;
       case ControlKind::CheckBox: cls = L"BUTTON"; style |= BS_AUTOCHECKBOX; break;

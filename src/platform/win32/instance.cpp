@@ -2,16 +2,11 @@
 
 #include <windows.h>
 
-#include "platform/codepage.h"
+#include "platform/win32/widetext.h"
 
 namespace platform {
 
 namespace {
-
-std::wstring Wide(const std::string& sjis) {
-  const std::u16string text = Cp932ToUtf16(sjis);
-  return std::wstring(text.begin(), text.end());
-}
 
 // The folder's identity on its volume, the same through every path that reaches it. A
 // folder opens only with backup semantics; no access right is needed to read it.

@@ -181,12 +181,14 @@ bool TcpSocket::Connect(const std::string& ip, int port, int timeoutMs) {
       return Fail(err);
     }
     fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(s, &writable);
-    FD_SET(s, &failed);
-    timeval tv = Interval(timeoutMs);
-    int ready = select(0, nullptr, &writable, &failed, &tv);
+    const int ready = InSlices(timeoutMs, [&](int ms) {
+      FD_ZERO(&writable);
+      FD_ZERO(&failed);
+      FD_SET(s, &writable);
+      FD_SET(s, &failed);
+      timeval tv = Interval(ms);
+      return select(0, nullptr, &writable, &failed, &tv);
+    });
     if (ready <= 0) {
       err = ready == 0 ? WSAETIMEDOUT : WSAGetLastError();
       SetBlocking(s, true);

@@ -3,8 +3,11 @@
 // is judged by the Windows chain engine and its SSL policy (trust store, host name,
 // validity) once the handshake is done, so that each kind of refusal has its own message.
 #define SECURITY_WIN32
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include "platform/tls.h"
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <wincrypt.h>
 #include <schannel.h>
@@ -65,8 +68,63 @@ std::shared_ptr<TlsResumeTicket> NewCredentials(std::string& error) {
   return credentials;
 }
 
+// The name SChannel sends as the server name and keys its sessions by: the host's name; none
+// for an IP literal, which may not be sent as a server name (RFC 6066). The certificate is
+// checked against the host either way.
+char* TargetName(std::string& host) {
+  in6_addr address;
+  if (inet_pton(AF_INET, host.c_str(), &address) == 1 || inet_pton(AF_INET6, host.c_str(), &address) == 1)
+    return nullptr;
+  return host.data();
+}
+
+// The longest the chain engine may spend fetching one missing certificate.
+constexpr DWORD kChainRetrievalMs = 15000;
+
 constexpr DWORD kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
                            ISC_REQ_CONFIDENTIALITY | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
+
+// The system's verdict on the server's certificate for host: the chain (its missing
+// certificates fetched for at most kChainRetrievalMs) and the SSL policy with the name.
+TlsOutcome VerifyChain(PCCERT_CONTEXT cert, const std::string& host) {
+  CERT_CHAIN_PARA chainPara{};
+  chainPara.cbSize = sizeof chainPara;
+  chainPara.dwUrlRetrievalTimeout = kChainRetrievalMs;
+  PCCERT_CHAIN_CONTEXT chain = nullptr;
+  if (!CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &chainPara, 0, nullptr, &chain))
+    return {TlsFailure::kNotTrusted, "no chain", 0};
+  // The chain's own verdict first: Wine's SSL policy lets a chain that stops at an
+  // unknown issuer (a partial chain) pass, so no error bit may be left to the policy.
+  const DWORD chainErrors = chain->TrustStatus.dwErrorStatus &
+                            ~(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION);
+  if (chainErrors != 0) {
+    CertFreeCertificateChain(chain);
+    char bits[32];
+    std::snprintf(bits, sizeof bits, "chain status 0x%08lX", static_cast<unsigned long>(chainErrors));
+    if (chainErrors == CERT_TRUST_IS_NOT_TIME_VALID) return {TlsFailure::kExpired, bits, 0};
+    return {TlsFailure::kNotTrusted, bits, 0};
+  }
+  std::wstring name = Wide(host);
+  SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
+  ssl.cbSize = sizeof ssl;
+  ssl.dwAuthType = AUTHTYPE_SERVER;
+  ssl.pwszServerName = name.data();
+  CERT_CHAIN_POLICY_PARA policy{};
+  policy.cbSize = sizeof policy;
+  policy.pvExtraPolicyPara = &ssl;
+  CERT_CHAIN_POLICY_STATUS result{};
+  result.cbSize = sizeof result;
+  BOOL checked = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &result);
+  CertFreeCertificateChain(chain);
+  if (!checked) return {TlsFailure::kNotTrusted, "the policy check failed", 0};
+  const DWORD error = result.dwError;
+  if (error == 0) return {};
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(error));
+  if (error == static_cast<DWORD>(CERT_E_CN_NO_MATCH)) return {TlsFailure::kNameMismatch, code, 0};
+  if (error == static_cast<DWORD>(CERT_E_EXPIRED)) return {TlsFailure::kExpired, code, 0};
+  return {TlsFailure::kNotTrusted, code, 0};
+}
 
 class SChannelEngine : public TlsEngine {
  public:
@@ -88,7 +146,7 @@ class SChannelEngine : public TlsEngine {
       unsigned long attributes = 0;
       SECURITY_STATUS status = InitializeSecurityContextA(
           &credentials_->handle, haveContext_ ? &context_ : nullptr,
-          const_cast<char*>(host_.c_str()), kRequest, 0, 0, haveContext_ ? &inDesc : nullptr, 0,
+          TargetName(host_), kRequest, 0, 0, haveContext_ ? &inDesc : nullptr, 0,
           &context_, &outDesc, &attributes, nullptr);
       // A first call that fails leaves no context to delete.
       if (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED || status == SEC_E_INCOMPLETE_MESSAGE)
@@ -117,47 +175,16 @@ class SChannelEngine : public TlsEngine {
   TlsOutcome CheckTrust() override {
     PCCERT_CONTEXT cert = RemoteCertificate();
     if (!cert) return {TlsFailure::kNotTrusted, "the server sent no certificate", 0};
-    CERT_CHAIN_PARA chainPara{};
-    chainPara.cbSize = sizeof chainPara;
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (!CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &chainPara, 0, nullptr,
-                                 &chain)) {
-      CertFreeCertificateContext(cert);
-      return {TlsFailure::kNotTrusted, "no chain", 0};
-    }
-    // The chain's own verdict first: Wine's SSL policy lets a chain that stops at an
-    // unknown issuer (a partial chain) pass, so no error bit may be left to the policy.
-    const DWORD chainErrors = chain->TrustStatus.dwErrorStatus &
-                              ~(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION);
-    if (chainErrors != 0) {
-      CertFreeCertificateChain(chain);
-      CertFreeCertificateContext(cert);
-      char bits[32];
-      std::snprintf(bits, sizeof bits, "chain status 0x%08lX", static_cast<unsigned long>(chainErrors));
-      if (chainErrors == CERT_TRUST_IS_NOT_TIME_VALID) return {TlsFailure::kExpired, bits, 0};
-      return {TlsFailure::kNotTrusted, bits, 0};
-    }
-    std::wstring name = Wide(host_);
-    SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
-    ssl.cbSize = sizeof ssl;
-    ssl.dwAuthType = AUTHTYPE_SERVER;
-    ssl.pwszServerName = name.data();
-    CERT_CHAIN_POLICY_PARA policy{};
-    policy.cbSize = sizeof policy;
-    policy.pvExtraPolicyPara = &ssl;
-    CERT_CHAIN_POLICY_STATUS result{};
-    result.cbSize = sizeof result;
-    BOOL checked = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &result);
-    CertFreeCertificateChain(chain);
+    TlsOutcome outcome = VerifyChain(cert, host_);
     CertFreeCertificateContext(cert);
-    if (!checked) return {TlsFailure::kNotTrusted, "the policy check failed", 0};
-    const DWORD error = result.dwError;
-    if (error == 0) return {};
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(error));
-    if (error == static_cast<DWORD>(CERT_E_CN_NO_MATCH)) return {TlsFailure::kNameMismatch, code, 0};
-    if (error == static_cast<DWORD>(CERT_E_EXPIRED)) return {TlsFailure::kExpired, code, 0};
-    return {TlsFailure::kNotTrusted, code, 0};
+    return outcome;
+  }
+
+  std::function<TlsOutcome()> DetachedTrustCheck() override {
+    PCCERT_CONTEXT cert = RemoteCertificate();
+    if (!cert) return [] { return TlsOutcome{TlsFailure::kNotTrusted, "the server sent no certificate", 0}; };
+    std::shared_ptr<const CERT_CONTEXT> owned(cert, CertFreeCertificateContext);
+    return [owned, host = host_] { return VerifyChain(owned.get(), host); };
   }
 
   std::string CertificateSha256() override {
@@ -229,7 +256,7 @@ class SChannelEngine : public TlsEngine {
     SecBuffer outBuffers[1] = {{0, SECBUFFER_TOKEN, nullptr}};
     SecBufferDesc outDesc{SECBUFFER_VERSION, 1, outBuffers};
     unsigned long attributes = 0;
-    InitializeSecurityContextA(&credentials_->handle, &context_, const_cast<char*>(host_.c_str()),
+    InitializeSecurityContextA(&credentials_->handle, &context_, TargetName(host_),
                                kRequest, 0, 0, nullptr, 0, &context_, &outDesc, &attributes,
                                nullptr);
     if (outBuffers[0].pvBuffer) {

@@ -7,20 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/codepage.h"
+#include "platform/win32/widetext.h"
 
 namespace platform {
 namespace {
-
-std::wstring Wide(const std::string& sjis) {
-  std::u16string u = Cp932ToUtf16(sjis);
-  return std::wstring(u.begin(), u.end());
-}
-
-std::string Narrow(const wchar_t* text) {
-  std::u16string u(reinterpret_cast<const char16_t*>(text));
-  return Utf16ToCp932(u);
-}
 
 unsigned VersionFromExport() {
   HMODULE shell = LoadLibraryW(L"shell32.dll");

@@ -5,7 +5,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "platform/codepage.h"
+#include "platform/win32/widetext.h"
 
 namespace platform {
 
@@ -34,11 +34,6 @@ LRESULT CALLBACK HiddenWindowProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
     if (auto answer = impl->handler(msg, w, l)) return *answer;
   }
   return DefWindowProcW(hwnd, msg, w, l);
-}
-
-std::wstring Wide(const std::string& sjis) {
-  std::u16string u = Cp932ToUtf16(sjis);
-  return std::wstring(u.begin(), u.end());
 }
 
 }  // namespace
