@@ -26,7 +26,7 @@ class FolderLock {
  private:
   bool held_ = false;
   std::intptr_t file_ = -1;
-  std::intptr_t mutex_ = -1;
+  [[maybe_unused]] std::intptr_t mutex_ = -1;  // Windows only
 };
 
 // The mutex name of the folder with the file index on the volume with the serial number,

@@ -41,9 +41,11 @@ TEST(HealthTray, AnFtpTroubleIsToldAfterTwoCyclesAndItsEndOnce) {
     const std::string tip = SjisToUtf8Text(form.TrayIcon1.TipHelp());
     EXPECT_EQ(tip.find("\r\nFTP ") == 8 && tip.find("530") != std::string::npos, cycle < 3) << tip;
     if (platform::DialogsAvailable()) continue;  // the stand-in records the area and keeps the status file
-    for (const auto& shown : platform::NotificationAreaIcons())
-      if (shown.window == form.TrayIcon1.Tray().Handle())
+    for (const auto& shown : platform::NotificationAreaIcons()) {
+      if (shown.window == form.TrayIcon1.Tray().Handle()) {
         EXPECT_EQ(shown.icon, cycle == 2 ? platform::WarningIcon() : platform::ApplicationIcon());
+      }
+    }
     const auto all = platform::NotificationAreaBalloons();
     ASSERT_EQ(all.size(), balloons + (cycle >= 2));
     EXPECT_TRUE(cycle < 2 || all.back().info.find("530") != std::string::npos);

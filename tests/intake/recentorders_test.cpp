@@ -94,7 +94,7 @@ TEST(OrderRow, DecodeSplitsTheLineAsTheItemStageAndOlderFilesWroteIt) {
 }
 
 TEST(OrderRow, ARowOfTheItemStageNeedsNoCopyOfItsLine) {
-  TOrderRow row{Sjis("10/24　09:05"), Sjis("皿　"), "p-1", "<a href='x'>", Sjis("東京都"), "100", "1", "-"};
+  TOrderRow row{Sjis("10/24　09:05"), Sjis("皿　"), "p-1", "<a href='x'>", Sjis("東京都"), "100", "1", "-", TOrderRow::kWhole, std::nullopt};
   EXPECT_EQ(EncodeOrderRow(row), Sjis("10/24　09:05,皿　,p-1,\"<a href='x'>\",東京都,100,1,\"-\""));
   EXPECT_EQ(DecodeOrderRow(EncodeOrderRow(row)), row);
   // Hand-written spacing reads as the same fields but keeps its bytes.
