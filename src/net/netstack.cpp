@@ -1,15 +1,12 @@
 #include "net/netstack.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <functional>
 
 #include "base/numtext.h"
 #include "base/netexceptions.h"
 #include "net/idlepump.h"
+#include "platform/ownthread.h"
 #include "platform/socket.h"
 
 namespace {
@@ -114,45 +111,27 @@ std::vector<std::string> LookUpHost(const std::string& host, int timeoutMs, THos
     return IPv4First(std::move(addresses));
   }
   // The system's lookup cannot be interrupted: it runs in a thread of its own, which the
-  // caller stops waiting for at the limit. The shared state outlives whichever ends last.
-  struct Lookup {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
+  // caller stops waiting for at the limit. Meanwhile the idle pump runs, as in every other
+  // wait for the network; a pump that throws (the program leaving) stops the wait at once.
+  struct Answer {
     bool ok = false;
     int error = 0;
     std::vector<std::string> addresses;
   };
-  auto lookup = std::make_shared<Lookup>();
-  std::thread([lookup, host, resolve] {
-    std::vector<std::string> addresses;
-    const bool ok = resolve(host, addresses);
-    const int error = ok ? 0 : platform::LastSocketError();
-    std::lock_guard<std::mutex> lock(lookup->mutex);
-    lookup->ok = ok;
-    lookup->error = error;
-    lookup->addresses = std::move(addresses);
-    lookup->finished = true;
-    lookup->done.notify_all();
-  }).detach();
-  // Meanwhile the idle pump runs, as in every other wait for the network; a pump that throws
-  // (the program leaving) stops the wait at once.
   TNetIdlePump* pump = TNetIdlePump::Current();
-  const int64_t slice = pump && pump->Active ? std::max(pump->IdleTimeOut, 1) : timeoutMs;
-  std::unique_lock<std::mutex> lock(lookup->mutex);
-  for (int64_t left = timeoutMs; !lookup->finished;) {
-    if (left <= 0) RaiseSocketError(platform::kSocketErrorTimedOut);
-    const auto before = std::chrono::steady_clock::now();
-    lookup->done.wait_for(lock, std::chrono::milliseconds(std::min(left, slice)), [&] { return lookup->finished; });
-    left -= std::max<int64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count(), 1);
-    if (lookup->finished || !pump) continue;
-    lock.unlock();
-    pump->PumpIdleMessages(true, false);
-    lock.lock();
-  }
-  if (!lookup->ok) RaiseSocketError(lookup->error);
-  return IPv4First(std::move(lookup->addresses));
+  if (pump && !pump->Active) pump = nullptr;
+  auto answer = platform::RunOnOwnThread<Answer>(
+      [host, resolve] {
+        Answer a;
+        a.ok = resolve(host, a.addresses);
+        a.error = a.ok ? 0 : platform::LastSocketError();
+        return a;
+      },
+      timeoutMs, pump ? std::max(pump->IdleTimeOut, 1) : 0,
+      pump ? std::function<void()>([pump] { pump->PumpIdleMessages(true, false); }) : nullptr);
+  if (!answer) RaiseSocketError(platform::kSocketErrorTimedOut);
+  if (!answer->ok) RaiseSocketError(answer->error);
+  return IPv4First(std::move(answer->addresses));
 }
 
 void RefuseLineBreaks(const char* what, const std::string& text) {

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
+#include "platform/ownthread.h"
 #include "platform/socket.h"
 
 namespace platform {
@@ -71,28 +69,8 @@ TlsOutcome TlsChannel::Handshake(const TlsPeer& peer) {
 
 TlsOutcome TlsChannel::CheckTrustPumped() {
   if (!socket_.waitPump_ || socket_.waitSliceMs_ <= 0) return engine_->CheckTrust();
-  struct Verdict {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    TlsOutcome outcome;
-  };
-  auto verdict = std::make_shared<Verdict>();
-  std::thread([verdict, check = engine_->DetachedTrustCheck()] {
-    TlsOutcome outcome = check();
-    std::lock_guard<std::mutex> lock(verdict->mutex);
-    verdict->outcome = outcome;
-    verdict->finished = true;
-    verdict->done.notify_all();
-  }).detach();
-  std::unique_lock<std::mutex> lock(verdict->mutex);
-  while (!verdict->done.wait_for(lock, std::chrono::milliseconds(socket_.waitSliceMs_),
-                                 [&] { return verdict->finished; })) {
-    lock.unlock();
-    socket_.waitPump_();  // may throw: the thread still has all it needs
-    lock.lock();
-  }
-  return verdict->outcome;
+  // The check owns what it uses: a pump that throws leaves it to finish on its own.
+  return *RunOnOwnThread<TlsOutcome>(engine_->DetachedTrustCheck(), -1, socket_.waitSliceMs_, socket_.waitPump_);
 }
 
 bool TlsChannel::SendAll(const std::string& bytes) {

@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "base/netexceptions.h"
@@ -53,6 +54,23 @@ bool ScriptedResolver(const std::string& host, std::vector<std::string>& address
   return false;
 }
 
+// A stalled lookup still runs after the caller gave up on it: let it end.
+void LetStalledLookupsEnd() {
+  std::unique_lock<std::mutex> lock(state.mutex);
+  state.released = true;
+  state.changed.notify_all();
+  state.changed.wait_for(lock, std::chrono::seconds(10), [] { return state.running == 0; });
+}
+
+// The scripted server still waits for the client that never came.
+void Unblock(int port) {
+  TNetTCPClient client;
+  client.Host = "127.0.0.1";
+  client.Port = port;
+  client.OpenConnection();
+  client.CloseConnection();
+}
+
 TEST(HostLookup, LimitAnswersAndFailures) {
   const std::vector<std::string> ordered = {"10.0.0.2", "10.0.0.1", "2001:db8::1", "2001:db8::2"};
   const struct {
@@ -83,10 +101,7 @@ TEST(HostLookup, LimitAnswersAndFailures) {
     }
     EXPECT_EQ(got, c.addresses);
     EXPECT_EQ(error, c.error);
-    std::unique_lock<std::mutex> lock(state.mutex);
-    state.released = true;  // the stalled lookup still runs after the caller gave up: let it end
-    state.changed.notify_all();
-    state.changed.wait_for(lock, std::chrono::seconds(10), [] { return state.running == 0; });
+    LetStalledLookupsEnd();
     EXPECT_EQ(state.calls, c.calls);
     EXPECT_EQ(state.thread != std::this_thread::get_id(), c.calls > 0 && c.timeoutMs > 0);
   }
@@ -169,12 +184,7 @@ TEST(TcpAddresses, EachAddressInTurnWithinTheLimits) {
       ASSERT_TRUE(failure.has_value()) << c.what;
       EXPECT_EQ(failure->Code, c.error) << c.what;
       EXPECT_FALSE(client.IsOpen()) << c.what;
-      // The server still waits for the client that never came.
-      TNetTCPClient unblock;
-      unblock.Host = "127.0.0.1";
-      unblock.Port = server.Port();
-      unblock.OpenConnection();
-      unblock.CloseConnection();
+      Unblock(server.Port());
     }
     server.Join();
     EXPECT_EQ(tried, c.tried) << c.what;
@@ -187,15 +197,15 @@ TEST(TcpAddresses, EachAddressInTurnWithinTheLimits) {
 TEST(TcpAddresses, TheLookupTheConnectAndTheHandshakeKeepPumping) {
   struct Leaving {};
   for (const bool leave : {false, true}) {
-    for (const char* host : {"stalled.example", "shop.example", "127.0.0.1"}) {  // the last: a silent TLS server
-      SCOPED_TRACE(std::string(host) + (leave ? ", leaving" : ""));
+    for (const std::string host : {"stalled.example", "shop.example", "127.0.0.1"}) {  // the last: silent TLS
+      SCOPED_TRACE(host + (leave ? ", leaving" : ""));
       ScriptedServer server;
       SilentPeer silent(kSilent, server.Port());
       server.HoldUntilClientCloses();
       server.Start();
       answer = {kSilent};
       state.released = false;
-      int pumps = 0;
+      int pumps = 0, left = 0;
       TNetIdlePump pump;
       pump.IdleTimeOut = 20;
       pump.ProcessMessages = [&](bool) {
@@ -205,33 +215,18 @@ TEST(TcpAddresses, TheLookupTheConnectAndTheHandshakeKeepPumping) {
       client.Host = host;
       client.Port = server.Port();
       client.UseTLS = tlsImplicit;
-      client.Resolver = [](const std::string& name, std::vector<std::string>& addresses) {
-        return name == "stalled.example" ? ScriptedResolver(name, addresses) : StandInLookup(name, addresses);
-      };
+      client.Resolver = host == "stalled.example" ? ScriptedResolver : StandInLookup;
       client.InactivityTimeout = 400;
-      bool left = false;
       try {
         client.OpenConnection();
       } catch (const ENetSocketError& e) {
         EXPECT_EQ(e.Code, 10060);
       } catch (const Leaving&) {
-        left = true;
+        ++left;
       }
-      EXPECT_EQ(left, leave);
-      EXPECT_EQ(pumps >= 10, !leave) << pumps;
-      EXPECT_FALSE(client.IsOpen());
-      std::unique_lock<std::mutex> lock(state.mutex);
-      state.released = true;
-      state.changed.notify_all();
-      state.changed.wait_for(lock, std::chrono::seconds(10), [] { return state.running == 0; });
-      lock.unlock();
-      if (std::string(host) != "127.0.0.1") {  // the server still waits for a client
-        TNetTCPClient unblock;
-        unblock.Host = "127.0.0.1";
-        unblock.Port = server.Port();
-        unblock.OpenConnection();
-        unblock.CloseConnection();
-      }
+      EXPECT_EQ(std::make_tuple(left, pumps >= 10, client.IsOpen()), std::make_tuple(int(leave), !leave, false));
+      LetStalledLookupsEnd();
+      if (host != "127.0.0.1") Unblock(server.Port());
     }
   }
 }

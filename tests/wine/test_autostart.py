@@ -2,10 +2,14 @@
 
 import os
 import subprocess
+import sys
 import tempfile
 import unittest
 
 import winedesk
+
+sys.path.insert(0, os.path.join(winedesk.ROOT, "tests", "e2e"))
+import harness  # noqa: E402
 
 RUN = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 
@@ -25,10 +29,10 @@ class StartWithWindows(unittest.TestCase):
         for ups, present in ((3, True), (3, False), (3, True), (1, True)):  # the item thrice, then "終了"
             before = desk.screenshot("before.png")
             desk.xdotool("mousemove", str(at[0]), str(at[1]), "click", "1")
-            winedesk.wait_for(lambda: desk.menu_open(before, desk.screenshot("menu.png")), 30)
+            harness.wait_for(lambda: desk.menu_open(before, desk.screenshot("menu.png")), 30, 0.2)
             for key in ["Up"] * ups + ["Return"]:
                 desk.xdotool("key", key)
-            self.assertTrue(winedesk.wait_for(lambda: state() == (present, ups == 3), 30), (ups, present, state()))
+            self.assertTrue(harness.wait_for(lambda: state() == (present, ups == 3), 30, 0.2), (ups, present, state()))
         # As at logon, from another folder: the program holds its own folder and leaves the other alone.
         elsewhere = tempfile.mkdtemp(prefix="vdl-system-folder-")
         self.addCleanup(winedesk.remove, elsewhere)

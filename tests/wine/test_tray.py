@@ -87,16 +87,39 @@ class Forwarder(LoopbackServer):
                 pass
 
 
+def mailbox_ini(host, port):
+    return harness.ini_text({"POP3": {"Host": host, "User": "shop", "Pass": "secret", "Port": port}})
+
+
+def near(pixel, colour, tolerance=24):
+    return all(abs(a - b) < tolerance for a, b in zip(pixel, colour))
+
+
 class TrayUnderWine(unittest.TestCase):
     def setUp(self):
         self.desk = winedesk.desktop_for(self)
         self.folder = self.desk.folder
 
+    def helper(self):
+        """The helper that sends the system's messages in the program's desktop (endsession.cpp)."""
+        helper = os.environ.get("VDL_END_SESSION")
+        if not helper:
+            self.skipTest("VDL_END_SESSION is not set: run through ctest of the Windows build")
+        return helper
+
+    def start(self, ini=None):
+        """Starts the program, with these Vendlume.ini bytes if given; where its icon is."""
+        if ini is not None:
+            with open(os.path.join(self.folder, "Vendlume.ini"), "wb") as f:
+                f.write(ini)
+        self.desk.start_program()
+        at = self.desk.wait_for_icon()
+        self.assertIsNotNone(at, "no icon in the tray: " + self.desk.shots)
+        return at
+
     def test_icon_menu_exit_and_one_program_per_folder(self):
         desk = self.desk
-        desk.start_program()
-        at = desk.wait_for_icon()
-        self.assertIsNotNone(at, "no icon in the tray: " + desk.shots)
+        at = self.start()
 
         code, _ = desk.run_second()
         self.assertEqual(code, 2, "the second program in the folder did not refuse to start")
@@ -119,16 +142,11 @@ class TrayUnderWine(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(self.folder)), ["Vendlume.ini", "item.html"])
 
     def test_end_of_session_is_agreed_and_no_poll_follows(self):
-        helper = os.environ.get("VDL_END_SESSION")
-        if not helper:
-            self.skipTest("VDL_END_SESSION is not set: run through ctest of the Windows build")
+        helper = self.helper()
         mailbox = EmptyMailbox()
         self.addCleanup(mailbox.close)
-        with open(os.path.join(self.folder, "Vendlume.ini"), "wb") as f:
-            f.write(b"[POP3]\r\nHost=127.0.0.1\r\nUser=shop\r\nPass=secret\r\nPort=%d\r\n" % mailbox.port)
+        self.start(mailbox_ini("127.0.0.1", mailbox.port))
         desk = self.desk
-        desk.start_program()
-        self.assertIsNotNone(desk.wait_for_icon(), "no icon in the tray: " + desk.shots)
         deadline = time.monotonic() + POLL_INTERVAL + 45
         while not mailbox.sessions and time.monotonic() < deadline:
             time.sleep(0.2)
@@ -156,24 +174,16 @@ class TrayUnderWine(unittest.TestCase):
         self.assertEqual(self.files(), files, "files changed at the end of the session")
 
     def test_ftp_trouble_turns_the_icon_and_clears(self):
-        helper = os.environ.get("VDL_END_SESSION")
-        if not helper or not os.environ.get("VDL_BINARY_DIR"):
-            self.skipTest("VDL_END_SESSION or VDL_BINARY_DIR is not set: run through ctest of the Windows build")
+        helper = self.helper()
         ftp = harness.vsftpd()
         mailbox = EmptyMailbox()
         self.addCleanup(mailbox.close)
         port = harness.free_port()  # where the FTP server will answer, once it is back
         target = "wine-health-%d" % os.getpid()
-        with open(os.path.join(self.folder, "Vendlume.ini"), "wb") as f:
-            f.write(harness.ini_text({
-                "POP3": {"Host": "127.0.0.1", "User": "shop", "Pass": "secret", "Port": mailbox.port},
-                "FTP": {"Host": "127.0.0.1", "User": ftp["user"], "Pass": ftp["password"], "Port": port,
-                        "Target": target}}))
         open(os.path.join(self.folder, "item.unpublished"), "wb").close()  # a page waits to go up
+        at = self.start(mailbox_ini("127.0.0.1", mailbox.port) + harness.ini_text({"FTP": {
+            "Host": "127.0.0.1", "User": ftp["user"], "Pass": ftp["password"], "Port": port, "Target": target}}))
         desk = self.desk
-        desk.start_program()
-        at = desk.wait_for_icon()
-        self.assertIsNotNone(at, "no icon in the tray: " + desk.shots)
         box = (at[0] - 8, at[1] - 8, 16, 16)
         above = (winedesk.WIDTH - 400, winedesk.HEIGHT - winedesk.TASKBAR - 120, 400, 120)  # where notices show
         shot = desk.screenshot("normal.png")
@@ -204,7 +214,7 @@ class TrayUnderWine(unittest.TestCase):
 
             def shown():
                 pixels = desk.pixels(desk.screenshot("notice.png"), above)
-                orange = sum(all(abs(a - b) < 30 for a, b in zip(p, (0xF5, 0x79, 0x00))) for p in pixels)
+                orange = sum(near(p, (0xF5, 0x79, 0x00), 30) for p in pixels)
                 return sum(a != b for a, b in zip(pixels, quiet)) > 2000 and (orange > 20) == warning
             return harness.wait_for(shown, 30, 0.5)
 
@@ -217,8 +227,8 @@ class TrayUnderWine(unittest.TestCase):
         for _ in range(3):
             poll(resume)
         warning_mark = (0xF5, 0xC4, 0x00)  # the yellow of res/vendlume-warning.ico's mark
-        self.assertTrue(icon_becomes(lambda pixels: any(all(abs(a - b) < 24 for a, b in zip(p, warning_mark))
-                                                        for p in pixels)), "no warning icon: " + desk.shots)
+        self.assertTrue(icon_becomes(lambda pixels: any(near(p, warning_mark) for p in pixels)),
+                        "no warning icon: " + desk.shots)
         self.assertIn("[FTP] 問題が続いています", events())
         self.assertTrue(notice_shown(warning=True), "no warning notice: " + desk.shots)
 
@@ -232,9 +242,7 @@ class TrayUnderWine(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.folder, "item.unpublished")))
 
     def test_session_end_is_answered_while_a_server_is_silent(self):
-        helper = os.environ.get("VDL_END_SESSION")
-        if not helper:
-            self.skipTest("VDL_END_SESSION is not set: run through ctest of the Windows build")
+        helper = self.helper()
         # A mailbox address that takes no connection: its queue of pending ones is full.
         silent = socket.create_server(("127.0.0.3", 0), backlog=0)
         self.addCleanup(silent.close)
@@ -245,10 +253,7 @@ class TrayUnderWine(unittest.TestCase):
                 fillers.append(socket.create_connection(("127.0.0.3", port), timeout=0.3))
             except OSError:
                 break
-        with open(os.path.join(self.folder, "Vendlume.ini"), "wb") as f:
-            f.write(b"[POP3]\r\nHost=127.0.0.3\r\nUser=shop\r\nPass=secret\r\nPort=%d\r\n" % port)
-        self.desk.start_program()
-        self.assertIsNotNone(self.desk.wait_for_icon(), "no icon in the tray: " + self.desk.shots)
+        self.start(mailbox_ini("127.0.0.3", port))
         self.tell(helper, "resume")  # a poll in 2 s, whose connect then waits ("02": SYN sent)
         self.assertTrue(harness.wait_for(lambda: any(state == "02" for state, _ in harness.tcp_connections(port)),
                                          10, 0.2), harness.tcp_connections(port))
@@ -256,11 +261,8 @@ class TrayUnderWine(unittest.TestCase):
         self.assertTrue(answers and all(a.startswith("1:") and int(a[2:]) < 1000 for a in answers), answers)
 
     def test_the_icon_comes_back_with_a_new_taskbar(self):
-        helper = os.environ.get("VDL_END_SESSION")
-        if not helper:
-            self.skipTest("VDL_END_SESSION is not set: run through ctest of the Windows build")
-        self.desk.start_program()
-        self.assertIsNotNone(self.desk.wait_for_icon(), "no icon in the tray: " + self.desk.shots)
+        helper = self.helper()
+        self.start()
         # A taskbar that restarted knows no icon; its "TaskbarCreated" brings the program's back.
         self.assertEqual(self.tell(helper, "forget"), "done")
         self.assertTrue(harness.wait_for(lambda: self.desk.tray_icon() is None, 10, 0.5), "the icon stayed")

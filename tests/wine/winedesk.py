@@ -206,11 +206,3 @@ def desktop_for(test, copy_program=False):
     test.addCleanup(desk.stop)
     desk.start_x()
     return desk
-
-
-def wait_for(condition, timeout):
-    """Polls condition until it holds or timeout seconds pass; its last value."""
-    deadline = time.monotonic() + timeout
-    while not (value := condition()) and time.monotonic() < deadline:
-        time.sleep(0.2)
-    return value
