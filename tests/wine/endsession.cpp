@@ -8,8 +8,8 @@
 // a new taskbar exists ("TaskbarCreated"); each writes "done".
 // The settings window ("環境設定"): "test" clicks the connection test of its first group (the
 // mailbox's) once it is there, "close" asks it to close, each writing "done"; "settings"
-// writes whether it is "shown" or "hidden". "dismiss" answers the program's message box once
-// one shows, writing "error" when it tells of a connection error, else "other".
+// writes whether it is "shown" or "hidden". "dismiss" answers the program's message box (titled
+// "Vendlume") once one shows, writing "error" when it tells of a connection error, else "other".
 // Writes the answers, one per window, to the file named on the command line, or "none" when
 // there is no such window. Run in the program's desktop by tests/wine/test_tray.py.
 #include <windows.h>
@@ -51,21 +51,6 @@ HWND MailboxTestButton() {
   HWND form = SettingsWindow();
   HWND group = form ? GetWindow(form, GW_CHILD) : nullptr;  // the first made
   return group ? FindWindowExW(group, nullptr, L"Button", L"接続テスト") : nullptr;
-}
-
-struct Box {
-  DWORD process = 0;
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM data) {
-  auto* box = reinterpret_cast<Box*>(data);
-  DWORD process = 0;
-  wchar_t name[16] = L"";
-  GetWindowThreadProcessId(window, &process);
-  GetClassNameW(window, name, 16);
-  if (process == box->process && !wcscmp(name, L"#32770") && IsWindowVisible(window)) box->found = window;
-  return !box->found;
 }
 
 BOOL CALLBACK TellsOfError(HWND child, LPARAM data) {
@@ -110,13 +95,10 @@ int wmain(int argc, wchar_t** argv) {
   } else if (mode == L"settings") {
     if (HWND form = SettingsWindow()) query.answers = IsWindowVisible(form) ? "shown" : "hidden";
   } else if (mode == L"dismiss") {
-    Box box;
-    GetWindowThreadProcessId(main, &box.process);
-    bool error = false;
-    if (HWND found = main ? Await([&] { EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box)); return box.found; })
-                          : nullptr) {
-      EnumChildWindows(found, TellsOfError, reinterpret_cast<LPARAM>(&error));
-      PostMessageW(found, WM_COMMAND, IDOK, 0);
+    if (HWND box = Await([] { return FindWindowW(L"#32770", L"Vendlume"); })) {
+      bool error = false;
+      EnumChildWindows(box, TellsOfError, reinterpret_cast<LPARAM>(&error));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
       query.answers = error ? "error" : "other";
     }
   } else if (main) {
