@@ -72,7 +72,11 @@ std::string SocketErrorText(int code) {
   return "Socket Error # " + IntToStr(code) + "\r\n" + CodeText(code);
 }
 
-void RaiseSocketError(int code) { throw ENetSocketError(code, SocketErrorText(code)); }
+void RaiseSocketError(int code) {
+  if (code == platform::kSocketErrorTlsTruncated)
+    throw ENetTLSError("TLS: the server closed the connection in the middle of a record.");
+  throw ENetSocketError(code, SocketErrorText(code));
+}
 
 namespace {
 

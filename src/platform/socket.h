@@ -22,6 +22,9 @@ constexpr int kSocketErrorAddressInUse = 10048;
 constexpr int kSocketErrorShutdown = 10058;
 constexpr int kSocketErrorTimedOut = 10060;
 constexpr int kSocketErrorHostNotFound = 11001;
+// Not a Winsock code: the server closed a TLS session in the middle of a record, so what
+// arrived may be cut short (a broken server, or someone cutting the connection).
+constexpr int kSocketErrorTlsTruncated = 0x7FFF0001;
 
 // Starts the socket service for the process (Winsock 1.1 on Windows) on the first call;
 // later calls only report the outcome of the first. False when it cannot be started.

@@ -102,7 +102,13 @@ int TlsChannel::ReadMore() {
   long got = socket_.ReceiveRaw(block, sizeof block);
   if (got < 0) return -1;
   if (got == 0) {
-    // A close without the close notice still ends the stream, as a plain close would.
+    // A close in the middle of a record cuts the data short: no end of the stream.
+    if (!raw_.empty()) {
+      SetLastSocketError(kSocketErrorTlsTruncated);
+      return -1;
+    }
+    // A close without the close notice between records still ends the stream, as a plain
+    // close would.
     closed_ = true;
     return 1;
   }

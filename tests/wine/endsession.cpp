@@ -6,12 +6,17 @@
 // to each answer the milliseconds it took (1:35). With "forget", takes the program's icon out of
 // the tray as a restarted taskbar would have lost it; with "taskbar", tells every window that
 // a new taskbar exists ("TaskbarCreated"); each writes "done".
+// The settings window ("環境設定"): "test" clicks the connection test of its first group (the
+// mailbox's) once it is there, "close" asks it to close, each writing "done"; "settings"
+// writes whether it is "shown" or "hidden". "dismiss" answers the program's message box (titled
+// "Vendlume") once one shows, writing "error" when it tells of a connection error, else "other".
 // Writes the answers, one per window, to the file named on the command line, or "none" when
 // there is no such window. Run in the program's desktop by tests/wine/test_tray.py.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -40,6 +45,29 @@ BOOL CALLBACK Ask(HWND window, LPARAM data) {
   return TRUE;
 }
 
+HWND SettingsWindow() { return FindWindowW(L"VendlumeForm", L"環境設定"); }
+
+HWND MailboxTestButton() {
+  HWND form = SettingsWindow();
+  HWND group = form ? GetWindow(form, GW_CHILD) : nullptr;  // the first made
+  return group ? FindWindowExW(group, nullptr, L"Button", L"接続テスト") : nullptr;
+}
+
+BOOL CALLBACK TellsOfError(HWND child, LPARAM data) {
+  wchar_t text[256] = L"";
+  GetWindowTextW(child, text, 256);
+  if (wcsstr(text, L"接続エラー")) *reinterpret_cast<bool*>(data) = true;
+  return TRUE;
+}
+
+// What find() finds, waiting up to 10 s for it.
+template <typename Find>
+HWND Await(Find find) {
+  HWND found = nullptr;
+  for (int i = 0; i < 50 && !(found = find()); ++i) Sleep(200);
+  return found;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -58,6 +86,21 @@ int wmain(int argc, wchar_t** argv) {
     SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_NORMAL, 5000,
                         &ignored);
     query.answers = "done";
+  } else if (mode == L"test") {
+    HWND button = Await(MailboxTestButton);
+    if (button && PostMessageW(button, BM_CLICK, 0, 0)) query.answers = "done";
+  } else if (mode == L"close") {
+    HWND form = SettingsWindow();
+    if (form && PostMessageW(form, WM_CLOSE, 0, 0)) query.answers = "done";
+  } else if (mode == L"settings") {
+    if (HWND form = SettingsWindow()) query.answers = IsWindowVisible(form) ? "shown" : "hidden";
+  } else if (mode == L"dismiss") {
+    if (HWND box = Await([] { return FindWindowW(L"#32770", L"Vendlume"); })) {
+      bool error = false;
+      EnumChildWindows(box, TellsOfError, reinterpret_cast<LPARAM>(&error));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      query.answers = error ? "error" : "other";
+    }
   } else if (main) {
     query.timed = mode == L"timed";
     if (mode == L"resume") {
@@ -69,7 +112,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   FILE* out = _wfopen(argv[1], L"wb");
   if (!out) return 1;
-  std::fputs(main || mode == L"forget" || mode == L"taskbar" ? query.answers.c_str() : "none", out);
+  std::fputs(query.answers.empty() ? "none" : query.answers.c_str(), out);
   std::fclose(out);
   return 0;
 }

@@ -2,7 +2,8 @@
 appears, a click opens the menu, "終了" ends the program, and a second program in the
 same folder refuses to start. Asked whether the Windows session may end, the program agrees
 and polls no more. An FTP server that cannot be reached turns the icon into the warning
-icon and is told in the events log, until the server answers again."""
+icon and is told in the events log, until the server answers again. The settings window
+closed while its connection test waits for a silent server leaves the program polling."""
 
 import os
 import socket
@@ -40,13 +41,17 @@ class LoopbackServer:
 
 
 class EmptyMailbox(LoopbackServer):
-    """A POP3 server with no mail that notes the start of every session."""
+    """A POP3 server with no mail that notes the start and the end (QUIT) of every session.
+    While hold is set, it takes connections into held and never greets them."""
 
     def __init__(self):
-        self.sessions = []
+        self.sessions, self.quits, self.held, self.hold = [], [], [], False
         super().__init__()
 
     def serve(self, connection):
+        if self.hold:
+            self.held.append(connection)
+            return
         self.sessions.append(time.monotonic())
         answers = {b"STAT": b"+OK 0 0\r\n", b"LIST": b"+OK 0 messages\r\n.\r\n", b"QUIT": b"+OK bye\r\n"}
         with connection, connection.makefile("rb") as lines:
@@ -56,9 +61,15 @@ class EmptyMailbox(LoopbackServer):
                     command = line.split(b" ", 1)[0].strip().upper()
                     connection.sendall(answers.get(command, b"+OK\r\n"))
                     if command == b"QUIT":
+                        self.quits.append(time.monotonic())
                         return
             except OSError:
                 pass
+
+    def close(self):
+        super().close()
+        for connection in self.held:
+            connection.close()
 
 
 class Forwarder(LoopbackServer):
@@ -269,6 +280,40 @@ class TrayUnderWine(unittest.TestCase):
         self.assertEqual(self.tell(helper, "taskbar"), "done")
         self.assertIsNotNone(self.desk.wait_for_icon(10), "no icon after TaskbarCreated: " + self.desk.shots)
         self.assertTrue(self.desk.program_running())
+
+    def test_settings_closed_during_their_connection_test_leave_the_program_polling(self):
+        helper = self.helper()
+        mailbox = EmptyMailbox()
+        self.addCleanup(mailbox.close)
+        at = self.start(mailbox_ini("127.0.0.1", mailbox.port))
+        desk = self.desk
+        # Once a poll has ended, the next is 15 s away: the connection test takes the mailbox first.
+        self.assertTrue(harness.wait_for(lambda: mailbox.quits, POLL_INTERVAL + 45), "no poll ended")
+        mailbox.hold = True
+        desk.xdotool("mousemove", str(at[0]), str(at[1]), "click", "1")
+        time.sleep(1.5)
+        desk.xdotool("key", "Down")  # the first item: "環境設定"
+        desk.xdotool("key", "Return")
+        self.assertEqual(self.tell(helper, "test"), "done", "no settings window: " + desk.shots)
+        self.assertTrue(harness.wait_for(lambda: mailbox.held, 10), "the connection test did not connect")
+        mailbox.hold = False
+
+        # Closed while its test waits for the greeting: the window is hidden, yet kept until
+        # the test's handler has returned.
+        self.assertEqual(self.tell(helper, "close"), "done")
+        self.assertTrue(harness.wait_for(lambda: self.tell(helper, "settings") != "shown", 10))
+        self.assertEqual(self.tell(helper, "settings"), "hidden")
+        self.assertTrue(desk.program_running())
+        # The server goes without a word: the test ends with its error message.
+        mailbox.held[0].close()
+        self.assertEqual(self.tell(helper, "dismiss"), "error")
+        self.assertTrue(harness.wait_for(lambda: self.tell(helper, "settings") == "none", 10), "the window stayed")
+
+        # The program lives on and polls: a resume brings a whole session within 5 s.
+        quits = len(mailbox.quits)
+        self.tell(helper, "resume")
+        self.assertTrue(harness.wait_for(lambda: len(mailbox.quits) > quits, 5), "no poll after the test")
+        self.assertTrue(desk.program_running())
 
     def tell(self, helper, mode):
         """Runs the helper in the program's desktop with mode; what it wrote."""
