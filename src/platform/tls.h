@@ -67,6 +67,8 @@ class TlsEngine {
   // out. closed is set at the server's close notice. False when the stream is broken.
   virtual bool Decrypt(std::string& in, std::string& plain, bool& closed, std::string& out) = 0;
   virtual bool Encrypt(const char* data, size_t count, std::string& out) = 0;
+  // Whether the bytes taken so far end inside a record; in holds what Decrypt left of them.
+  virtual bool MidRecord(const std::string& in) { return !in.empty(); }
   // The close notice for the server.
   virtual void Close(std::string& out) = 0;
   virtual std::shared_ptr<TlsResumeTicket> Ticket() = 0;

@@ -103,7 +103,7 @@ int TlsChannel::ReadMore() {
   if (got < 0) return -1;
   if (got == 0) {
     // A close in the middle of a record cuts the data short: no end of the stream.
-    if (!raw_.empty()) {
+    if (engine_->MidRecord(raw_)) {
       SetLastSocketError(kSocketErrorTlsTruncated);
       return -1;
     }

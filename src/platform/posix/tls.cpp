@@ -140,6 +140,9 @@ class OpenSslEngine : public TlsEngine {
     return ok;
   }
 
+  // OpenSSL takes every byte in: the start of a record it cannot finish stays in its buffer.
+  bool MidRecord(const std::string& in) override { return !in.empty() || SSL_has_pending(ssl_) == 1; }
+
   bool Encrypt(const char* data, size_t count, std::string& out) override {
     size_t at = 0;
     while (at < count) {
