@@ -1,6 +1,6 @@
-// Work that cannot be interrupted (the system's host lookup, a certificate chain that may
-// fetch certificates) run on a thread of its own, waited for in slices with a pump between
-// them, so that the one GUI thread keeps answering its windows.
+// Waits in slices with a pump between them, so that the one GUI thread keeps answering its
+// windows: for a socket, or for work that cannot be interrupted (the system's host lookup, a
+// certificate chain that may fetch certificates) run on a thread of its own.
 #pragma once
 #include <algorithm>
 #include <chrono>
@@ -14,10 +14,25 @@
 
 namespace platform {
 
-// Runs work on a thread of its own and waits for its result: in slices of sliceMs with pump
-// run between them (no pump: one wait), for at most timeoutMs (negative: no limit; only the
-// time spent waiting counts). Nothing when the limit came first. work must own what it uses:
-// a wait given up at the limit, or by a pump that throws, leaves it to finish on its own.
+// Waits with wait(ms) (non-zero: done) for at most timeoutMs (negative: no limit), in slices
+// of sliceMs with pump run between them; without a pump, in one wait. Only the time spent
+// waiting counts toward the limit. wait's last answer.
+inline int WaitInSlices(int timeoutMs, int sliceMs, const std::function<int(int)>& wait,
+                        const std::function<void()>& pump) {
+  if (!pump || sliceMs <= 0) return wait(timeoutMs);
+  for (int64_t left = timeoutMs;;) {
+    const auto before = std::chrono::steady_clock::now();
+    const int ready = wait(static_cast<int>(timeoutMs < 0 ? sliceMs : std::min<int64_t>(left, sliceMs)));
+    left -= std::max<int64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count(), 1);
+    if (ready != 0 || (timeoutMs >= 0 && left <= 0)) return ready;
+    pump();
+  }
+}
+
+// Runs work on a thread of its own and waits for its result as WaitInSlices does. Nothing
+// when the limit came first. work must own what it uses: a wait given up at the limit, or by
+// a pump that throws, leaves it to finish on its own.
 template <class T>
 std::optional<T> RunOnOwnThread(std::function<T()> work, int timeoutMs, int sliceMs,
                                 const std::function<void()>& pump) {
@@ -33,21 +48,23 @@ std::optional<T> RunOnOwnThread(std::function<T()> work, int timeoutMs, int slic
     shared->result = std::move(result);
     shared->done.notify_all();
   }).detach();
-  const bool limited = timeoutMs >= 0;
-  const int64_t slice = pump && sliceMs > 0 ? sliceMs : limited ? std::max(timeoutMs, 1) : 24 * 3600 * 1000;
   std::unique_lock<std::mutex> lock(shared->mutex);
-  for (int64_t left = timeoutMs; !shared->result;) {
-    if (limited && left <= 0) return std::nullopt;
-    const auto before = std::chrono::steady_clock::now();
-    shared->done.wait_for(lock, std::chrono::milliseconds(limited ? std::min(left, slice) : slice),
-                          [&] { return shared->result.has_value(); });
-    left -= std::max<int64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count(), 1);
-    if (shared->result || !pump) continue;
-    lock.unlock();
-    pump();
-    lock.lock();
-  }
+  const auto finished = [&] { return shared->result.has_value(); };
+  WaitInSlices(
+      timeoutMs, sliceMs,
+      [&](int ms) {
+        if (ms < 0)
+          shared->done.wait(lock, finished);
+        else
+          shared->done.wait_for(lock, std::chrono::milliseconds(ms), finished);
+        return finished() ? 1 : 0;
+      },
+      pump ? std::function<void()>([&] {
+        lock.unlock();
+        pump();
+        lock.lock();
+      })
+           : nullptr);
   return std::move(shared->result);
 }
 

@@ -2,10 +2,7 @@
 // once one is started; the raw calls are each system's own.
 #include "platform/socket.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cstdint>
-
+#include "platform/ownthread.h"
 #include "platform/tlschannel.h"
 
 namespace platform {
@@ -55,15 +52,7 @@ void TcpSocket::SetWaitPump(std::function<void()> pump, int sliceMs) {
 }
 
 int TcpSocket::InSlices(int timeoutMs, const std::function<int(int)>& wait) {
-  if (!waitPump_ || waitSliceMs_ <= 0) return wait(timeoutMs);
-  for (int64_t left = timeoutMs;;) {
-    const auto before = std::chrono::steady_clock::now();
-    const int ready = wait(static_cast<int>(timeoutMs < 0 ? waitSliceMs_ : std::min<int64_t>(left, waitSliceMs_)));
-    left -= std::max<int64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count(), 1);
-    if (ready != 0 || (timeoutMs >= 0 && left <= 0)) return ready;
-    waitPump_();
-  }
+  return WaitInSlices(timeoutMs, waitSliceMs_, wait, waitPump_);
 }
 
 int TcpSocket::WaitReadablePumped(int timeoutMs) {

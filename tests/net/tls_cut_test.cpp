@@ -1,7 +1,8 @@
 // A TLS stream that ends without the close notice, from a server in the test with the
 // private CA's certificate: after a whole record it is the end of the stream, in the middle
-// of one an error, since what came may be cut short. (The Windows build's twin plays
-// SChannel's answers, tests/platform/schannel_test.cpp.)
+// of one an error, since what came may be cut short. The channel's rule is the same in both
+// builds; the SChannel engine's part (a record cut short stays unread) is played in
+// tests/platform/schannel_test.cpp.
 #ifndef _WIN32
 #include <gtest/gtest.h>
 #include <netinet/in.h>

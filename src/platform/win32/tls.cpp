@@ -158,7 +158,7 @@ TlsOutcome VerifyChain(PCCERT_CONTEXT cert, const std::string& host) {
 class SChannelEngine : public TlsEngine {
  public:
   SChannelEngine(SspiCalls& sspi, std::shared_ptr<TlsResumeTicket> credentials, const TlsPeer& peer)
-      : sspi_(sspi), credentials_(std::move(credentials)), host_(peer.HostName) {}
+      : sspi_(sspi), credentials_(std::move(credentials)), host_(peer.HostName), target_(TargetName(host_)) {}
   ~SChannelEngine() override {
     if (haveContext_) sspi_.DeleteContext(&context_);
   }
@@ -179,20 +179,12 @@ class SChannelEngine : public TlsEngine {
           {static_cast<unsigned long>(in.size()), SECBUFFER_TOKEN, in.data()},
           {0, SECBUFFER_EMPTY, nullptr}};
       SecBufferDesc inDesc{SECBUFFER_VERSION, 2, inBuffers};
-      SecBuffer outBuffers[1] = {{0, SECBUFFER_TOKEN, nullptr}};
-      SecBufferDesc outDesc{SECBUFFER_VERSION, 1, outBuffers};
-      SECURITY_STATUS status =
-          sspi_.InitializeContext(&credentials_->handle, haveContext_ ? &context_ : nullptr, TargetName(host_),
-                                  haveContext_ ? &inDesc : nullptr, &context_, &outDesc);
+      // The token is sent on failure too: it may be the alert that tells the server why.
+      SECURITY_STATUS status = Step(haveContext_ ? &inDesc : nullptr, out);
       // A first call that fails leaves no context to delete.
       if (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED || status == SEC_E_INCOMPLETE_MESSAGE ||
           status == SEC_I_INCOMPLETE_CREDENTIALS)
         haveContext_ = true;
-      // Sent on failure too: it may be the alert that tells the server why.
-      if (outBuffers[0].pvBuffer) {
-        out.append(static_cast<char*>(outBuffers[0].pvBuffer), outBuffers[0].cbBuffer);
-        sspi_.FreeBuffer(outBuffers[0].pvBuffer);
-      }
       if (status == SEC_E_INCOMPLETE_MESSAGE) return 0;  // the bytes stay for the next call
       if (status == SEC_I_INCOMPLETE_CREDENTIALS) {
         // The server asks for a client certificate (vsftpd does by default, and takes none):
@@ -318,19 +310,26 @@ class SChannelEngine : public TlsEngine {
     DWORD token = SCHANNEL_SHUTDOWN;
     SecBuffer buffer{sizeof token, SECBUFFER_TOKEN, &token};
     SecBufferDesc desc{SECBUFFER_VERSION, 1, &buffer};
-    if (sspi_.ApplyControlToken(&context_, &desc) != SEC_E_OK) return;
-    SecBuffer outBuffers[1] = {{0, SECBUFFER_TOKEN, nullptr}};
-    SecBufferDesc outDesc{SECBUFFER_VERSION, 1, outBuffers};
-    sspi_.InitializeContext(&credentials_->handle, &context_, TargetName(host_), nullptr, &context_, &outDesc);
-    if (outBuffers[0].pvBuffer) {
-      out.append(static_cast<char*>(outBuffers[0].pvBuffer), outBuffers[0].cbBuffer);
-      sspi_.FreeBuffer(outBuffers[0].pvBuffer);
-    }
+    if (sspi_.ApplyControlToken(&context_, &desc) == SEC_E_OK) Step(nullptr, out);
   }
 
   std::shared_ptr<TlsResumeTicket> Ticket() override { return credentials_; }
 
  private:
+  // One call of the context's loop (the first makes the context): its token for the server
+  // goes to out.
+  SECURITY_STATUS Step(SecBufferDesc* input, std::string& out) {
+    SecBuffer token{0, SECBUFFER_TOKEN, nullptr};
+    SecBufferDesc tokenDesc{SECBUFFER_VERSION, 1, &token};
+    SECURITY_STATUS status = sspi_.InitializeContext(&credentials_->handle, haveContext_ ? &context_ : nullptr,
+                                                     target_, input, &context_, &tokenDesc);
+    if (token.pvBuffer) {
+      out.append(static_cast<char*>(token.pvBuffer), token.cbBuffer);
+      sspi_.FreeBuffer(token.pvBuffer);
+    }
+    return status;
+  }
+
   PCCERT_CONTEXT RemoteCertificate() {
     PCCERT_CONTEXT cert = nullptr;
     if (sspi_.QueryAttributes(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &cert) != SEC_E_OK)
@@ -341,6 +340,7 @@ class SChannelEngine : public TlsEngine {
   SspiCalls& sspi_;
   std::shared_ptr<TlsResumeTicket> credentials_;
   std::string host_;
+  char* target_;  // the server name sent: the host's, or none for an address
   CtxtHandle context_{};
   bool haveContext_ = false;
   bool renegotiating_ = false;  // handshake messages after the handshake are being taken
