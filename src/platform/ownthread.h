@@ -42,13 +42,24 @@ std::optional<T> RunOnOwnThread(std::function<T()> work, int timeoutMs, int slic
     std::optional<T> result;
   };
   auto shared = std::make_shared<Shared>();
-  std::thread([shared, work = std::move(work)] {
+  std::thread worker([shared, work = std::move(work)] {
     T result = work();
     std::lock_guard<std::mutex> lock(shared->mutex);
     shared->result = std::move(result);
     shared->done.notify_all();
-  }).detach();
+  });
   std::unique_lock<std::mutex> lock(shared->mutex);
+  // A thread whose result came is joined (it has only its end left); one given up on, at the
+  // limit or by a pump that throws, is left to end by itself.
+  struct Release {
+    std::thread& thread;
+    std::unique_lock<std::mutex>& lock;
+    const std::optional<T>& result;
+    ~Release() {
+      if (!lock.owns_lock()) lock.lock();
+      result ? thread.join() : thread.detach();
+    }
+  } release{worker, lock, shared->result};
   const auto finished = [&] { return shared->result.has_value(); };
   WaitInSlices(
       timeoutMs, sliceMs,
