@@ -48,18 +48,21 @@ class WineDesktop:
         os.close(read)
         self.display = ":" + number.decode().strip()
         self.env = wine_env(self.display, self.prefix)
-        self._use_japanese_menu_font()
+        self._prepare_prefix()
 
-    def _use_japanese_menu_font(self):
+    def _prepare_prefix(self):
         # Menus and message boxes use Tahoma, which has no Japanese glyphs: link it to the
-        # IPA Gothic font (Debian fonts-ipafont-gothic). Done once per prefix.
-        marker = os.path.join(self.prefix, ".vdl-fontlink-tahoma")
+        # IPA Gothic font (Debian fonts-ipafont-gothic). A program that crashes ends with its
+        # backtrace on stderr instead of waiting in Wine's crash dialog. Done once per prefix.
+        marker = os.path.join(self.prefix, ".vdl-prefix-ready")
         if os.path.exists(marker):
             return
-        key = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
-        subprocess.run(["wine", "reg", "add", key, "/v", "Tahoma", "/t", "REG_MULTI_SZ", "/d", "ipag.ttf,IPAGothic",
-                        "/f"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120,
-                       check=True)
+        for key, name, kind, data in (
+                (r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink", "Tahoma",
+                 "REG_MULTI_SZ", "ipag.ttf,IPAGothic"),
+                (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0")):
+            subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
         open(marker, "w").close()
 
     def start_program(self, name="vdltest", *args, cwd=None):
